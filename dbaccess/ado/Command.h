@@ -1,0 +1,51 @@
+#pragma once
+// The ADO-like Command: SQL text or a stored-procedure name run on a connection.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ado/Connection.h"
+#include "ado/Parameter.h"
+#include "ado/Recordset.h"
+
+namespace qarn::ado {
+
+class Command {
+public:
+    static std::shared_ptr<Command> Create();
+
+    void SetActiveConnection(std::shared_ptr<Connection> c) { connection_ = std::move(c); }
+    const std::shared_ptr<Connection>& ActiveConnection() const { return connection_; }
+    int32_t CommandType() const { return commandType_; }
+    void SetCommandType(int32_t t) { commandType_ = t; }
+    const std::string& CommandText() const { return commandText_; }
+    void SetCommandText(std::string s) { commandText_ = std::move(s); }
+    // Seconds; 0 waits without limit.  A new command has no limit, so a long
+    // generation on a big table is never cut short.
+    int32_t CommandTimeout() const { return commandTimeout_; }
+    void SetCommandTimeout(int32_t s) { commandTimeout_ = s; }
+
+    Parameters& Params() { return parameters_; }
+    std::shared_ptr<Parameter> CreateParameter(const std::string& name, int32_t type, int32_t direction,
+                                               int64_t size, const Variant& value = Variant()) const;
+
+    // Runs the command.  Returns the recordset of a row-returning statement,
+    // a closed recordset otherwise.  `recordsAffected` receives the count
+    // where the provider gives one (-1 otherwise).
+    std::shared_ptr<Recordset> Execute(int64_t* recordsAffected = nullptr);
+    // Runs a whole script as one command (see EngineConnection::ExecuteBatch).
+    void ExecuteBatch(int64_t* recordsAffected = nullptr);
+
+private:
+    Command();
+    Connection& OpenConnection();
+
+    std::shared_ptr<Connection> connection_;
+    int32_t commandType_ = adCmdUnspecified;
+    std::string commandText_;
+    int32_t commandTimeout_ = 0;
+    Parameters parameters_;
+};
+
+}  // namespace qarn::ado

@@ -1,0 +1,33 @@
+#pragma once
+// Splitting a connection string into its key=value entries.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qarn::ado {
+
+struct ConnectionEntry {
+    std::string key;    // as written, trimmed of blanks
+    std::string value;  // unquoted
+};
+
+// Entries separated by ";"; a value may be quoted with "..." or '...' (a
+// doubled quote stands for one) or braced {...} as ODBC writes it, and may
+// then hold ";".  Empty entries are dropped.
+std::vector<ConnectionEntry> ParseConnectionString(std::string_view s);
+
+// Value of the first entry whose key equals one of `keys` (any case), or empty.
+std::string EntryValue(const std::vector<ConnectionEntry>& entries, std::initializer_list<std::string_view> keys);
+
+// Writes a value so that ParseConnectionString reads it back: braced when it
+// holds ";", "{", "}", "=" or leading/trailing blanks.
+std::string OdbcQuote(std::string_view value);
+
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool ContainsNoCase(std::string_view haystack, std::string_view needle);
+std::string ToUpper(std::string_view s);
+std::string ToLower(std::string_view s);
+std::string_view Trim(std::string_view s);
+
+}  // namespace qarn::ado

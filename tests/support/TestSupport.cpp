@@ -1,0 +1,116 @@
+#include "support/TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qarn::test {
+namespace fs = std::filesystem;
+
+namespace {
+struct Scratch {
+    std::string dir;
+    Scratch() {
+        std::string tmpl = (fs::temp_directory_path() / "qarn-test-XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) std::abort();
+        dir = tmpl;
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+};
+
+std::string Env(const char* name, const char* fallback = "") {
+    const char* v = std::getenv(name);
+    return v && *v ? v : fallback;
+}
+
+ServerFacts FactsFrom(const std::string& prefix) {
+    ServerFacts f;
+    f.host = Env((prefix + "_HOST").c_str(), "127.0.0.1");
+    f.port = Env((prefix + "_PORT").c_str());
+    f.database = Env((prefix + "_DB").c_str(), "qarn");
+    f.user = Env((prefix + "_USER").c_str(), "qarn");
+    f.password = Env((prefix + "_PASSWORD").c_str(), "qarn");
+    return f;
+}
+}  // namespace
+
+const std::string& ScratchDir() {
+    static Scratch scratch;
+    return scratch.dir;
+}
+
+std::string ScratchPath(const std::string& name) {
+    static int counter = 0;
+    return ScratchDir() + "/" + std::to_string(++counter) + "-" + name;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+ServerFacts PostgresServer() { return FactsFrom("QARN_PG"); }
+ServerFacts MariaDbServer() { return FactsFrom("QARN_MY"); }
+
+std::string PostgresProviderString() {
+    auto f = PostgresServer();
+    return "Provider=PostgreSQL;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + f.database +
+           ";User ID=" + f.user + ";Password=" + f.password;
+}
+
+std::string PostgresOdbcString() {
+    auto f = PostgresServer();
+    return "Driver={PostgreSQL Unicode};Server=" + f.host + ";Port=" + f.port + ";Database=" + f.database +
+           ";UID=" + f.user + ";PWD=" + f.password;
+}
+
+std::string MariaDbProviderString() {
+    auto f = MariaDbServer();
+    return "Provider=MariaDB;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + f.database +
+           ";User ID=" + f.user + ";Password=" + f.password;
+}
+
+std::string MariaDbOdbcString() {
+    auto f = MariaDbServer();
+    return "Driver={MariaDB Unicode};Server=" + f.host + ";Port=" + f.port + ";Database=" + f.database +
+           ";UID=" + f.user + ";PWD=" + f.password;
+}
+
+std::string AccessSampleFile() {
+    static std::string path = [] {
+        const std::string gz = "/usr/share/doc/fp-units-db/3.2.2/examples/odbc/testodbc.mdb.gz";
+        if (!fs::exists(gz)) return std::string();
+        std::string out = ScratchDir() + "/testodbc.mdb";
+        std::string cmd = "gzip -dc '" + gz + "' > '" + out + "'";
+        if (std::system(cmd.c_str()) != 0) return std::string();
+        return out;
+    }();
+    return path;
+}
+
+MsgResult RecordingUserInterface::MessageBox(const std::string& text, MsgIcon icon, const std::string& title,
+                                             MsgButtons) {
+    shown.push_back({"message", text, icon, title, {}});
+    if (answers.empty()) return MsgResult::Ok;
+    MsgResult r = answers.front();
+    answers.erase(answers.begin());
+    return r;
+}
+
+void RecordingUserInterface::ShowErrorWindow(const std::string& report,
+                                             const std::vector<std::string>& providerErrors) {
+    shown.push_back({"error-window", report, MsgIcon::Critical, "Error", providerErrors});
+}
+
+}  // namespace qarn::test

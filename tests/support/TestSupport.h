@@ -1,0 +1,73 @@
+#pragma once
+// What the database tests share: a scratch folder, the servers that
+// scripts/test started (ports from the environment), the Access sample
+// file, and a user interface that records what would have been shown.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/UserInterface.h"
+
+namespace qarn::test {
+
+// A fresh folder for this test program, removed at exit.
+const std::string& ScratchDir();
+// A path inside ScratchDir that does not exist yet.
+std::string ScratchPath(const std::string& name);
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+
+// Server connection facts; empty when the environment does not name a server.
+struct ServerFacts {
+    std::string host, port, database, user, password;
+    bool present() const { return !port.empty(); }
+};
+ServerFacts PostgresServer();  // QARN_PG_HOST/PORT/DB/USER/PASSWORD
+ServerFacts MariaDbServer();   // QARN_MY_HOST/PORT/DB/USER/PASSWORD
+
+// Connection strings in each provider form.
+std::string PostgresProviderString();  // Provider=PostgreSQL;...
+std::string PostgresOdbcString();      // Driver={PostgreSQL Unicode};...
+std::string MariaDbProviderString();   // Provider=MariaDB;...
+std::string MariaDbOdbcString();       // Driver={MariaDB Unicode};...
+// The Access file shipped by fp-units-db, unpacked into the scratch folder;
+// empty when it is not installed.
+std::string AccessSampleFile();
+
+// A missing server is a failure, never a skip.
+#define QARN_REQUIRE_SERVER(facts)                                                       \
+    do {                                                                                 \
+        if (!(facts).present()) {                                                        \
+            FAIL() << "database server not configured: run the tests through scripts/test"; \
+        }                                                                                \
+    } while (0)
+
+// Records every message box and error window; answers message boxes with
+// the queued answers (Ok when none is queued).
+class RecordingUserInterface : public UserInterface {
+public:
+    struct Shown {
+        std::string kind;  // "message" or "error-window"
+        std::string text;
+        MsgIcon icon = MsgIcon::None;
+        std::string title;
+        std::vector<std::string> providerErrors;
+    };
+    RecordingUserInterface() { SetUserInterface(this); }
+    ~RecordingUserInterface() override { SetUserInterface(nullptr); }
+
+    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title,
+                         MsgButtons buttons) override;
+    void ShowErrorWindow(const std::string& report, const std::vector<std::string>& providerErrors) override;
+    void RestorePointer() override { ++pointerRestores; }
+    void EnableActiveWindow() override { ++windowEnables; }
+
+    std::vector<Shown> shown;
+    std::vector<MsgResult> answers;
+    int pointerRestores = 0;
+    int windowEnables = 0;
+};
+
+}  // namespace qarn::test
