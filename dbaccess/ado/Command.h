@@ -14,8 +14,11 @@ namespace qarn::ado {
 class Command {
 public:
     static std::shared_ptr<Command> Create();
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
 
-    void SetActiveConnection(std::shared_ptr<Connection> c) { connection_ = std::move(c); }
+    // A closed connection cannot be assigned (3709); none can.
+    void SetActiveConnection(std::shared_ptr<Connection> c);
     const std::shared_ptr<Connection>& ActiveConnection() const { return connection_; }
     int32_t CommandType() const { return commandType_; }
     void SetCommandType(int32_t t) { commandType_ = t; }

@@ -1,0 +1,66 @@
+#include "ado/Connection.h"
+
+#include <algorithm>
+
+#include "ado/ProviderTable.h"
+#include "ado/Recordset.h"
+#include "odbc/OdbcEngine.h"
+#include "sqlite/SqliteEngine.h"
+
+namespace qarn::ado {
+
+std::shared_ptr<Connection> Connection::Create() { return std::shared_ptr<Connection>(new Connection()); }
+
+Connection::~Connection() {
+    try {
+        Close();
+    } catch (...) {
+        // A connection going away has no one left to tell.
+    }
+}
+
+void Connection::SetConnectionString(const std::string& s) {
+    if (engine_) throw AdoError(err::ObjectOpen);
+    connectionString_ = s;
+}
+
+void Connection::Open() {
+    Guarded([&] {
+        if (engine_) throw AdoError(err::ObjectOpen);
+        ProviderRoute route = RouteConnectionString(connectionString_);
+        engine_ = route.engine == ProviderRoute::Engine::Sqlite ? OpenSqlite(route.target) : OpenOdbc(route.target);
+    });
+}
+
+void Connection::Close() {
+    if (!engine_) return;
+    for (auto& weak : openRecordsets_)
+        if (auto rs = weak.lock()) rs->Close();
+    openRecordsets_.clear();
+    auto engine = std::move(engine_);
+    engine_.reset();
+    engine->Close();
+}
+
+EngineConnection& Connection::Engine() {
+    if (!engine_) throw AdoError(err::InvalidConnection);
+    return *engine_;
+}
+
+const AdoError& Connection::Record(const AdoError& e) {
+    errors_ = e.Records();
+    return e;
+}
+
+void Connection::Track(const std::shared_ptr<Recordset>& rs) {
+    std::erase_if(openRecordsets_, [](const std::weak_ptr<Recordset>& w) { return w.expired(); });
+    openRecordsets_.push_back(rs);
+}
+
+void Connection::BeginTrans() { Guarded([&] { Engine().BeginTrans(); }); }
+void Connection::CommitTrans() { Guarded([&] { Engine().CommitTrans(); }); }
+void Connection::RollbackTrans() { Guarded([&] { Engine().RollbackTrans(); }); }
+
+std::string Connection::DbmsName() const { return engine_ ? engine_->DbmsName() : std::string(); }
+
+}  // namespace qarn::ado

@@ -1,0 +1,120 @@
+#include "ado/ConnectionString.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace qarn::ado {
+
+namespace {
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+
+// Reads a quoted or braced value starting at s[pos]; returns false when the
+// value is not quoted (the caller then reads up to the next ";").
+bool ReadQuoted(std::string_view s, size_t& pos, std::string& value) {
+    char open = s[pos];
+    char close = open == '{' ? '}' : open;
+    if (open != '"' && open != '\'' && open != '{') return false;
+    size_t i = pos + 1;
+    std::string v;
+    while (i < s.size()) {
+        if (s[i] == close) {
+            if (i + 1 < s.size() && s[i + 1] == close) {  // doubled: one literal character
+                v.push_back(close);
+                i += 2;
+                continue;
+            }
+            break;
+        }
+        v.push_back(s[i++]);
+    }
+    if (i >= s.size()) return false;  // unterminated: read as plain text
+    // Only blanks may follow the closing quote before the ";".
+    size_t j = i + 1;
+    while (j < s.size() && s[j] == ' ') ++j;
+    if (j < s.size() && s[j] != ';') return false;
+    value = std::move(v);
+    pos = j;
+    return true;
+}
+}  // namespace
+
+std::string_view Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
+}
+
+std::string ToUpper(std::string_view s) {
+    std::string r(s);
+    std::transform(r.begin(), r.end(), r.begin(), Upper);
+    return r;
+}
+
+std::string ToLower(std::string_view s) {
+    std::string r(s);
+    std::transform(r.begin(), r.end(), r.begin(), Lower);
+    return r;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
+    return ToUpper(haystack).find(ToUpper(needle)) != std::string::npos;
+}
+
+std::vector<ConnectionEntry> ParseConnectionString(std::string_view s) {
+    std::vector<ConnectionEntry> entries;
+    size_t pos = 0;
+    while (pos < s.size()) {
+        size_t eq = s.find('=', pos);
+        size_t semi = s.find(';', pos);
+        if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
+            // An entry without "=": a key with an empty value (or an empty entry).
+            size_t end = semi == std::string_view::npos ? s.size() : semi;
+            auto key = Trim(s.substr(pos, end - pos));
+            if (!key.empty()) entries.push_back({std::string(key), {}});
+            pos = end + 1;
+            continue;
+        }
+        ConnectionEntry e;
+        e.key = std::string(Trim(s.substr(pos, eq - pos)));
+        size_t vpos = eq + 1;
+        while (vpos < s.size() && s[vpos] == ' ') ++vpos;
+        if (vpos < s.size() && ReadQuoted(s, vpos, e.value)) {
+            pos = vpos + 1;
+        } else {
+            size_t end = s.find(';', eq + 1);
+            if (end == std::string_view::npos) end = s.size();
+            e.value = std::string(Trim(s.substr(eq + 1, end - eq - 1)));
+            pos = end + 1;
+        }
+        if (!e.key.empty() || !e.value.empty()) entries.push_back(std::move(e));
+    }
+    return entries;
+}
+
+std::string EntryValue(const std::vector<ConnectionEntry>& entries, std::initializer_list<std::string_view> keys) {
+    for (const auto& e : entries)
+        for (auto k : keys)
+            if (EqualsNoCase(e.key, k)) return e.value;
+    return {};
+}
+
+std::string OdbcQuote(std::string_view value) {
+    bool needs = value.find_first_of(";{}=") != std::string_view::npos ||
+                 (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+    if (!needs) return std::string(value);
+    std::string out = "{";
+    for (char c : value) {
+        out.push_back(c);
+        if (c == '}') out.push_back('}');
+    }
+    out.push_back('}');
+    return out;
+}
+
+}  // namespace qarn::ado

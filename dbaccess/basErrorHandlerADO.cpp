@@ -1,0 +1,70 @@
+#include "basErrorHandlerADO.h"
+
+#include <new>
+
+#include "ui/UserInterface.h"
+
+namespace qarn {
+
+ErrObject CurrentErr() {
+    try {
+        throw;
+    } catch (const ado::AdoError& e) {
+        return {e.Number(), e.Description()};
+    } catch (const std::bad_alloc&) {
+        return {7, "Out of memory"};
+    } catch (const std::exception& e) {
+        return {5, e.what()};
+    } catch (...) {
+        return {440, "Automation error"};
+    }
+}
+
+std::string BuildErrorReport(const std::string& strSource, const ErrObject& err, const std::string& strExtra) {
+    std::string report = "The Following Error Occured in " + strSource + "\r\n" + "Error Number: " +
+                         std::to_string(err.Number) + "\r\n" + "Error: " + err.Description;
+    if (!strExtra.empty()) report += "\r\nExtra Info: " + strExtra;
+    return report;
+}
+
+std::vector<std::string> ProviderErrorLines(const ado::Connection* objConnection) {
+    std::vector<std::string> lines;
+    if (!objConnection) return lines;
+    for (const auto& e : objConnection->Errors()) lines.push_back(std::to_string(e.Number) + " " + e.Description);
+    return lines;
+}
+
+void HandleADOError(const std::string& strSource, const ado::Connection* objConnection, const std::string& strExtra,
+                    const ErrObject& err) {
+    // Each step stands alone: one that fails must not keep the user from the rest.
+    std::string report;
+    std::vector<std::string> lines;
+    try {
+        report = BuildErrorReport(strSource, err, strExtra);
+        lines = ProviderErrorLines(objConnection);
+    } catch (...) {
+    }
+    UserInterface& ui = CurrentUserInterface();
+    try {
+        ui.RestorePointer();
+    } catch (...) {
+    }
+    try {
+        if (!lines.empty()) {
+            ui.ShowErrorWindow(report, lines);
+        } else {
+            ui.MessageBox(report, MsgIcon::Critical);
+        }
+    } catch (...) {
+    }
+    try {
+        ui.RestorePointer();
+    } catch (...) {
+    }
+    try {
+        ui.EnableActiveWindow();
+    } catch (...) {
+    }
+}
+
+}  // namespace qarn

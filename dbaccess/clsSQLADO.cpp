@@ -1,0 +1,148 @@
+#include "clsSQLADO.h"
+
+#include <sys/stat.h>
+
+#include <limits>
+
+#include "basErrorHandlerADO.h"
+#include "basSQLGenComp.h"
+#include "textfile/TextFile.h"
+#include "ui/UserInterface.h"
+
+namespace qarn {
+
+namespace {
+const std::string kClass = "clsSQLADO";
+
+bool IsOpen(const std::shared_ptr<ado::Connection>& c) { return c && c->State() == ado::adStateOpen; }
+
+int32_t ClampToInt32(int64_t n) {
+    if (n > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (n < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(n);
+}
+
+int64_t FileLength(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+}  // namespace
+
+std::string clsSQLADO::ConnectionString() const {
+    return mcnnConnection ? mcnnConnection->ConnectionString() : std::string();
+}
+
+void clsSQLADO::ApplyTimeout() {
+    if (mlngCommandTimeout != -1) mcmdCommand->SetCommandTimeout(mlngCommandTimeout);
+}
+
+bool clsSQLADO::SQLSetText(const std::string& strSQL) {
+    return RunReported(kClass + "!SQLSetText", mcnnConnection, [&] {
+        mcmdCommand = ado::Command::Create();
+        mcmdCommand->SetActiveConnection(mcnnConnection);
+        mcmdCommand->SetCommandType(ado::adCmdText);
+        mcmdCommand->SetCommandText(strSQL);
+    });
+}
+
+bool clsSQLADO::SQLRunSQLWithRs() {
+    return RunReported(
+        kClass + "!SQLRunSQLWithRs", mcnnConnection,
+        [&] {
+            if (!mcmdCommand) throw ado::AdoError(ado::err::NoCommandText, "No SQL text has been set.");
+            mrsRecordset = mcmdCommand->Execute();
+        },
+        [&](const ErrObject&) { return "Sql String = " + (mcmdCommand ? mcmdCommand->CommandText() : std::string()); });
+}
+
+bool clsSQLADO::SQLRunProcNoRs() {
+    return RunReported(kClass + "!SQLRunProcNoRs", mcnnConnection, [&] {
+        if (!mcmdCommand) throw ado::AdoError(ado::err::NoCommandText, "No SQL text has been set.");
+        ApplyTimeout();
+        int64_t affected = -1;
+        if (mcmdCommand->CommandType() == ado::adCmdText) {
+            // SQL text may hold a whole script: every statement runs, in order.
+            mcmdCommand->ExecuteBatch(&affected);
+        } else {
+            mcmdCommand->Execute(&affected)->Close();
+        }
+        mlngRowsAffected = ClampToInt32(affected);
+    });
+}
+
+void clsSQLADO::SQLCloseRS() {
+    try {
+        if (mrsRecordset) mrsRecordset->Close();
+    } catch (...) {
+    }
+    mrsRecordset.reset();
+}
+
+void clsSQLADO::SQLSetRSNothing() { mrsRecordset.reset(); }
+
+bool clsSQLADO::SQLConnect(const std::string& ConnectionString, const std::string& UDLFileName) {
+    mstrConnectMessage.clear();
+    try {
+        if (!ConnectionString.empty()) {
+            bool ok = mblnOpenDB({}, ConnectionString);
+            mstrConnectMessage = ok ? "Connection Succeeded" : "Connection Failed";
+            return ok;
+        }
+        if (!UDLFileName.empty()) {
+            if (!textfile::FileExists(UDLFileName)) {
+                mstrConnectMessage = "The specified UDL file does not exist: " + UDLFileName;
+                return false;
+            }
+            if (mblnOpenDB(UDLFileName, {})) return true;
+            mstrConnectMessage = "Connection Failed";
+            return false;
+        }
+        mstrConnectMessage = "No Connection string supplied";
+        return false;
+    } catch (...) {
+        mstrConnectMessage = "Connection Failed";
+        return false;
+    }
+}
+
+bool clsSQLADO::mblnOpenDB(const std::string& strUDLFile, const std::string& strConnect) {
+    if (IsOpen(mcnnConnection)) return true;
+    return RunReported(kClass + "!mblnOpenDB", mcnnConnection, [&] {
+        mcnnConnection = ado::Connection::Create();
+        mcnnConnection->SetConnectionString(strUDLFile.empty() ? strConnect : mstrReadUDL(strUDLFile));
+        mcnnConnection->Open();
+    });
+}
+
+std::string clsSQLADO::mstrReadUDL(const std::string& strUDLFile) {
+    textfile::TextReader reader(strUDLFile);
+    if (FileLength(strUDLFile) == 0) {
+        CurrentUserInterface().MessageBox("This is a not a valid UDL file: \r\n" + strUDLFile, MsgIcon::Exclamation);
+        return {};
+    }
+    std::string line = ConnectionLineOfUDL(reader);
+    reader.Close();
+    return line;
+}
+
+bool clsSQLADO::SQLDisconnect() {
+    try {
+        if (IsOpen(mcnnConnection)) {
+            mcnnConnection->Close();
+            mcnnConnection.reset();
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool clsSQLADO::IsConnected() const {
+    try {
+        return mcnnConnection && mcnnConnection->State() != ado::adStateClosed;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace qarn
