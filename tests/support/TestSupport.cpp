@@ -1,9 +1,13 @@
 #include "support/TestSupport.h"
 
+#include <sqlite3.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "ado/Command.h"
 
 namespace qarn::test {
 namespace fs = std::filesystem;
@@ -97,6 +101,37 @@ std::string AccessSampleFile() {
         return out;
     }();
     return path;
+}
+
+std::string MakeSqliteDatabase(const std::string& sql) {
+    std::string path = ScratchPath("db.sqlite");
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    char* message = nullptr;
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+    std::string text = message ? message : "";
+    sqlite3_free(message);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) ADD_FAILURE() << "cannot make the SQLite database: " << text;
+    return path;
+}
+
+std::shared_ptr<ado::Connection> OpenConnection(const std::string& connectionString) {
+    auto c = ado::Connection::Create();
+    c->SetConnectionString(connectionString);
+    try {
+        c->Open();
+    } catch (const ado::AdoError& e) {
+        ADD_FAILURE() << "cannot open " << connectionString << ": " << e.Description();
+    }
+    return c;
+}
+
+void Exec(const std::shared_ptr<ado::Connection>& c, const std::string& sql) {
+    auto cmd = ado::Command::Create();
+    cmd->SetActiveConnection(c);
+    cmd->SetCommandText(sql);
+    cmd->Execute();
 }
 
 MsgResult RecordingUserInterface::MessageBox(const std::string& text, MsgIcon icon, const std::string& title,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ado/Connection.h"
 #include "ui/UserInterface.h"
 
 namespace qarn::test {
@@ -35,6 +36,13 @@ std::string MariaDbOdbcString();       // Driver={MariaDB Unicode};...
 // The Access file shipped by fp-units-db, unpacked into the scratch folder;
 // empty when it is not installed.
 std::string AccessSampleFile();
+
+// A new SQLite database file made from `sql` (any number of statements).
+std::string MakeSqliteDatabase(const std::string& sql);
+// Opens a connection through the ADO layer; fails the test when it cannot.
+std::shared_ptr<ado::Connection> OpenConnection(const std::string& connectionString);
+// Runs SQL text (one statement) on an open connection.
+void Exec(const std::shared_ptr<ado::Connection>& c, const std::string& sql);
 
 // A missing server is a failure, never a skip.
 #define QARN_REQUIRE_SERVER(facts)                                                       \

@@ -1,0 +1,113 @@
+// Connection strings: their entries, the engine each provider picks, and
+// the server kind recorded from the Provider entry.
+#include <gtest/gtest.h>
+
+#include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
+#include "ado/ProviderTable.h"
+#include "basSQLGenComp.h"
+#include "support/TestSupport.h"
+
+using namespace qarn;
+using namespace qarn::ado;
+
+TEST(ConnectionStringTest, EntriesKeepQuotedAndBracedValuesWhole) {
+    auto e = ParseConnectionString(" Provider = SQLite ;Data Source=\"a;b.db\";PWD={x;}}y};;Empty=;Flag");
+    ASSERT_EQ(e.size(), 5u);
+    EXPECT_EQ(e[0].key, "Provider");
+    EXPECT_EQ(e[0].value, "SQLite");
+    EXPECT_EQ(e[1].value, "a;b.db");
+    EXPECT_EQ(e[2].value, "x;}y");
+    EXPECT_EQ(e[3].key, "Empty");
+    EXPECT_EQ(e[3].value, "");
+    EXPECT_EQ(e[4].key, "Flag");
+    EXPECT_EQ(EntryValue(e, {"data source"}), "a;b.db");
+    EXPECT_EQ(ParseConnectionString("PWD=" + OdbcQuote("p;w}d"))[0].value, "p;w}d");
+}
+
+TEST(ConnectionStringTest, ServerKindFollowsTheFirstProviderEntry) {
+    struct Case {
+        const char* text;
+        int32_t kind;
+    } cases[] = {
+        {"Provider=SQLOLEDB.1;Data Source=srv", 1},
+        {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=c:\\db.mdb", 0},
+        {"Provider=MSDASQL;DSN=x", 2},
+        {"Provider=MSDAORA;Data Source=ora", 5},
+        {"DSN=x;UID=y", 1},
+        {"provider=microsoft.jet.oledb.4.0;Data Source=x", 0},
+        {"Provider=MSDASQL;Provider=SQLOLEDB", 2},  // only the first counts
+        {";;Provider=MSDASQL;DSN=x", 2},             // empty elements before it are skipped
+        {"", 1},
+        {"Provider=SQLite;Data Source=x", 5},
+    };
+    for (const auto& c : cases) {
+        glngServerKind = 99;
+        gSetServerKind(c.text);
+        EXPECT_EQ(glngServerKind, c.kind) << c.text;
+    }
+}
+
+TEST(ConnectionStringTest, ProvidersPickTheirEngineAndTranslateEntries) {
+    auto pg = RouteConnectionString("Provider=PostgreSQL;Data Source=db.local;Port=5433;Initial Catalog=sales;"
+                                    "User ID=ann;Password=p;w;sslmode=disable");
+    EXPECT_EQ(pg.engine, ProviderRoute::Engine::Odbc);
+    auto pgEntries = ParseConnectionString(pg.target);
+    EXPECT_EQ(EntryValue(pgEntries, {"Driver"}), "PostgreSQL Unicode");
+    EXPECT_EQ(EntryValue(pgEntries, {"Server"}), "db.local");
+    EXPECT_EQ(EntryValue(pgEntries, {"Port"}), "5433");
+    EXPECT_EQ(EntryValue(pgEntries, {"Database"}), "sales");
+    EXPECT_EQ(EntryValue(pgEntries, {"UID"}), "ann");
+    EXPECT_EQ(EntryValue(pgEntries, {"PWD"}), "p");
+    EXPECT_EQ(EntryValue(pgEntries, {"sslmode"}), "disable");  // unknown entries pass through
+    EXPECT_EQ(EntryValue(pgEntries, {"UseDeclareFetch"}), "1");  // streams rows
+
+    auto ss = RouteConnectionString("Provider=SQLOLEDB.1;Data Source=srv,1444;Initial Catalog=db;User ID=sa;Password=x");
+    auto ssEntries = ParseConnectionString(ss.target);
+    EXPECT_EQ(EntryValue(ssEntries, {"Driver"}), "FreeTDS");
+    EXPECT_EQ(EntryValue(ssEntries, {"Server"}), "srv");
+    EXPECT_EQ(EntryValue(ssEntries, {"Port"}), "1444");
+
+    auto my = RouteConnectionString("Provider=MySQL;Server=h;Database=d");
+    EXPECT_EQ(EntryValue(ParseConnectionString(my.target), {"Driver"}), "MariaDB Unicode");
+
+    auto odbc = RouteConnectionString("Provider=MSDASQL.1;Driver={PostgreSQL Unicode};Server=x");
+    EXPECT_EQ(EntryValue(ParseConnectionString(odbc.target), {"Driver"}), "PostgreSQL Unicode");
+    EXPECT_EQ(EntryValue(ParseConnectionString(odbc.target), {"Provider"}), "");
+
+    auto lite = RouteConnectionString("Provider=sqlite;Data Source=:memory:");
+    EXPECT_EQ(lite.engine, ProviderRoute::Engine::Sqlite);
+    EXPECT_EQ(lite.target, ":memory:");
+}
+
+TEST(ConnectionStringTest, JetDataSourceOpensSqliteFilesNativelyAndAccessFilesThroughMdbTools) {
+    std::string sqliteFile = test::ScratchPath("jet.sqlite");
+    test::WriteBytes(sqliteFile, std::string("SQLite format 3\0", 16) + std::string(100, '\0'));
+    auto r = RouteConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + sqliteFile);
+    EXPECT_EQ(r.engine, ProviderRoute::Engine::Sqlite);
+    EXPECT_EQ(r.target, sqliteFile);
+
+    std::string mdb = test::AccessSampleFile();
+    ASSERT_FALSE(mdb.empty()) << "fp-units-db's Access file is not installed";
+    auto a = RouteConnectionString("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + mdb);
+    EXPECT_EQ(a.engine, ProviderRoute::Engine::Odbc);
+    EXPECT_EQ(EntryValue(ParseConnectionString(a.target), {"DBQ"}), mdb);
+
+    try {
+        RouteConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/no/such/file.mdb");
+        FAIL() << "a missing Jet file must not open";
+    } catch (const AdoError& e) {
+        EXPECT_EQ(e.Description(), "Could not find file '/no/such/file.mdb'.");
+        ASSERT_EQ(e.Records().size(), 1u);
+    }
+}
+
+TEST(ConnectionStringTest, UnknownProviderFailsWithAdosProviderError) {
+    try {
+        RouteConnectionString("Provider=MSDAORA;Data Source=ora");
+        FAIL() << "an unknown provider must not open";
+    } catch (const AdoError& e) {
+        EXPECT_EQ(e.Number(), 3706);
+        EXPECT_EQ(e.Description(), "Provider cannot be found. It may not be properly installed.");
+    }
+}

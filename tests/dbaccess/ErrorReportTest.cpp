@@ -1,0 +1,87 @@
+// The failure report: its text, where it is shown, and the state the user
+// interface is left in.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "basErrorHandlerADO.h"
+#include "frmError.h"
+#include "support/TestSupport.h"
+
+using namespace qarn;
+
+TEST(ErrorReportTest, ReportHasThreeLinesOrFourWithExtraText) {
+    ErrObject e{-2147217865, "Invalid object name 'Nope'."};
+    EXPECT_EQ(BuildErrorReport("clsSQLADO!SQLRunSQLWithRs", e, ""),
+              "The Following Error Occured in clsSQLADO!SQLRunSQLWithRs\r\nError Number: -2147217865\r\n"
+              "Error: Invalid object name 'Nope'.");
+    EXPECT_EQ(BuildErrorReport("basSQLGen!gblnOpenDB", {3706, "x"}, "Sql String = SELECT 1"),
+              "The Following Error Occured in basSQLGen!gblnOpenDB\r\nError Number: 3706\r\nError: x\r\n"
+              "Extra Info: Sql String = SELECT 1");
+}
+
+TEST(ErrorReportTest, WithoutProviderErrorsTheReportIsACriticalMessageBox) {
+    test::RecordingUserInterface ui;
+    HandleADOError("clsSQLADO!SQLSetText", nullptr, "", {3709, "closed"});
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].kind, "message");
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(ui.shown[0].title, "");  // the program's own title
+    EXPECT_EQ(ui.shown[0].text, BuildErrorReport("clsSQLADO!SQLSetText", {3709, "closed"}, ""));
+    EXPECT_EQ(ui.pointerRestores, 2);
+    EXPECT_EQ(ui.windowEnables, 1);
+
+    // A connection whose Errors collection is empty counts as none.
+    auto c = ado::Connection::Create();
+    HandleADOError("x!y", c.get(), "", {1, "d"});
+    EXPECT_EQ(ui.shown.back().kind, "message");
+}
+
+TEST(ErrorReportTest, CurrentErrTakesTheFailureBeingHandled) {
+    try {
+        throw ado::AdoError(3709);
+    } catch (...) {
+        ErrObject e = CurrentErr();
+        EXPECT_EQ(e.Number, 3709);
+        EXPECT_EQ(e.Description, ado::DescriptionFor(3709));
+    }
+    try {
+        throw std::runtime_error("boom");
+    } catch (...) {
+        EXPECT_EQ(CurrentErr().Description, "boom");
+    }
+}
+
+TEST(ErrorReportTest, ErrorWindowIsLaidOutAndScrollsToItsLongestLine) {
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+    frmError w;
+    EXPECT_EQ(w.windowTitle(), "Error");
+    EXPECT_EQ(w.size(), QSize(500, 355));
+    EXPECT_EQ(w.txtMessage->geometry(), QRect(8, 80, 481, 65));
+    EXPECT_EQ(w.lstErrors->geometry(), QRect(8, 176, 481, 134));
+    EXPECT_EQ(w.cmdOK->text(), "&OK");
+    auto* extra = w.findChild<QLabel*>("Label1_1");
+    ASSERT_NE(extra, nullptr);
+    EXPECT_EQ(extra->text(), "Exra Information Concerning Error:");
+
+    w.Fill("report", {"-1 short", "-2147467259 " + std::string(400, 'w')});
+    EXPECT_EQ(w.txtMessage->toPlainText(), "report");
+    ASSERT_EQ(w.lstErrors->count(), 2);
+    w.show();
+    app.processEvents();
+    w.grab();  // paints, which sets the list's extent
+    EXPECT_GT(w.lstErrors->horizontalScrollBar()->maximum(), 0);
+
+    w.Fill("again", {});
+    EXPECT_EQ(w.lstErrors->count(), 0);
+    w.grab();
+    EXPECT_EQ(w.lstErrors->horizontalScrollBar()->maximum(), 0);
+}

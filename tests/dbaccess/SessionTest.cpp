@@ -1,0 +1,175 @@
+// The shared per-thread session: opening by connection string or data-link
+// file through every provider form, the server kind, and closing.
+#include <gtest/gtest.h>
+
+#include "ado/Command.h"
+#include "basErrorHandlerADO.h"
+#include "basSQLGenComp.h"
+#include "support/TestSupport.h"
+
+using namespace qarn;
+
+namespace {
+class SessionTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        gblnCloseDB();
+        gcnnDB.reset();
+        gobjSQLADO.reset();
+        glngServerKind = 0;
+    }
+    test::RecordingUserInterface ui;
+};
+
+std::string SqliteString(const std::string& file) { return "Provider=SQLite;Data Source=" + file; }
+
+std::string Udl(const std::string& body) {
+    std::string path = test::ScratchPath("link.udl");
+    test::WriteBytes(path, body);
+    return path;
+}
+
+std::string FirstValueText(const std::shared_ptr<ado::Connection>& c, const std::string& sql) {
+    auto cmd = ado::Command::Create();
+    cmd->SetActiveConnection(c);
+    cmd->SetCommandText(sql);
+    auto rs = cmd->Execute();
+    return rs->Eof() ? "<no rows>" : rs->Fields(0).Value().ToText();
+}
+}  // namespace
+
+TEST_F(SessionTest, OpenWhileOpenKeepsTheConnectionAndItsKind) {
+    std::string first = test::MakeSqliteDatabase("CREATE TABLE a(x); INSERT INTO a VALUES('first');");
+    ASSERT_TRUE(gblnOpenDB("", SqliteString(first)));
+    auto connection = gcnnDB;
+    auto wrapper = gobjSQLADO;
+    EXPECT_EQ(glngServerKind, 5);
+    EXPECT_TRUE(gblnOpenDB("", "Provider=SQLOLEDB;Data Source=elsewhere"));
+    EXPECT_TRUE(gblnOpenDB(Udl("Provider=MSDASQL;DSN=x\r\n"), ""));
+    EXPECT_EQ(gcnnDB, connection);
+    EXPECT_EQ(gobjSQLADO, wrapper);
+    EXPECT_EQ(glngServerKind, 5);
+    EXPECT_EQ(FirstValueText(gcnnDB, "SELECT x FROM a"), "first");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(SessionTest, CloseDropsTheConnectionAndKeepsTheWrapperWithoutOne) {
+    EXPECT_TRUE(gblnCloseDB());  // nothing open: nothing happens
+    EXPECT_FALSE(gblnOpenDB("", "Provider=SQLite;Data Source=/no/such/dir/x.db"));
+    auto neverOpened = gcnnDB;
+    ASSERT_NE(neverOpened, nullptr);
+    EXPECT_TRUE(gblnCloseDB());
+    EXPECT_EQ(gcnnDB, neverOpened);  // a connection that never opened is left alone
+
+    ASSERT_TRUE(gblnOpenDB("", SqliteString(test::MakeSqliteDatabase("CREATE TABLE a(x);"))));
+    auto wrapper = gobjSQLADO;
+    EXPECT_TRUE(gblnCloseDB());
+    EXPECT_EQ(gcnnDB, nullptr);
+    EXPECT_EQ(gobjSQLADO, wrapper);
+    EXPECT_EQ(gobjSQLADO->ActiveConnection(), nullptr);
+    ASSERT_TRUE(gblnOpenDB("", SqliteString(test::MakeSqliteDatabase("CREATE TABLE b(x);"))));
+    EXPECT_NE(gobjSQLADO, wrapper);
+}
+
+TEST_F(SessionTest, FailedOpenIsReportedAndTheKindDescribesTheFailedString) {
+    EXPECT_FALSE(gblnOpenDB("", "Provider=MSDAORA;Data Source=ora"));
+    EXPECT_EQ(glngServerKind, 5);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].kind, "message");  // no provider errors: a message box
+    EXPECT_EQ(ui.shown[0].text, BuildErrorReport("basSQLGen!gblnOpenDB",
+                                                 {3706, "Provider cannot be found. It may not be properly installed."}, ""));
+
+    EXPECT_FALSE(gblnOpenDB("", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/no/such.mdb"));
+    EXPECT_EQ(glngServerKind, 0);
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[1].kind, "error-window");
+    EXPECT_EQ(ui.shown[1].providerErrors,
+              std::vector<std::string>{"-2147467259 Could not find file '/no/such.mdb'."});
+}
+
+TEST_F(SessionTest, DataLinkFileSkipsHeadersAndCommentsInAnyEncoding) {
+    std::string db = test::MakeSqliteDatabase("CREATE TABLE a(x); INSERT INTO a VALUES(42);");
+    std::string line = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + db;
+    EXPECT_EQ(gstrReadUDL(Udl("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" + line +
+                              "\r\nProvider=MSDASQL\r\n")),
+              line);
+    EXPECT_EQ(glngServerKind, 0);
+    EXPECT_EQ(gstrReadUDL(Udl("[a]\r\n;b\r\n[c]")), "[c]");  // every line skipped: the last one
+
+    std::string utf16 = "\xFF\xFE";
+    for (char c : "[oledb]\r\n" + line + "\r\n") utf16 += std::string{c, '\0'};
+    ASSERT_TRUE(gblnOpenDB(Udl(utf16), ""));
+    EXPECT_EQ(glngServerKind, 0);
+    EXPECT_EQ(FirstValueText(gcnnDB, "SELECT x FROM a"), "42");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(SessionTest, EmptyOrMissingDataLinkFileFailsTheOpenWithItsMessages) {
+    EXPECT_FALSE(gblnOpenDB(Udl(""), ""));
+    ASSERT_GE(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].text, "This is a not a valid UDL file");
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_NE(ui.shown[1].text.find("The Following Error Occured in basSQLGen!gblnOpenDB"), std::string::npos);
+
+    ui.shown.clear();
+    std::string missing = test::ScratchPath("missing.udl");
+    EXPECT_FALSE(gblnOpenDB(missing, ""));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("Error Number: 53"), std::string::npos);
+    EXPECT_NE(ui.shown[0].text.find(missing), std::string::npos);
+}
+
+TEST_F(SessionTest, PostgresOpensThroughEachProviderForm) {
+    QARN_REQUIRE_SERVER(test::PostgresServer());
+    const std::string odbc = test::PostgresOdbcString();
+    for (const auto& [text, kind] : std::vector<std::pair<std::string, int>>{
+             {test::PostgresProviderString(), 5}, {"Provider=MSDASQL.1;" + odbc, 2}, {odbc, 1}}) {
+        ASSERT_TRUE(gblnOpenDB("", text)) << text;
+        EXPECT_EQ(glngServerKind, kind);
+        EXPECT_EQ(gcnnDB->DbmsName(), "PostgreSQL");
+        EXPECT_EQ(FirstValueText(gcnnDB, "SELECT 6 * 7"), "42");
+        EXPECT_TRUE(gblnCloseDB());
+    }
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(SessionTest, MariaDbOpensThroughEachProviderForm) {
+    QARN_REQUIRE_SERVER(test::MariaDbServer());
+    const std::string odbc = test::MariaDbOdbcString();
+    std::string provider = test::MariaDbProviderString();
+    std::string mysql = provider;
+    mysql.replace(mysql.find("MariaDB"), 7, "MySQL");
+    for (const auto& [text, kind] : std::vector<std::pair<std::string, int>>{
+             {provider, 5}, {mysql, 5}, {"Provider=MSDASQL;" + odbc, 2}, {odbc, 1}}) {
+        ASSERT_TRUE(gblnOpenDB("", text)) << text;
+        EXPECT_EQ(glngServerKind, kind);
+        EXPECT_EQ(FirstValueText(gcnnDB, "SELECT 6 * 7"), "42");
+        EXPECT_TRUE(gblnCloseDB());
+    }
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(SessionTest, AccessFileOpensThroughTheJetProvider) {
+    std::string mdb = test::AccessSampleFile();
+    ASSERT_FALSE(mdb.empty()) << "fp-units-db's Access file is not installed";
+    ASSERT_TRUE(gblnOpenDB("", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + mdb));
+    EXPECT_EQ(glngServerKind, 0);
+    auto cmd = ado::Command::Create();
+    cmd->SetActiveConnection(gcnnDB);
+    cmd->SetCommandText("SELECT * FROM FPdev");
+    auto rs = cmd->Execute();
+    ASSERT_FALSE(rs->Eof());
+    EXPECT_GT(rs->FieldCount(), 1u);
+    size_t rows = 0;
+    for (; !rs->Eof(); rs->MoveNext()) ++rows;
+    EXPECT_GT(rows, 0u);
+}
+
+TEST_F(SessionTest, UnreachableServerFailsWithTheDriversErrors) {
+    // Port 1 on the loopback is never served: the refusal comes at once.
+    EXPECT_FALSE(gblnOpenDB("", "Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;Initial Catalog=x;User ID=x"));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].kind, "error-window");
+    ASSERT_FALSE(ui.shown[0].providerErrors.empty());
+    EXPECT_NE(ui.shown[0].text.find("Error Number: -2147467259"), std::string::npos);
+}

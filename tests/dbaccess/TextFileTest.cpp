@@ -1,0 +1,96 @@
+// Script and data-link files: what is written byte for byte, and how lines
+// of every encoding come back.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <filesystem>
+
+#include "ado/AdoError.h"
+#include "support/TestSupport.h"
+#include "textfile/TextFile.h"
+
+using namespace qarn;
+using namespace qarn::textfile;
+
+namespace {
+std::vector<std::string> AllLines(const std::string& path) {
+    TextReader r(path);
+    std::vector<std::string> lines;
+    while (!r.AtEndOfStream()) lines.push_back(r.ReadLine());
+    return lines;
+}
+
+std::string Utf16Le(const std::u16string& s, bool bom = true) {
+    std::string out = bom ? "\xFF\xFE" : "";
+    for (char16_t c : s) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+}  // namespace
+
+TEST(TextFileTest, WritesUtf8WithoutMarkAndCrLfWhateverTheLocale) {
+    std::setlocale(LC_ALL, "C");
+    std::string path = test::ScratchPath("out.sql");
+    {
+        TextWriter w(path);
+        w.WriteLine("INSERT INTO t VALUES('Ünïcødé ✓')");
+        w.WriteLine("");
+        w.Close();
+    }
+    EXPECT_EQ(test::ReadBytes(path), "INSERT INTO t VALUES('Ünïcødé ✓')\r\n\r\n");
+    // Replacing an existing file leaves nothing of the old content.
+    TextWriter again(path);
+    again.WriteLine("x");
+    again.Close();
+    EXPECT_EQ(test::ReadBytes(path), "x\r\n");
+}
+
+TEST(TextFileTest, WriterRefusesAFolderAndAMissingFolder) {
+    std::string dir = test::ScratchPath("folder");
+    std::filesystem::create_directory(dir);
+    EXPECT_THROW(TextWriter w(dir), ado::AdoError);
+    EXPECT_TRUE(std::filesystem::is_directory(dir));
+    EXPECT_THROW(TextWriter w(dir + "/missing/x.sql"), ado::AdoError);
+    EXPECT_FALSE(FileExists(dir));
+    EXPECT_THROW(DeleteFile(dir), ado::AdoError);
+    EXPECT_TRUE(std::filesystem::is_directory(dir));
+}
+
+TEST(TextFileTest, LinesEndAtLineFeedWithCarriageReturnDropped) {
+    std::string path = test::ScratchPath("mixed.txt");
+    test::WriteBytes(path, "a\r\nb\nc\r\r\n\r\nlast");
+    EXPECT_EQ(AllLines(path), (std::vector<std::string>{"a", "b", "c\r", "", "last"}));
+    test::WriteBytes(path, "");
+    EXPECT_TRUE(AllLines(path).empty());
+    test::WriteBytes(path, "\xEF\xBB\xBFProvider=SQLite\r\n");
+    EXPECT_EQ(AllLines(path), std::vector<std::string>{"Provider=SQLite"});
+}
+
+TEST(TextFileTest, Utf16WithMarkIsDecodedAcrossChunkBoundaries) {
+    std::string path = test::ScratchPath("link.udl");
+    test::WriteBytes(path, Utf16Le(u"[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n"
+                                   u"Provider=SQLite;Data Source=caf\u00e9 \U0001F377.db\r\n"));
+    EXPECT_EQ(AllLines(path), (std::vector<std::string>{"[oledb]", "; Everything after this line is an OLE DB initstring",
+                                                        "Provider=SQLite;Data Source=café 🍷.db"}));
+    // A long line whose surrogate pair straddles the reader's chunk size.
+    std::u16string longLine(32767, u'x');
+    longLine += u"\U0001F377";
+    longLine += std::u16string(40000, u'y');
+    test::WriteBytes(path, Utf16Le(longLine + u"\r\nend"));
+    auto lines = AllLines(path);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(32767, 'x') + "🍷" + std::string(40000, 'y'));
+    EXPECT_EQ(lines[1], "end");
+}
+
+TEST(TextFileTest, MissingFileCannotBeOpened) {
+    try {
+        TextReader r(test::ScratchPath("nowhere.udl"));
+        FAIL();
+    } catch (const ado::AdoError& e) {
+        EXPECT_EQ(e.Number(), 53);
+        EXPECT_NE(e.Description().find("nowhere.udl"), std::string::npos);
+    }
+}
