@@ -1,0 +1,58 @@
+#pragma once
+// The control's members as its type library describes them: names,
+// dispatch identifiers, kinds, arguments and their defaults.  Hosts call
+// by these identifiers, so they are part of the contract.
+
+#include <vector>
+
+#include "api/qarnDispatch.h"
+
+namespace qarn::control {
+
+using dispatch::DispId;
+using dispatch::InvokeKind;
+using dispatch::Value;
+
+enum MemberId : DispId {
+    DISPID_State = 0x68030000,
+    DISPID_ReturnMessage = 0x68030001,
+    DISPID_IncludeIdent = 0x68030002,
+    DISPID_StatusText = 0x68030003,
+    DISPID_PromptForConnection = 0x60030004,
+    DISPID_PromptForLogin = 0x60030005,
+    DISPID_ConnectionStringForDisplay = 0x60030006,
+    DISPID_Connect = 0x60030007,
+    DISPID_Disconnect = 0x60030008,
+    DISPID_Generate = 0x60030009,
+    DISPID_RunScript = 0x6003000A,
+    DISPID_ShowAboutBox = -552,  // the standard About-box identifier
+};
+
+enum class ArgType { Text, Bool, Int };
+
+struct ParamInfo {
+    const char* name;
+    ArgType type;
+    bool optional;
+    Value defaultValue;
+};
+
+struct MemberInfo {
+    const char* name;
+    DispId id;
+    InvokeKind kind;
+    std::vector<ParamInfo> params;
+    bool browsable = true;
+};
+
+// Every member, in the order of the interface's slots.
+const std::vector<MemberInfo>& Members();
+const MemberInfo* FindMember(DispId id, InvokeKind kind);
+// Any case; DISPID_UNKNOWN when no member has the name.
+DispId IdOfName(std::string_view name);
+
+// Completes `args` with the defaults of omitted optional arguments and
+// converts each to its declared type; returns an hr:: result.
+int32_t PrepareArguments(const MemberInfo& member, std::vector<Value>& args);
+
+}  // namespace qarn::control

@@ -1,0 +1,143 @@
+#include "qarnSqlGenCntl.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QSvgRenderer>
+#include <atomic>
+
+#include "DispatchTable.h"
+#include "dialogs/DataLinkPrompts.h"
+#include "frmAboutLight.h"
+
+namespace qarn::control {
+
+namespace {
+using namespace dispatch;
+
+std::atomic<int> liveControls{0};
+
+// The face is 3360 x 1920 twips, 15 twips a pixel.
+constexpr int kWidth = 224;
+constexpr int kHeight = 128;
+
+// A member's own error, raised to the host through Invoke's ExcepInfo.
+struct MemberError {
+    int32_t number;
+    std::string source;
+    std::string description;
+};
+
+QPixmap Picture(const QString& resource, QSize size) {
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(resource);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}
+
+QLabel* FacePicture(QWidget* parent, const char* name, const QString& resource, QRect twips) {
+    QRect r(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setGeometry(r);
+    label->setPixmap(Picture(resource, r.size()));
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+const std::string& Text(const Value& v) { return std::get<std::string>(v); }
+}  // namespace
+
+int qarnSqlGenCntl::LiveCount() { return liveControls.load(); }
+
+qarnSqlGenCntl::qarnSqlGenCntl(QWidget* parent) : QWidget(parent) {
+    ++liveControls;
+    setObjectName("qarnSqlGenCntl");
+    setFixedSize(kWidth, kHeight);
+    setFocusPolicy(Qt::NoFocus);
+    picLogo_ = FacePicture(this, "picLogo", ":/qarnSqlGenComp/control-logo.svg", QRect(120, 120, 1080, 1485));
+    picIdentity_ = FacePicture(this, "picIdentity", ":/qarnSqlGenComp/control-identity.svg", QRect(1440, 480, 1830, 705));
+    core_.OnStatusTextChanged([this] {
+        emit StatusTextChanged();
+        if (sink_) sink_(kDispIdStatusTextChanged);
+    });
+}
+
+qarnSqlGenCntl::~qarnSqlGenCntl() { --liveControls; }  // the core closes a connected session
+
+void qarnSqlGenCntl::Release() { delete this; }
+
+void qarnSqlGenCntl::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (e->size() != QSize(kWidth, kHeight)) resize(kWidth, kHeight);
+}
+
+DispId qarnSqlGenCntl::GetIDOfName(std::string_view name) { return IdOfName(name); }
+
+int32_t qarnSqlGenCntl::Invoke(DispId id, InvokeKind kind, const std::vector<Value>& args, Value* result,
+                               ExcepInfo* excep) {
+    const MemberInfo* member = FindMember(id, kind);
+    if (!member) return hr::DISP_E_MEMBERNOTFOUND;
+    std::vector<Value> full = args;
+    if (int32_t rc = PrepareArguments(*member, full); rc != hr::S_OK) return rc;
+    try {
+        Value v = Call(member->id, member->kind, full);
+        if (result) *result = std::move(v);
+        return hr::S_OK;
+    } catch (const MemberError& e) {
+        if (excep) *excep = {e.number, e.source, e.description};
+        return hr::DISP_E_EXCEPTION;
+    }
+}
+
+Value qarnSqlGenCntl::Call(DispId id, InvokeKind kind, const std::vector<Value>& a) {
+    switch (id) {
+    case DISPID_StatusText: return core_.StatusText();
+    case DISPID_ReturnMessage: return core_.ReturnMessage();
+    case DISPID_State: return core_.State();
+    case DISPID_IncludeIdent:
+        if (kind == InvokeKind::PropertyGet) return core_.IncludeIdent();
+        if (!userMode_)
+            throw MemberError{383, "qarnSqlGenCntl_IncludeIdent", "Let/Set not supported at design time."};
+        core_.SetIncludeIdent(std::get<bool>(a[0]));
+        return {};
+    case DISPID_PromptForConnection: return PromptForConnection();
+    case DISPID_PromptForLogin: return PromptForLogin(Text(a[0]));
+    case DISPID_ConnectionStringForDisplay: return ConnectionStringForDisplay(Text(a[0]));
+    case DISPID_Connect: return core_.Connect(Text(a[0]), Text(a[1]));
+    case DISPID_Disconnect: core_.Disconnect(std::get<bool>(a[0])); return {};
+    case DISPID_Generate: return core_.Generate(Text(a[0]), Text(a[1]), std::get<bool>(a[2]));
+    case DISPID_RunScript: return core_.RunScript(Text(a[0]), std::get<int32_t>(a[1]));
+    case DISPID_ShowAboutBox: ShowAboutBox(); return {};
+    default: return {};
+    }
+}
+
+std::string qarnSqlGenCntl::PromptForConnection() {
+    try {
+        return PromptNewConnection(this);
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string qarnSqlGenCntl::PromptForLogin(const std::string& strConnStringIn) {
+    try {
+        std::string edited = strConnStringIn;
+        return PromptEditConnection(this, edited) ? edited : strConnStringIn;
+    } catch (...) {
+        return {};
+    }
+}
+
+void qarnSqlGenCntl::ShowAboutBox() {
+    try {
+        frmAboutLight box(this);
+        box.exec();
+    } catch (...) {
+    }
+}
+
+}  // namespace qarn::control
