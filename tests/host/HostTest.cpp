@@ -1,0 +1,207 @@
+// The control as a host sees it: created by its programmatic identifier,
+// every member called late-bound by dispatch identifier, its event counted.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <fstream>
+#include <sstream>
+
+#include "api/Registry.h"
+#include "host/ControlHost.h"
+#include "ui/UserInterface.h"
+
+using namespace qarn;
+using namespace qarn::host;
+using dispatch::InvokeKind;
+
+namespace {
+// The identifiers hosts are built against.
+constexpr DispId kState = 0x68030000, kReturnMessage = 0x68030001, kIncludeIdent = 0x68030002,
+                 kStatusText = 0x68030003, kPromptForLogin = 0x60030005, kForDisplay = 0x60030006,
+                 kConnect = 0x60030007, kDisconnect = 0x60030008, kGenerate = 0x60030009, kRunScript = 0x6003000A,
+                 kAbout = -552;
+
+class Recorder : public UserInterface {
+public:
+    MsgResult MessageBox(const std::string& text, MsgIcon, const std::string&, MsgButtons) override {
+        shown.push_back(text);
+        return MsgResult::Ok;
+    }
+    void ShowErrorWindow(const std::string& report, const std::vector<std::string>&) override { shown.push_back(report); }
+    void RestorePointer() override {}
+    void EnableActiveWindow() override {}
+    std::vector<std::string> shown;
+};
+
+class HostTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "test_host";
+        static char* argv[] = {name, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static QTemporaryDir data;
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        app = new QApplication(argc, argv);
+    }
+    void SetUp() override {
+        std::string error;
+        control = ControlHost::Create("qarnSqlGenComp.qarnSqlGenCntl", &window, &error);
+        ASSERT_NE(control, nullptr) << error;
+        control->SetUserInterface(&ui);
+        control->OnStatusTextChanged([this] { statuses.push_back(control->Call(kStatusText, InvokeKind::PropertyGet).Text()); });
+    }
+    void TearDown() override {
+        if (control) {
+            control->Call(kDisconnect, InvokeKind::Method, {false});
+            control->SetUserInterface(nullptr);
+        }
+        control.reset();
+    }
+    std::string Database(const std::string& sql) {
+        std::string path = dir.filePath("db.sqlite").toStdString();
+        QFile::remove(QString::fromStdString(path));
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        return path;
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    static QApplication* app;
+    QWidget window;
+    QTemporaryDir dir;
+    Recorder ui;
+    std::unique_ptr<ControlHost> control;
+    std::vector<std::string> statuses;
+};
+QApplication* HostTest::app = nullptr;
+}  // namespace
+
+TEST_F(HostTest, NewControlStartsEmptyAndNotConnected) {
+    EXPECT_EQ(control->Call(kState, InvokeKind::PropertyGet).Int(), 0);
+    EXPECT_FALSE(control->Call(kIncludeIdent, InvokeKind::PropertyGet).Bool());
+    EXPECT_EQ(control->Call(kStatusText, InvokeKind::PropertyGet).Text(), "");
+    EXPECT_EQ(control->Call(kReturnMessage, InvokeKind::PropertyGet).Text(), "");
+    EXPECT_EQ(control->IdOf("generate"), kGenerate);
+    EXPECT_EQ(control->IdOf("ShowAboutBox"), kAbout);
+    // The face keeps its size whatever the container asks.
+    control->Widget()->resize(500, 40);
+    EXPECT_EQ(control->Widget()->size(), QSize(224, 128));
+    // The library registered itself on first use.
+    QSettings registry(dispatch::RegistryFilePath(), QSettings::IniFormat);
+    QString clsid = registry.value(dispatch::ProgIdKey(dispatch::kProgId)).toString();
+    EXPECT_EQ(clsid, dispatch::kClsidControl);
+    EXPECT_TRUE(registry.value(dispatch::ClsidKey(clsid)).toString().endsWith("libqarnSqlGenComp.so"));
+}
+
+TEST_F(HostTest, IncludeIdentCannotBeSetAtDesignTime) {
+    control->SetAmbientUserMode(false);
+    CallResult r = control->Call(kIncludeIdent, InvokeKind::PropertyPut, {true});
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.number, 383);
+    EXPECT_EQ(r.source, "qarnSqlGenCntl_IncludeIdent");
+    EXPECT_EQ(r.description, "Let/Set not supported at design time.");
+    EXPECT_FALSE(control->Call(kIncludeIdent, InvokeKind::PropertyGet).Bool());
+    control->SetAmbientUserMode(true);
+    EXPECT_TRUE(control->Put("IncludeIdent", true).ok);
+    EXPECT_TRUE(control->Call(kIncludeIdent, InvokeKind::PropertyGet).Bool());
+    EXPECT_TRUE(statuses.empty());
+}
+
+TEST_F(HostTest, ArgumentsAreDefaultedCheckedAndConverted) {
+    CallResult none = control->Call(kConnect, InvokeKind::Method);
+    ASSERT_TRUE(none.ok);
+    EXPECT_FALSE(none.Bool());
+    EXPECT_EQ(control->Call(kReturnMessage, InvokeKind::PropertyGet).Text(), "No connection string supplied");
+    EXPECT_FALSE(control->Call(kDisconnect, InvokeKind::Method).ok);  // blnShowStatus is required
+    EXPECT_FALSE(control->Call(kForDisplay, InvokeKind::Method, {std::monostate{}}).ok);
+    EXPECT_FALSE(control->Call(kGenerate, InvokeKind::Method, {std::string("a"), std::string("b"), false, 1}).ok);
+    CallResult wrongType = control->Call(kDisconnect, InvokeKind::Method, {std::string("yes")});
+    EXPECT_FALSE(wrongType.ok);
+    EXPECT_FALSE(control->Call("NoSuchMember").ok);
+    EXPECT_EQ(control->Call(kForDisplay, InvokeKind::Method, {std::string("Password=secret;User ID=sa")}).Text(),
+              "password=**********;User ID=sa");
+}
+
+TEST_F(HostTest, EveryStatusTextRaisesOneEvent) {
+    std::string db = Database("CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT); INSERT INTO t(name) VALUES('O''Neill');");
+    ASSERT_TRUE(control->Call(kConnect, InvokeKind::Method, {"Provider=SQLite;Data Source=" + db}).Bool());
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Connecting to database", "Connected"}));
+    EXPECT_EQ(control->Call(kState, InvokeKind::PropertyGet).Int(), 1);
+
+    std::string out = dir.filePath("out.sql").toStdString();
+    ASSERT_TRUE(control->Call(kGenerate, InvokeKind::Method, {out, std::string("SELECT * FROM t")}).Bool());
+    EXPECT_EQ(Read(out), "INSERT INTO t([name]) VALUES('O''Neill')\r\n");
+    EXPECT_EQ(statuses.size(), 4u);
+    EXPECT_EQ(statuses[3], "Statements Generated");
+
+    control->Call(kDisconnect, InvokeKind::Method, {false});
+    EXPECT_EQ(statuses.size(), 4u);
+    control->Call(kDisconnect, InvokeKind::Method, {true});
+    EXPECT_EQ(statuses.back(), "Connection Closed");
+    EXPECT_EQ(statuses.size(), 5u);
+    EXPECT_EQ(control->Call(kState, InvokeKind::PropertyGet).Int(), 0);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(HostTest, ScriptsRunThroughTheControl) {
+    std::string db = Database("CREATE TABLE t(x INTEGER);");
+    ASSERT_TRUE(control->Call(kConnect, InvokeKind::Method, {"Provider=SQLite;Data Source=" + db, std::string()}).Bool());
+    std::string script = dir.filePath("s.sql").toStdString();
+    std::ofstream(script) << "INSERT INTO t VALUES(1)\r\n  \r\nINSERT INTO t VALUES(2)\r\n";
+    ASSERT_TRUE(control->Call(kRunScript, InvokeKind::Method, {script}).Bool());
+    EXPECT_EQ(statuses.back(), "Script Processed: " + script);
+    std::ofstream(script) << "INSERT INTO t VALUES(3);\nINSERT INTO t VALUES(4);\n";
+    ASSERT_TRUE(control->Call(kRunScript, InvokeKind::Method, {script, 1}).Bool());
+    std::string out = dir.filePath("out.sql").toStdString();
+    ASSERT_TRUE(control->Call(kGenerate, InvokeKind::Method, {out, std::string("SELECT * FROM t"), true}).Bool());
+    EXPECT_EQ(Read(out), "DELETE FROM t\r\nINSERT INTO t([x]) VALUES(1)\r\nINSERT INTO t([x]) VALUES(2)\r\n"
+                         "INSERT INTO t([x]) VALUES(3)\r\nINSERT INTO t([x]) VALUES(4)\r\n");
+}
+
+TEST_F(HostTest, DestroyingAConnectedControlClosesTheConnection) {
+    std::string db = Database("CREATE TABLE t(x INTEGER); INSERT INTO t VALUES(1);");
+    ASSERT_TRUE(control->Call(kConnect, InvokeKind::Method, {"Provider=SQLite;Data Source=" + db}).Bool());
+    control.reset();
+    std::string error;
+    control = ControlHost::Create("qarnSqlGenComp.qarnSqlGenCntl", &window, &error);
+    ASSERT_NE(control, nullptr) << error;
+    control->SetUserInterface(&ui);
+    std::string out = dir.filePath("out.sql").toStdString();
+    EXPECT_FALSE(control->Call(kGenerate, InvokeKind::Method, {out, std::string("SELECT * FROM t")}).Bool());
+    EXPECT_EQ(control->Call(kReturnMessage, InvokeKind::PropertyGet).Text(), "Error in SQL statement");
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].find("Error Number: 3709"), std::string::npos) << ui.shown[0];
+}
+
+TEST_F(HostTest, AboutBoxIsShownModallyAndClosed) {
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box) return;
+        caption = box->windowTitle();
+        box->close();
+    });
+    EXPECT_TRUE(control->Call(kAbout, InvokeKind::Method).ok);
+    EXPECT_EQ(caption, "About qarnSqlGenComp");
+    EXPECT_FALSE(control->Call(kPromptForLogin, InvokeKind::Method).ok);  // its argument is required
+}
+
+TEST(HostCreateTest, UnknownProgrammaticIdentifierIsRefused) {
+    std::string error;
+    EXPECT_EQ(ControlHost::Create("qarnSqlGenComp.Nothing", nullptr, &error), nullptr);
+    EXPECT_NE(error.find("qarnSqlGenComp.Nothing"), std::string::npos);
+}
