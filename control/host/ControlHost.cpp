@@ -50,7 +50,9 @@ struct ControlHost::Library {
             return nullptr;
         }
         if (auto it = loaded.find(canonical); it != loaded.end()) return it->second;
-        void* handle = dlopen(canonical.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
+        // Loaded by its own name, not the versioned file behind the link, so
+        // the library registers the name that survives an upgrade.
+        void* handle = dlopen(QFileInfo(path).absoluteFilePath().toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             if (error) *error = dlerror();
             return nullptr;
@@ -83,7 +85,9 @@ std::unique_ptr<ControlHost> ControlHost::Create(std::string_view progId, QWidge
     QString registeredPath = RegisteredPath(id);
     // The copy shipped with the program wins; the registration finds the
     // library for hosts that have none beside them.
-    for (const QString& candidate : BesideProgram() << registeredPath) {
+    QStringList candidates = BesideProgram();
+    candidates << registeredPath;
+    for (const QString& candidate : candidates) {
         if (candidate.isEmpty() || !QFileInfo::exists(candidate)) continue;
         lib = Library::Load(candidate, &reason);
         if (lib) {
