@@ -6,12 +6,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "ado/Command.h"
 #include "ado/Connection.h"
 #include "ado/Recordset.h"
 
 namespace qarn {
+
+// A parameter named by its name or by its 16-bit index; other kinds of
+// identifier (a 32-bit index, a number with a fraction) are refused.
+using ParameterId = std::variant<std::string, int16_t, int32_t, double>;
 
 class clsSQLADO {
 public:
@@ -37,6 +42,24 @@ public:
     void SQLCloseRS();
     void SQLSetRSNothing();
 
+    // Stored procedures, parameters, row blocks and transactions.
+    bool SQLSetProcName(const std::string& strProcName);
+    bool SQLAddParm(const std::string& strParmName, const ado::Variant& vntParmValue, bool blnNullable);
+    bool SQLAddParmByType(const std::string& strParmName, int32_t lngVarType, int32_t lngParamType,
+                          const ado::Variant& vntParmValue, int32_t lngVarLength = 0);
+    bool SQLRunProcWithRs();
+    bool SQLRunProcWithRsLimitGet(int32_t lngRowCount = 0);
+    bool SQLGetNext(int32_t lngRowCount = 0);
+    int32_t SQLRunProcNoRsRet();
+    ado::Variant SQLGetParameterValue(const ParameterId& vntID);
+    bool BeginDBTransaction();
+    bool CommitDBTrans();
+    bool RollBackDBTrans();
+    // The last block of rows, indexed (column, row); reading outside it raises.
+    ado::RowBlock Data() const { return mvntData; }
+    ado::Variant DataNoNulls(int16_t intColumnIX, int32_t lngRowIX, int32_t enumDataType) const;
+    static ado::Variant ConvertNullToBlank(const ado::Variant& vntField, int32_t enumDataType);
+
     bool SQLConnect(const std::string& ConnectionString = {}, const std::string& UDLFileName = {});
     bool SQLDisconnect();
     bool IsConnected() const;
@@ -45,11 +68,18 @@ private:
     bool mblnOpenDB(const std::string& strUDLFile, const std::string& strConnect);
     std::string mstrReadUDL(const std::string& strUDLFile);
     void ApplyTimeout();
+    ado::Command& RequireCommand() const;
+    ado::Connection& RequireConnection() const;
+    void SetEmptyBlock();
+    void FetchBlock(ado::Recordset& rs, int32_t rows);
 
+    ado::RowBlock mvntData;
     std::shared_ptr<ado::Connection> mcnnConnection;
     std::shared_ptr<ado::Command> mcmdCommand;
     int32_t mlngRowsAffected = 0;
     int32_t mlngCommandTimeout = -1;
+    std::vector<std::shared_ptr<ado::Parameter>> mprmParameters;
+    bool mblnParametersKept = false;
     std::shared_ptr<ado::Recordset> mrsRecordset;
     std::string mstrConnectMessage;
 };
