@@ -1,0 +1,294 @@
+// Generating a script through the control's core on SQLite files: what each
+// failure says and leaves on disk, the status texts, the head line and the
+// literals per server kind, identity columns, the table the lines name;
+// and connecting and disconnecting, which every generation needs first.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "basSQLGenComp.h"
+#include "logic/ControlCore.h"
+#include "support/TestSupport.h"
+
+namespace qarn::control {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+// Two rows with awkward text, a NULL in each other column, and an identity
+// column whose values are not 1 and 2.
+constexpr const char* kTable =
+    "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, price REAL, born DATE, ok BOOLEAN);"
+    "INSERT INTO t VALUES(3, 'it''s \"q\"', 1.5, '2024-02-29', TRUE);"
+    "INSERT INTO t VALUES(7, 'Château ✓ 日本' || char(13, 10) || 'end', NULL, NULL, FALSE);"
+    "CREATE TABLE u(k INTEGER);"
+    "INSERT INTO u VALUES(7);";
+
+constexpr const char* kSqlite = "Provider=SQLite;Data Source=";
+constexpr const char* kJet = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
+
+class GenerateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gblnCloseDB();
+        core.OnStatusTextChanged([this] { statuses.push_back(core.StatusText()); });
+    }
+    void TearDown() override { gblnCloseDB(); }
+
+    // Connects the core to a new database file holding kTable.
+    void Open(const std::string& provider = kSqlite) {
+        ASSERT_TRUE(core.Connect(provider + test::MakeSqliteDatabase(kTable))) << core.ReturnMessage();
+        statuses.clear();
+    }
+
+    // A path holding a script from an earlier run.
+    static std::string OldScript() {
+        const std::string path = test::ScratchPath("out.sql");
+        test::WriteBytes(path, "old script\r\n");
+        return path;
+    }
+
+    // Generates and keeps only this call's status texts.
+    bool Generate(const std::string& path, const std::string& select, bool truncate = false) {
+        statuses.clear();
+        return core.Generate(path, select, truncate);
+    }
+
+    // The file's lines; every line must end with CR LF and hold no other break.
+    static std::vector<std::string> Lines(const std::string& path) {
+        std::vector<std::string> lines;
+        const std::string bytes = test::ReadBytes(path);
+        size_t from = 0;
+        for (size_t end = bytes.find("\r\n"); end != std::string::npos; end = bytes.find("\r\n", from)) {
+            lines.push_back(bytes.substr(from, end - from));
+            EXPECT_EQ(lines.back().find_first_of("\r\n"), std::string::npos) << lines.back();
+            from = end + 2;
+        }
+        EXPECT_EQ(from, bytes.size()) << "the last line has no CR LF: " << bytes.substr(from);
+        return lines;
+    }
+
+    // A failed generation: its message returned and shown as the last status.
+    void ExpectFailure(bool result, const std::vector<std::string>& expectedStatuses) {
+        EXPECT_FALSE(result);
+        EXPECT_EQ(statuses, expectedStatuses);
+        EXPECT_EQ(core.ReturnMessage(), expectedStatuses.back());
+        EXPECT_EQ(core.StatusText(), expectedStatuses.back());
+    }
+
+    test::RecordingUserInterface ui;
+    ControlCore core;
+    std::vector<std::string> statuses;
+};
+
+std::string Generating(const std::string& path) { return "Generating SQL Insert statements for script " + path; }
+
+TEST_F(GenerateTest, StatementWithoutTableLeavesTheFileSystemAlone) {
+    Open();
+    const std::string path = OldScript();
+    const std::string inMissingFolder = test::ScratchPath("missing") + "/out.sql";
+
+    for (const std::string& target : {path, inMissingFolder}) {
+        ExpectFailure(Generate(target, ""), {"Please supply a SQL statement"});
+        EXPECT_TRUE(ui.shown.empty());
+
+        // No FROM word: the user is told before the run fails.
+        ExpectFailure(Generate(target, "SELECT 1"), {"Error in SQL statement"});
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, "No FROM clause in the select statement");
+
+        // FROM as the last word: no table, no message.
+        ExpectFailure(Generate(target, "SELECT * FROM"), {"Error in SQL statement"});
+        EXPECT_EQ(ui.shown.size(), 1u);
+        ui.shown.clear();
+    }
+    EXPECT_EQ(test::ReadBytes(path), "old script\r\n");
+    EXPECT_FALSE(fs::exists(fs::path(inMissingFolder).parent_path()));
+}
+
+TEST_F(GenerateTest, OutputFileThatCannotBeCreatedFailsBeforeTheSelectRuns) {
+    Open();
+    const std::string inMissingFolder = test::ScratchPath("missing") + "/out.sql";
+    const std::string folder = test::ScratchPath("folder.sql");
+    fs::create_directory(folder);
+    test::WriteBytes(folder + "/inside", "kept");
+
+    for (const std::string& target : {inMissingFolder, folder}) {
+        // Run, this SELECT would be reported: nothing is shown, so it never ran.
+        ExpectFailure(Generate(target, "SELECT * FROM no_such_table"),
+                      {Generating(target), "Unable to open the output file " + target});
+        EXPECT_TRUE(ui.shown.empty());
+    }
+    EXPECT_FALSE(fs::exists(fs::path(inMissingFolder).parent_path()));
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_EQ(test::ReadBytes(folder + "/inside"), "kept");
+}
+
+TEST_F(GenerateTest, FailingSelectIsReportedWithTheStatementRunAfterTheFileWasReplaced) {
+    Open();
+    const std::string path = OldScript();
+
+    size_t reportsAtLastStatus = 0;
+    core.OnStatusTextChanged([&] {
+        statuses.push_back(core.StatusText());
+        reportsAtLastStatus = ui.shown.size();
+    });
+    // Line breaks normalised and the qualified name run bare.
+    ExpectFailure(Generate(path, "SELECT nope \nFROM other.t\r\nWHERE other.t.id > 1"),
+                  {Generating(path), "Error in SQL statement"});
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(reportsAtLastStatus, 1u);  // the database layer reported before the run failed
+    EXPECT_THAT(ui.shown[0].text, HasSubstr("\r\nExtra Info: Sql String = SELECT nope FROM t WHERE t.id > 1"));
+    EXPECT_THAT(ui.shown[0].text, HasSubstr("no such column: nope"));
+    // The old script was gone before the SELECT ran.
+    EXPECT_TRUE(fs::is_regular_file(path));
+    EXPECT_EQ(test::ReadBytes(path), "");
+}
+
+TEST_F(GenerateTest, NoRowsOrNoWritableColumnLeaveAnEmptyFile) {
+    Open();
+    const std::string path = OldScript();
+    ExpectFailure(Generate(path, "SELECT * FROM t WHERE id < 0"),
+                  {Generating(path), "Select statement has not returned any rows"});
+    EXPECT_EQ(test::ReadBytes(path), "");
+
+    // Only the identity column, left out.
+    test::WriteBytes(path, "old script\r\n");
+    EXPECT_FALSE(Generate(path, "SELECT id FROM t"));
+    ASSERT_EQ(statuses.size(), 2u);
+    EXPECT_EQ(statuses[0], Generating(path));
+    EXPECT_THAT(statuses[1], StartsWith("Error generating statements: "));
+    EXPECT_EQ(core.ReturnMessage(), statuses[1]);
+    EXPECT_TRUE(fs::is_regular_file(path));
+    EXPECT_EQ(test::ReadBytes(path), "");
+    EXPECT_TRUE(ui.shown.empty());
+
+    core.SetIncludeIdent(true);
+    EXPECT_TRUE(Generate(path, "SELECT id FROM t")) << core.ReturnMessage();
+    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO t([id]) VALUES(3)", "INSERT INTO t([id]) VALUES(7)"));
+}
+
+TEST_F(GenerateTest, SuccessWritesOneUtf8LinePerRowWithoutByteOrderMark) {
+    Open();
+    const std::string path = test::ScratchPath("out.sql");
+    ExpectFailure(Generate(path, ""), {"Please supply a SQL statement"});
+
+    EXPECT_TRUE(Generate(path, "SELECT * FROM t"));
+    EXPECT_EQ(core.ReturnMessage(), "");
+    EXPECT_THAT(statuses, ElementsAre(Generating(path), "Statements Generated"));
+    EXPECT_EQ(test::ReadBytes(path),
+              "INSERT INTO t([name], [price], [born], [ok]) VALUES('it''s \"q\"', 1.5, '2024-02-29', 1)\r\n"
+              "INSERT INTO t([name], [price], [born], [ok]) "
+              "VALUES('Ch\xC3\xA2teau \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC' || char(13,10) || 'end', NULL, NULL, 0)\r\n");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(GenerateTest, IdentityColumnOnlyWhenIncludedAndNeverIdentityInsertLines) {
+    Open();
+    const std::string path = test::ScratchPath("out.sql");
+    core.SetIncludeIdent(true);
+    EXPECT_TRUE(Generate(path, "SELECT id, name FROM t WHERE id = 3", true));
+    EXPECT_THAT(Lines(path), ElementsAre("DELETE FROM t", "INSERT INTO t([id], [name]) VALUES(3, 'it''s \"q\"')"));
+
+    core.SetIncludeIdent(false);
+    EXPECT_TRUE(Generate(path, "SELECT id, name FROM t WHERE id = 3", true));
+    EXPECT_THAT(Lines(path), ElementsAre("DELETE FROM t", "INSERT INTO t([name]) VALUES('it''s \"q\"')"));
+}
+
+TEST_F(GenerateTest, JetProviderOnAnSqliteFileWritesJetLiterals) {
+    Open(kJet);
+    const std::string path = test::ScratchPath("out.sql");
+    core.SetIncludeIdent(true);
+    EXPECT_TRUE(Generate(path, "SELECT * FROM main.t", true)) << core.ReturnMessage();
+    EXPECT_THAT(
+        Lines(path),
+        ElementsAre("DELETE FROM main.t",
+                    "INSERT INTO main.t([id], [name], [price], [born], [ok]) "
+                    "VALUES(3, \"it's \"\"q\"\"\", 1.5, #2024-02-29 00:00:00#, True)",
+                    "INSERT INTO main.t([id], [name], [price], [born], [ok]) "
+                    "VALUES(7, \"Ch\xC3\xA2teau \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC\" & Chr(13) & Chr(10) & \"end\", "
+                    "NULL, NULL, False)"));
+    EXPECT_THAT(statuses, ElementsAre(Generating(path), "Statements Generated"));
+}
+
+TEST_F(GenerateTest, LinesNameTheWordAfterFromWhileTheSelectRunsOnTheBareName) {
+    Open();
+    const std::string path = test::ScratchPath("out.sql");
+    // "other" is no schema of this database: only the bare name can run.
+    EXPECT_TRUE(Generate(path, "SELECT name FROM other.t WHERE other.t.id > 3", true)) << core.ReturnMessage();
+    EXPECT_THAT(Lines(path), ElementsAre("DELETE FROM other.t",
+                                         "INSERT INTO other.t([name]) VALUES('Ch\xC3\xA2teau \xE2\x9C\x93 "
+                                         "\xE6\x97\xA5\xE6\x9C\xAC' || char(13,10) || 'end')"));
+
+    EXPECT_TRUE(Generate(path, "SELECT price\r\nFROM t\r\nWHERE id = 3")) << core.ReturnMessage();
+    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO t([price]) VALUES(1.5)"));
+
+    // A list of tables is one word when written without blanks.
+    EXPECT_TRUE(Generate(path, "SELECT t.price FROM t,u WHERE u.k = t.id")) << core.ReturnMessage();
+    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO t,u([price]) VALUES(NULL)"));
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(GenerateTest, GeneratingAgainReplacesTheWholeFile) {
+    Open();
+    const std::string path = test::ScratchPath("out.sql");
+    EXPECT_TRUE(Generate(path, "SELECT ok FROM t", true));
+    EXPECT_THAT(Lines(path), ElementsAre("DELETE FROM t", "INSERT INTO t([ok]) VALUES(1)", "INSERT INTO t([ok]) VALUES(0)"));
+    EXPECT_TRUE(Generate(path, "SELECT ok FROM t WHERE id = 7"));
+    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO t([ok]) VALUES(0)"));
+}
+
+TEST_F(GenerateTest, ConnectFailuresSayWhy) {
+    EXPECT_FALSE(core.Connect());
+    EXPECT_EQ(core.ReturnMessage(), "No connection string supplied");
+    const std::string missing = test::ScratchPath("missing.udl");
+    EXPECT_FALSE(core.Connect("", missing));
+    EXPECT_EQ(core.ReturnMessage(), "The specified UDL file does not exist: " + missing);
+    EXPECT_TRUE(statuses.empty());
+    EXPECT_TRUE(ui.shown.empty());
+
+    EXPECT_FALSE(core.Connect(std::string(kSqlite) + test::ScratchPath("missing.db")));
+    EXPECT_EQ(core.ReturnMessage(), "Connection Failed");
+    EXPECT_EQ(core.State(), stNotConnected);
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.front(), "Connecting to database");
+    EXPECT_THAT(statuses, ::testing::Not(::testing::Contains("Connected")));
+    EXPECT_EQ(ui.shown.size(), 1u);  // the database layer's report
+}
+
+TEST_F(GenerateTest, ConnectAndDisconnectStatusTexts) {
+    const std::string db = test::MakeSqliteDatabase(kTable);
+    EXPECT_TRUE(core.Connect(kSqlite + db)) << core.ReturnMessage();
+    EXPECT_THAT(statuses, ElementsAre("Connecting to database", "Connected"));
+    EXPECT_EQ(core.State(), stConnected);
+    EXPECT_EQ(core.ReturnMessage(), "");
+
+    core.Disconnect(false);
+    EXPECT_EQ(core.State(), stNotConnected);
+    EXPECT_EQ(statuses.size(), 2u);
+
+    const std::string udl = test::ScratchPath("link.udl");
+    test::WriteBytes(udl, "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" + std::string(kSqlite) +
+                              db + "\r\n");
+    statuses.clear();
+    EXPECT_TRUE(core.Connect("", udl)) << core.ReturnMessage();
+    EXPECT_EQ(core.State(), stConnected);
+    EXPECT_TRUE(statuses.empty());
+    const std::string path = test::ScratchPath("out.sql");
+    EXPECT_TRUE(Generate(path, "SELECT price FROM t WHERE id = 3"));
+    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO t([price]) VALUES(1.5)"));
+
+    statuses.clear();
+    core.Disconnect(true);
+    EXPECT_EQ(core.State(), stNotConnected);
+    EXPECT_THAT(statuses, ElementsAre("Connection Closed"));
+    EXPECT_EQ(gcnnDB, nullptr);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+}  // namespace
+}  // namespace qarn::control
