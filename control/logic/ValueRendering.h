@@ -1,0 +1,42 @@
+#pragma once
+// How a field's name and current value are written into an INSERT statement
+// for the database that will run the script.  Values are appended to the
+// caller's buffer: the generator writes millions of them and reuses one line.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ado/Recordset.h"
+
+namespace qarn::control {
+
+// The SQL flavour a script is written in.
+enum class Dialect { Jet, SqlServer, PostgreSql, MySql, Sqlite, Ansi };
+
+// Server kind 0 is Jet.  Otherwise the product the connection reports
+// decides when it is one we know; failing that kind 1 is SQL Server (a
+// connection string without a Provider entry counts as one) and the other
+// kinds (2 and 5) get plain ANSI SQL.
+Dialect ChooseDialect(int32_t serverKind, std::string_view dbmsName);
+
+// Whether a field's values can be written as a literal at all: row versions,
+// arrays, object references and long binary fields cannot.
+bool IsSupportedField(const ado::Field& field);
+
+// Whether the provider reports the field as auto-increment; false when it
+// cannot tell.
+bool IsAutoIncrementField(const ado::Field& field);
+
+// The field's name, quoted for the dialect.
+void AppendFieldName(std::string& out, const ado::Field& field, Dialect dialect);
+
+// The SQL literal of the field's current value.  The literal never holds a
+// line break (scripts are replayed line by line) and reads back as exactly
+// the value that was read.
+void AppendFieldValue(std::string& out, const ado::Field& field, Dialect dialect);
+
+std::string FormatFieldName(const ado::Field& field, Dialect dialect);
+std::string FormatFieldValue(const ado::Field& field, Dialect dialect);
+
+}  // namespace qarn::control
