@@ -173,9 +173,15 @@ int32_t clsSQLADO::SQLRunProcNoRsRet() {
     } catch (...) {
         ErrObject e = CurrentErr();
         // A procedure that signals its failure with a return code yields that code.
+        // A return value that is no number (a function returning text) has
+        // no code to give: the failure is reported instead of escaping.
         if (mcmdCommand && mcmdCommand->Params().Count() > 0) {
             const ado::Variant& returned = mcmdCommand->Params().Item(size_t{0}).Value();
-            int32_t code = returned.IsEmpty() || returned.IsNull() ? 0 : returned.ToInt32();
+            int32_t code = 0;
+            try {
+                code = returned.IsEmpty() || returned.IsNull() ? 0 : returned.ToInt32();
+            } catch (...) {
+            }
             if (code != 0) return code;
         }
         HandleADOError(kClass + "SQLRunProcNoRsRet", mcnnConnection.get(), "", e);

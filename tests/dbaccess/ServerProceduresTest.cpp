@@ -1,0 +1,151 @@
+// clsSQLADO calling real procedures and functions on PostgreSQL and MariaDB:
+// parameters by name and by definition, output and return values, result
+// pages, and transactions.
+#include <gtest/gtest.h>
+
+#include "basSQLGenComp.h"
+#include "clsSQLADO.h"
+#include "support/TestSupport.h"
+
+using namespace qarn;
+using ado::Variant;
+
+namespace {
+struct Server {
+    std::string name;
+    test::ServerFacts facts;
+    std::string connection;
+    std::vector<std::string> setup;  // functions and procedures the tests call
+};
+
+Server Postgres() {
+    return {"PostgreSQL", test::PostgresServer(), test::PostgresProviderString(),
+            {"CREATE OR REPLACE FUNCTION qarn_add(a integer, b integer) RETURNS integer AS $$ SELECT a + b $$ LANGUAGE sql",
+             "CREATE OR REPLACE FUNCTION qarn_greet(who text) RETURNS text AS $$ SELECT coalesce('Hello ' || who, 'nobody') $$ LANGUAGE sql",
+             "CREATE OR REPLACE PROCEDURE qarn_scale(IN a integer, OUT doubled integer, INOUT total numeric) AS "
+             "$$ BEGIN doubled := a * 2; total := total + a; END $$ LANGUAGE plpgsql",
+             "CREATE OR REPLACE FUNCTION qarn_series(n integer) RETURNS SETOF integer AS $$ SELECT generate_series(1, n) $$ LANGUAGE sql",
+             "DROP TABLE IF EXISTS qarn_tx", "CREATE TABLE qarn_tx(n integer)"}};
+}
+
+Server MariaDb() {
+    return {"MariaDB", test::MariaDbServer(), test::MariaDbProviderString(),
+            {"DROP FUNCTION IF EXISTS qarn_add",
+             "CREATE FUNCTION qarn_add(a int, b int) RETURNS int DETERMINISTIC RETURN a + b",
+             "DROP FUNCTION IF EXISTS qarn_greet",
+             "CREATE FUNCTION qarn_greet(who varchar(40)) RETURNS varchar(60) DETERMINISTIC RETURN coalesce(concat('Hello ', who), 'nobody')",
+             "DROP PROCEDURE IF EXISTS qarn_scale",
+             "CREATE PROCEDURE qarn_scale(IN a int, OUT doubled int, INOUT total decimal(10,2)) "
+             "BEGIN SET doubled = a * 2; SET total = total + a; END",
+             "DROP PROCEDURE IF EXISTS qarn_series",
+             "CREATE PROCEDURE qarn_series(IN n int) BEGIN WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < n) SELECT i FROM s; END",
+             "DROP TABLE IF EXISTS qarn_tx", "CREATE TABLE qarn_tx(n int) ENGINE=InnoDB"}};
+}
+
+class ServerProceduresTest : public ::testing::TestWithParam<Server (*)()> {
+protected:
+    void SetUp() override {
+        server = GetParam()();
+        if (!server.facts.present()) GTEST_FAIL() << "database server not configured: run the tests through scripts/test";
+        ASSERT_TRUE(gblnOpenDB("", server.connection));
+        for (const auto& sql : server.setup) ASSERT_TRUE(Run(sql)) << sql;
+    }
+    void TearDown() override {
+        gblnCloseDB();
+        gobjSQLADO.reset();
+    }
+    bool Run(const std::string& sql) { return gobjSQLADO->SQLSetText(sql) && gobjSQLADO->SQLRunProcNoRs(); }
+    int Count() {
+        EXPECT_TRUE(gobjSQLADO->SQLSetText("SELECT count(*) FROM qarn_tx"));
+        EXPECT_TRUE(gobjSQLADO->SQLRunProcWithRs());
+        return static_cast<int>(gobjSQLADO->Data().At(0, 0).AsInt());
+    }
+    Server server;
+    test::RecordingUserInterface ui;
+};
+}  // namespace
+
+TEST_P(ServerProceduresTest, ReturnValueAndOutputsComeBack) {
+    clsSQLADO& sql = *gobjSQLADO;
+    ASSERT_TRUE(sql.SQLSetProcName("qarn_add"));
+    ASSERT_TRUE(sql.SQLAddParm("a", Variant::FromInt(40), false));
+    ASSERT_TRUE(sql.SQLAddParm("b", Variant::FromInt(2), false));
+    EXPECT_EQ(sql.SQLRunProcNoRsRet(), 42);
+    EXPECT_EQ(sql.SQLGetParameterValue(std::string("a")).AsInt(), 40);
+    EXPECT_EQ(sql.SQLGetParameterValue(int16_t{2}).AsInt(), 2);
+    EXPECT_TRUE(ui.shown.empty());
+    // A 32-bit index is refused, naming it.
+    EXPECT_TRUE(sql.SQLGetParameterValue(int32_t{1}).IsEmpty());
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_TRUE(ui.shown[0].text.ends_with("Extra Info:  Parameter error: ErrorParmName = 1")) << ui.shown[0].text;
+
+    // Parameters by definition, return value first.
+    ASSERT_TRUE(sql.SQLSetProcName("qarn_add"));
+    ASSERT_TRUE(sql.SQLAddParmByType("RETURN_VALUE", ado::adInteger, ado::adParamReturnValue, Variant::FromInt(7)));
+    ASSERT_TRUE(sql.SQLAddParmByType("a", ado::adInteger, ado::adParamInput, Variant::FromInt(-50)));
+    ASSERT_TRUE(sql.SQLAddParmByType("b", ado::adInteger, ado::adParamInput, Variant::FromInt(8)));
+    EXPECT_EQ(sql.SQLRunProcNoRsRet(), -42);
+
+    ASSERT_TRUE(sql.SQLSetProcName("qarn_scale"));
+    ASSERT_TRUE(sql.SQLAddParm("a", Variant::FromInt(21), false));
+    ASSERT_TRUE(sql.SQLAddParm("total", Variant::FromDecimal("1.5"), false));
+    sql.SQLRunProcNoRsRet();
+    EXPECT_EQ(sql.SQLGetParameterValue(std::string("doubled")).AsInt(), 42);
+    EXPECT_EQ(std::stod(sql.SQLGetParameterValue(std::string("total")).AsText()), 22.5);
+    EXPECT_EQ(ui.shown.size(), 1u);
+}
+
+TEST_P(ServerProceduresTest, BlankNullableParametersBecomeNullAndUnknownOnesAreReported) {
+    clsSQLADO& sql = *gobjSQLADO;
+    // The function returns text: there is no 32-bit code to give, which is
+    // reported, while its value can still be read.
+    ASSERT_TRUE(sql.SQLSetProcName("qarn_greet"));
+    ASSERT_TRUE(sql.SQLAddParm("who", Variant::FromText("   "), true));
+    EXPECT_EQ(sql.SQLRunProcNoRsRet(), 0);
+    EXPECT_EQ(sql.SQLGetParameterValue(int16_t{0}).ToText(), "nobody");
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("clsSQLADO!SQLRunProcNoRsRet\r\nError Number: 13"), std::string::npos);
+
+    ASSERT_TRUE(sql.SQLSetProcName("qarn_greet"));
+    ASSERT_TRUE(sql.SQLAddParm("who", Variant::FromText("   "), false));  // blanks pass through
+    sql.SQLRunProcNoRsRet();
+    EXPECT_EQ(sql.SQLGetParameterValue(int16_t{0}).ToText(), "Hello    ");
+
+    ui.shown.clear();
+    ASSERT_TRUE(sql.SQLSetProcName("qarn_greet"));
+    EXPECT_FALSE(sql.SQLAddParm("nobody_here", Variant::FromInt(1), false));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_TRUE(ui.shown[0].text.ends_with("Extra Info:  ErrorParmName = nobody_here ErrorParmValue = *1*"));
+}
+
+TEST_P(ServerProceduresTest, RowsComeInPages) {
+    clsSQLADO& sql = *gobjSQLADO;
+    ASSERT_TRUE(sql.SQLSetProcName("qarn_series"));
+    ASSERT_TRUE(sql.SQLAddParm("n", Variant::FromInt(25), false));
+    ASSERT_TRUE(sql.SQLRunProcWithRsLimitGet(10));
+    std::vector<size_t> pages{sql.Data().rows};
+    while (sql.SQLGetNext(10)) pages.push_back(sql.Data().rows);
+    EXPECT_EQ(pages, (std::vector<size_t>{10, 10, 5}));
+    EXPECT_EQ(sql.Data().rows, 1u);
+    sql.SQLCloseRS();
+    // The same command runs again with the same parameters, all at once.
+    ASSERT_TRUE(sql.SQLRunProcWithRs());
+    EXPECT_EQ(sql.Data().rows, 25u);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_P(ServerProceduresTest, TransactionsCommitAndRollBack) {
+    clsSQLADO& sql = *gobjSQLADO;
+    ASSERT_TRUE(sql.BeginDBTransaction());
+    ASSERT_TRUE(Run("INSERT INTO qarn_tx VALUES(1)"));
+    ASSERT_TRUE(sql.RollBackDBTrans());
+    EXPECT_EQ(Count(), 0);
+    ASSERT_TRUE(sql.BeginDBTransaction());
+    ASSERT_TRUE(Run("INSERT INTO qarn_tx VALUES(2)"));
+    ASSERT_TRUE(sql.CommitDBTrans());
+    EXPECT_EQ(Count(), 1);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerProceduresTest, ::testing::Values(&Postgres, &MariaDb),
+                         [](const auto& info) { return info.param == &Postgres ? "Postgres" : "MariaDb"; });
