@@ -1,0 +1,173 @@
+// qarnSqlGenCli: the command-line host of the qarnSqlGenCntl control.  Like
+// every host it loads the control library at run time and calls the control's
+// members by name; it knows nothing of the control's class.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CommandLine.h"
+#include "host/ControlHost.h"
+#include "ui/UserInterface.h"
+
+namespace {
+
+using qarn::dispatch::Value;
+using qarn::host::CallResult;
+using qarn::host::ControlHost;
+
+constexpr int kExitSuccess = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// One line on standard error, at once: it interleaves with the library's reports.
+void PrintToStderr(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+void PrintError(const std::string& message) { PrintToStderr("qarnSqlGenCli: " + message); }
+
+std::string TextProperty(ControlHost& control, std::string_view name) {
+    return control.Call(control.IdOf(name), qarn::dispatch::InvokeKind::PropertyGet).Text();
+}
+
+// Whether the call reached the member and the member answered True;
+// otherwise prints why not: the control's ReturnMessage, or the call's error.
+bool Succeeded(ControlHost& control, const CallResult& result, const std::string& member) {
+    if (result.ok && result.Bool()) return true;
+    std::string message = result.ok ? TextProperty(control, "ReturnMessage")
+                                    : member + ": " + result.description + " (" + std::to_string(result.number) + ")";
+    PrintError(message.empty() ? member + " failed" : message);
+    return false;
+}
+
+// Copies a finished script to standard output, byte for byte.
+bool CopyToStdout(const std::string& path) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) {
+        PrintError("cannot read the generated script: " + std::string(std::strerror(errno)));
+        return false;
+    }
+    std::vector<char> buffer(1 << 16);
+    bool written = true;
+    size_t n = 0;
+    while (written && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0)
+        written = std::fwrite(buffer.data(), 1, n, stdout) == n;
+    written = written && std::fflush(stdout) == 0;
+    const int writeError = errno;
+    const bool readFailed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (readFailed) PrintError("cannot read the generated script");
+    else if (!written) PrintError("cannot write the script to standard output: " + std::string(std::strerror(writeError)));
+    return written && !readFailed;
+}
+
+bool Generate(ControlHost& control, const qarn::cli::Options& options) {
+    CallResult put = control.Put("IncludeIdent", options.includeIdentity);
+    if (!put.ok) {
+        PrintError("IncludeIdent: " + put.description);
+        return false;
+    }
+    std::string target = options.OutputTarget();
+    const bool toStdout = target == qarn::cli::kStandardOutput;
+    // The control writes files only: standard output gets a private copy
+    // that goes away with this folder, whatever happens.
+    std::optional<QTemporaryDir> scratch;
+    if (toStdout) {
+        scratch.emplace();
+        if (!scratch->isValid()) {
+            PrintError("cannot make a temporary folder: " + scratch->errorString().toStdString());
+            return false;
+        }
+        target = scratch->filePath("qarnSqlGen.sql").toStdString();
+    }
+    std::vector<Value> args{target, *options.select, options.truncate};
+    if (!Succeeded(control, control.Call("Generate", std::move(args)), "Generate")) return false;
+    return !toStdout || CopyToStdout(target);
+}
+
+bool RunScript(ControlHost& control, const qarn::cli::Options& options) {
+    std::vector<Value> args{*options.script, static_cast<int32_t>(options.Mode())};
+    return Succeeded(control, control.Call("RunScript", std::move(args)), "RunScript");
+}
+
+int Execute(const qarn::cli::Options& options, char* programName) {
+    // The control is a widget, so Qt needs a platform even though nothing is
+    // ever shown; offscreen needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    char* qtArgv[] = {programName, nullptr};
+    QApplication app(qtArgc, qtArgv);
+
+    // Declared in this order so the control goes first, then what it used.
+    QWidget container;
+    // Message boxes and error reports of the library are printed; questions
+    // take the answer that changes nothing, as no one is there to answer.
+    qarn::ConsoleUserInterface ui;
+    std::string error;
+    std::unique_ptr<ControlHost> control = ControlHost::Create(qarn::dispatch::kProgId, &container, &error);
+    if (!control) {
+        PrintError("cannot load the control " + std::string(qarn::dispatch::kProgId) + ": " + error);
+        return kExitFailure;
+    }
+    control->SetUserInterface(&ui);
+    control->SetAmbientUserMode(true);
+    if (!options.quiet) {
+        control->OnStatusTextChanged([&control] {
+            std::string status = TextProperty(*control, "StatusText");
+            if (!status.empty()) PrintToStderr(status);
+        });
+    }
+
+    std::vector<Value> connectArgs{options.connection.value_or(""), options.udlFile.value_or("")};
+    bool ok = Succeeded(*control, control->Call("Connect", std::move(connectArgs)), "Connect");
+    if (ok) ok = options.command == qarn::cli::Command::Generate ? Generate(*control, options) : RunScript(*control, options);
+
+    control->Call("Disconnect", {false});
+    control->SetUserInterface(nullptr);
+    control.reset();
+    return ok ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A reader that goes away (| head) makes the write fail and the temporary
+    // script is still removed; the signal would end the program on the spot.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    const qarn::cli::ParsedCommandLine parsed = qarn::cli::ParseCommandLine(args);
+    if (parsed.options.help) {
+        std::fputs(qarn::cli::HelpText().c_str(), stdout);
+        return kExitSuccess;
+    }
+    if (parsed.options.version) {
+        std::fputs("qarnSqlGenCli " QARN_CLI_VERSION "\n", stdout);
+        return kExitSuccess;
+    }
+    if (!parsed.error.empty()) {
+        PrintError(parsed.error);
+        PrintToStderr(qarn::cli::UsageSummary() + "Try 'qarnSqlGenCli --help' for more.");
+        return kExitUsage;
+    }
+    try {
+        static char fallbackName[] = "qarnSqlGenCli";
+        return Execute(parsed.options, argc > 0 ? argv[0] : fallbackName);
+    } catch (const std::exception& e) {
+        PrintError(e.what());
+    }
+    return kExitFailure;
+}

@@ -1,0 +1,388 @@
+// qarnSqlGenCli as users and scripts meet it: the built program run as a
+// child process with no display and no standard input, judged by its exit
+// code, its two output streams and the databases and files it leaves.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QProcess>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qarn::test::MakeSqliteDatabase;
+using qarn::test::ReadBytes;
+using qarn::test::ScratchDir;
+using qarn::test::ScratchPath;
+using qarn::test::WriteBytes;
+
+struct CliRun {
+    bool finished = false;  // false: still running at the time-out, killed
+    int exitCode = -1;      // -1 when it did not exit normally (a crash or a kill)
+    std::string out, err;
+};
+
+std::string MakeFolder(const std::string& name) {
+    std::string dir = ScratchPath(name);
+    fs::create_directories(dir);
+    return dir;
+}
+
+// The child's temporary folder, to see that nothing is left behind in it.
+const std::string& ChildTempDir() {
+    static const std::string dir = MakeFolder("tmp");
+    return dir;
+}
+
+// Runs the program in `workDir` (the scratch folder when empty).  The child
+// gets no display, no platform choice and per-user folders of its own, so it
+// must find the control beside itself and pick the offscreen platform unaided.
+CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir = {}) {
+    static const std::string dataHome = MakeFolder("xdg-data");
+    static const std::string runtimeDir = [] {
+        std::string dir = MakeFolder("xdg-runtime");
+        fs::permissions(dir, fs::perms::owner_all);  // Qt insists on 0700
+        return dir;
+    }();
+    QProcess process;
+    process.setProgram(QARN_CLI_PATH);
+    QStringList list;
+    for (const auto& a : args) list << QString::fromStdString(a);
+    process.setArguments(list);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
+    env.insert("XDG_DATA_HOME", QString::fromStdString(dataHome));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtimeDir));
+    env.insert("TMPDIR", QString::fromStdString(ChildTempDir()));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(QString::fromStdString(workDir.empty() ? ScratchDir() : workDir));
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start();
+    CliRun run;
+    run.finished = process.waitForStarted(30000) && process.waitForFinished(90000);
+    if (!run.finished) {
+        process.kill();
+        process.waitForFinished(10000);
+    }
+    if (process.exitStatus() == QProcess::NormalExit) run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+// Lines of a script as the control writes them: each ends with CR LF.
+std::vector<std::string> ScriptLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "text after the last line end";
+    return lines;
+}
+
+// Every row of `select`, each value with its storage class, reals to the last bit.
+std::vector<std::string> Rows(const std::string& dbPath, const std::string& select) {
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, select.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+        ADD_FAILURE() << "cannot read " << dbPath << ": " << sqlite3_errmsg(db);
+    }
+    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+        std::string row;
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+            char real[40];
+            switch (sqlite3_column_type(stmt, i)) {
+            case SQLITE_NULL: row += "null"; break;
+            case SQLITE_INTEGER: row += "int:" + std::to_string(sqlite3_column_int64(stmt, i)); break;
+            case SQLITE_FLOAT:
+                std::snprintf(real, sizeof real, "%.17g", sqlite3_column_double(stmt, i));
+                row += std::string("real:") + real;
+                break;
+            default: row += "text:" + std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+            }
+            row += '|';
+        }
+        rows.push_back(row);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows;
+}
+
+constexpr const char* kWinesTable =
+    "CREATE TABLE wines(id INTEGER PRIMARY KEY, name TEXT NOT NULL, vintage INTEGER, price REAL, "
+    "tasted TEXT, instock INTEGER, notes TEXT);";
+
+// Values that are easy to get wrong in a script: quotes, accents, a line
+// break, NULLs, an empty text, reals that do not print short.
+const std::string kWines = std::string(kWinesTable) +
+    "INSERT INTO wines VALUES(1, 'Château d''Yquem', 2001, 465.5, '2011-03-14 10:30:00', 1, 'Sauternes');"
+    "INSERT INTO wines VALUES(2, 'Côtes du Rhône', NULL, 0.1, '2021-06-02', 0, NULL);"
+    "INSERT INTO wines VALUES(3, 'Taylor''s Port', 2017, 1e-7, NULL, 1, 'two' || char(10) || 'lines');"
+    "INSERT INTO wines VALUES(4, 'Grüner Veltliner', 2021, -21.3, '2022-10-01 14:45:00', NULL, '');"
+    "INSERT INTO wines VALUES(7, 'Riesling Spätlese', 2019, 2.0 / 3.0, '2021-02-14', 1, 'Off-dry');";
+constexpr int kWineCount = 5;
+
+std::string SqliteConnection(const std::string& path) { return "Provider=SQLite;Data Source=" + path; }
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+bool EmptyFolder(const std::string& dir) { return fs::is_empty(dir); }
+
+TEST(CliCommandLine, HelpAndVersionGoToStandardOutput) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"generate", "--help"}}) {
+        CliRun r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 0) << args.back();
+        EXPECT_TRUE(Contains(r.out, "qarnSqlGenCli generate (-c CONNECTION | -u UDLFILE) -s SELECT")) << r.out;
+        EXPECT_TRUE(Contains(r.out, "--include-identity"));
+        EXPECT_EQ(r.err, "");
+    }
+    CliRun v = RunCli({"--version"});
+    EXPECT_EQ(v.exitCode, 0);
+    EXPECT_EQ(v.out, "qarnSqlGenCli " QARN_PROJECT_VERSION "\n");
+    EXPECT_EQ(v.err, "");
+}
+
+TEST(CliCommandLine, MistakesExitTwoWithTheReasonAndTheUsage) {
+    const std::string db = MakeSqliteDatabase(kWines);
+    const std::string c = SqliteConnection(db);
+    const std::string s = "SELECT * FROM wines";
+    const std::string workDir = MakeFolder("usage");
+    struct Case {
+        std::vector<std::string> args;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {{}, "no command given"},
+        {{"export", "-c", c, "-s", s}, "unknown command 'export'"},
+        {{"generate", "-s", s}, "missing -c CONNECTION or -u UDLFILE"},
+        {{"generate", "-c", c, "-u", "x.udl", "-s", s}, "not both"},
+        {{"generate", "-c", c}, "missing -s SELECT"},
+        {{"generate", "-c", c, "-s", ""}, "-s SELECT is empty"},
+        {{"generate", "-c", c, "-s", s, "--bogus"}, "unknown option '--bogus'"},
+        {{"generate", "-c", c, "-s"}, "-s/--select needs a value"},
+        {{"generate", "-c", c, "-c", c, "-s", s}, "given more than once"},
+        {{"generate", "-c", c, "-s", s, "stray"}, "unexpected argument 'stray'"},
+        {{"generate", "-c", c, "-s", s, "-f", "a.sql"}, "-f/--file does not apply to generate"},
+        {{"run", "-c", c, "-f", "a.sql", "--mode", "fast"}, "--mode must be line or complete"},
+        {{"run", "-c", c, "-f", "a.sql", "--truncate"}, "--truncate does not apply to run"},
+    };
+    for (const auto& k : cases) {
+        CliRun r = RunCli(k.args, workDir);
+        EXPECT_EQ(r.exitCode, 2) << k.reason;
+        EXPECT_TRUE(Contains(r.err, k.reason)) << r.err;
+        EXPECT_TRUE(Contains(r.err, "Usage:")) << r.err;
+        EXPECT_EQ(r.out, "") << k.reason;
+    }
+    // Nothing ran: no script appeared where the default one would go.
+    EXPECT_TRUE(EmptyFolder(workDir));
+}
+
+TEST(CliGenerate, DashWritesOnlyTheInsertLinesToStandardOutput) {
+    const std::string db = MakeSqliteDatabase(kWines);
+    CliRun r = RunCli({"generate", "-c", SqliteConnection(db), "-s", "SELECT * FROM wines", "-o", "-"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> lines = ScriptLines(r.out);
+    ASSERT_EQ(lines.size(), static_cast<size_t>(kWineCount)) << r.out;
+    for (const auto& line : lines) EXPECT_TRUE(line.starts_with("INSERT INTO wines(")) << line;
+    EXPECT_TRUE(Contains(r.out, "'Château d''Yquem'")) << r.out;
+    // The statuses go to standard error, in the order they were set.
+    size_t connected = r.err.find("Connected\n");
+    size_t done = r.err.find("Statements Generated\n");
+    EXPECT_NE(connected, std::string::npos) << r.err;
+    EXPECT_NE(done, std::string::npos) << r.err;
+    EXPECT_LT(connected, done);
+    EXPECT_TRUE(EmptyFolder(ChildTempDir())) << "the private copy of the script was left behind";
+}
+
+TEST(CliGenerate, QuietSilencesTheStatusesButNotTheFailure) {
+    const std::string db = MakeSqliteDatabase(kWines);
+    const std::string c = SqliteConnection(db);
+    CliRun ok = RunCli({"generate", "-c", c, "-s", "SELECT * FROM wines", "-o", "-", "--quiet"});
+    EXPECT_EQ(ok.exitCode, 0);
+    EXPECT_EQ(ok.err, "");
+    EXPECT_EQ(ScriptLines(ok.out).size(), static_cast<size_t>(kWineCount));
+
+    CliRun bad = RunCli({"generate", "-c", c, "-s", "SELECT * FROM no_such_table", "-o", "-", "--quiet"});
+    EXPECT_TRUE(bad.finished);
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.out, "") << "a failed run must print no part of a script";
+    EXPECT_TRUE(Contains(bad.err, "qarnSqlGenCli: Error in SQL statement")) << bad.err;
+    EXPECT_TRUE(Contains(bad.err, "no such table")) << "the provider's report is shown\n" << bad.err;
+    EXPECT_TRUE(EmptyFolder(ChildTempDir()));
+}
+
+TEST(CliGenerate, MessageBoxesOfTheControlArePrinted) {
+    // Without a FROM clause the control shows a message box; it must come out
+    // as text (a window offscreen would wait for ever).
+    const std::string db = MakeSqliteDatabase(kWines);
+    CliRun r = RunCli({"generate", "-c", SqliteConnection(db), "-s", "SELECT 1", "-o", "-"});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(Contains(r.err, "No FROM clause in the select statement")) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(CliGenerate, WritesTheNamedOrTheDefaultFile) {
+    const std::string db = MakeSqliteDatabase(kWines);
+    const std::string c = SqliteConnection(db);
+    const std::string workDir = MakeFolder("default-output");
+    CliRun byDefault = RunCli({"generate", "-c", c, "-s", "SELECT * FROM wines", "--quiet"}, workDir);
+    EXPECT_EQ(byDefault.exitCode, 0) << byDefault.err;
+    EXPECT_EQ(byDefault.out, "");
+    EXPECT_EQ(ScriptLines(ReadBytes(workDir + "/qarnSqlGen.sql")).size(), static_cast<size_t>(kWineCount));
+
+    const std::string named = ScratchPath("named.sql");
+    CliRun r = RunCli({"generate", "-c", c, "-s", "SELECT * FROM wines WHERE vintage > 2010", "-o", named});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ScriptLines(ReadBytes(named)).size(), 3u);
+    EXPECT_TRUE(Contains(r.err, "Generating SQL Insert statements for script " + named)) << r.err;
+
+    // A folder cannot be the script: the run fails and the folder stays.
+    CliRun intoFolder = RunCli({"generate", "-c", c, "-s", "SELECT * FROM wines", "-o", workDir});
+    EXPECT_EQ(intoFolder.exitCode, 1);
+    EXPECT_TRUE(Contains(intoFolder.err, "Unable to open the output file")) << intoFolder.err;
+    EXPECT_TRUE(fs::is_directory(workDir));
+}
+
+TEST(CliGenerate, TruncateAndIncludeIdentityReachTheControl) {
+    const std::string db = MakeSqliteDatabase(kWines);
+    const std::string c = SqliteConnection(db);
+    const std::string s = "SELECT * FROM wines";
+    std::vector<std::string> plain =
+        ScriptLines(RunCli({"generate", "--connection=" + c, "--select=" + s, "--output=-", "--quiet"}).out);
+    std::vector<std::string> both =
+        ScriptLines(RunCli({"generate", "-c", c, "-s", s, "-o", "-", "-q", "--truncate", "--include-identity"}).out);
+    ASSERT_EQ(plain.size(), static_cast<size_t>(kWineCount));
+    ASSERT_EQ(both.size(), static_cast<size_t>(kWineCount + 1));
+    EXPECT_TRUE(plain[0].starts_with("INSERT INTO wines([name]")) << plain[0];
+    EXPECT_EQ(both[0], "DELETE FROM wines");
+    EXPECT_TRUE(both[1].starts_with("INSERT INTO wines([id], [name]")) << both[1];
+}
+
+TEST(CliConnect, DataLinkFilesInUtf16AndUtf8Connect) {
+    // The database sits in a folder with an accent, so the data link's text
+    // must be decoded, not just copied.
+    const std::string dir = MakeFolder("caves-é");
+    const std::string db = dir + "/wines.db";
+    fs::copy_file(MakeSqliteDatabase(kWines), db);
+    const std::string link = "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" +
+                             SqliteConnection(db) + "\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (QChar unit : QString::fromStdString(link)) {
+        utf16 += static_cast<char>(unit.unicode() & 0xFF);
+        utf16 += static_cast<char>(unit.unicode() >> 8);
+    }
+    const std::string utf16File = ScratchPath("utf16.udl");
+    const std::string utf8File = ScratchPath("utf8.udl");
+    WriteBytes(utf16File, utf16);
+    WriteBytes(utf8File, link);
+    for (const auto& file : {utf16File, utf8File}) {
+        CliRun r = RunCli({"generate", "-u", file, "-s", "SELECT * FROM wines", "-o", "-", "-q"});
+        EXPECT_EQ(r.exitCode, 0) << file << "\n" << r.err;
+        EXPECT_EQ(ScriptLines(r.out).size(), static_cast<size_t>(kWineCount)) << file;
+    }
+}
+
+TEST(CliConnect, FailuresExitOneWithTheReport) {
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> expected;  // each must be on standard error
+    };
+    const std::string missingDb = ScratchPath("missing.db");
+    const std::vector<Case> cases = {
+        {{"-c", "Provider=NoSuchProvider.1;Data Source=x"},
+         {"Provider cannot be found", "qarnSqlGenCli: Connection Failed"}},
+        {{"-c", SqliteConnection(missingDb)}, {"qarnSqlGenCli: Connection Failed"}},
+        {{"-u", ScratchPath("missing.udl")}, {"qarnSqlGenCli: The specified UDL file does not exist"}},
+    };
+    for (const auto& k : cases) {
+        std::vector<std::string> args{"generate"};
+        args.insert(args.end(), k.args.begin(), k.args.end());
+        args.insert(args.end(), {"-s", "SELECT * FROM wines", "-o", "-"});
+        CliRun r = RunCli(args);
+        ASSERT_TRUE(r.finished) << k.args[1];
+        EXPECT_EQ(r.exitCode, 1) << k.args[1];
+        EXPECT_EQ(r.out, "");
+        for (const auto& text : k.expected) EXPECT_TRUE(Contains(r.err, text)) << text << "\n" << r.err;
+    }
+    EXPECT_FALSE(fs::exists(missingDb)) << "a failed connection created the database";
+    EXPECT_TRUE(EmptyFolder(ChildTempDir()));
+}
+
+TEST(CliRun, ReplayingAGeneratedScriptGivesIdenticalRows) {
+    const std::string source = MakeSqliteDatabase(kWines);
+    const std::string script = ScratchPath("wines.sql");
+    CliRun g = RunCli({"generate", "-c", SqliteConnection(source), "-s", "SELECT * FROM wines", "-o", script,
+                       "--include-identity", "-q"});
+    ASSERT_EQ(g.exitCode, 0) << g.err;
+    const std::vector<std::string> expected = Rows(source, "SELECT * FROM wines ORDER BY id");
+    ASSERT_EQ(expected.size(), static_cast<size_t>(kWineCount));
+    const std::string copy = MakeSqliteDatabase(kWinesTable);
+    CliRun r = RunCli({"run", "-c", SqliteConnection(copy), "-f", script});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Processing script: " + script)) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Script Processed: " + script)) << r.err;
+    EXPECT_EQ(Rows(copy, "SELECT * FROM wines ORDER BY id"), expected);
+}
+
+TEST(CliRun, ModeChoosesLinesOrTheWholeScript) {
+    // A statement spread over two lines runs only as a whole script.
+    const std::string script = ScratchPath("two-lines.sql");
+    WriteBytes(script, "INSERT INTO wines(id, name)\r\nVALUES(1, 'first');\r\nINSERT INTO wines(id, name) VALUES(2, 'second');\r\n");
+    const std::string byLines = MakeSqliteDatabase(kWinesTable);
+    CliRun lines = RunCli({"run", "-c", SqliteConnection(byLines), "-f", script, "-q"});
+    EXPECT_EQ(lines.exitCode, 1);
+    EXPECT_TRUE(Contains(lines.err, "incomplete input")) << lines.err;
+    EXPECT_TRUE(Rows(byLines, "SELECT id FROM wines").empty());
+
+    const std::string whole = MakeSqliteDatabase(kWinesTable);
+    CliRun complete = RunCli({"run", "-c", SqliteConnection(whole), "-f", script, "--mode", "complete", "-q"});
+    EXPECT_EQ(complete.exitCode, 0) << complete.err;
+    EXPECT_EQ(Rows(whole, "SELECT id FROM wines ORDER BY id"), (std::vector<std::string>{"int:1|", "int:2|"}));
+}
+
+TEST(CliRun, AFailingScriptExitsOneAndSaysWhy) {
+    const std::string db = MakeSqliteDatabase(kWinesTable);
+    const std::string script = ScratchPath("broken.sql");
+    WriteBytes(script, "INSERT INTO wines(id, name) VALUES(1, 'first')\r\nINSERT INTO nowhere VALUES(2)\r\n"
+                       "INSERT INTO wines(id, name) VALUES(3, 'never')\r\n");
+    CliRun r = RunCli({"run", "-c", SqliteConnection(db), "-f", script, "-q"});
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(Contains(r.err, "qarnSqlGenCli: Error executing SQL statement")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "no such table: nowhere")) << r.err;
+    // Line at a time: what ran before the failure stays, nothing after it runs.
+    EXPECT_EQ(Rows(db, "SELECT id FROM wines"), std::vector<std::string>{"int:1|"});
+
+    CliRun missing = RunCli({"run", "-c", SqliteConnection(db), "-f", ScratchPath("absent.sql"), "-q"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(Contains(missing.err, "qarnSqlGenCli: Unable to open the script file")) << missing.err;
+}
+
+TEST(CliSample, TheSampleOpensThroughTheJetProviderAndStaysUnchanged) {
+    const std::string before = ReadBytes(QARN_SAMPLE_DB);
+    ASSERT_FALSE(before.empty()) << QARN_SAMPLE_DB;
+    const std::vector<std::string> count = Rows(QARN_SAMPLE_DB, "SELECT count(*) FROM tblWineList");
+    ASSERT_EQ(count.size(), 1u);
+    CliRun r = RunCli({"generate", "-c",
+                       "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" QARN_SAMPLE_DB ";Persist Security Info=False",
+                       "-s", "SELECT * FROM tblWineList", "-o", "-", "-q"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ("int:" + std::to_string(ScriptLines(r.out).size()) + "|", count[0]);
+    // The Jet provider form gets Access's dialect: double-quoted texts.
+    EXPECT_TRUE(Contains(r.out, "VALUES(\"Château d'Yquem\", \"France\", 2001, 465, 4.9, #2011-03-14 10:30:00#, True,"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "\"Moët & Chandon Impérial\", \"France\", NULL, 45, 3.7, #2023-12-20 10:00:00#, False, "
+                                "\"For the \"\"big\"\" party\")"));
+    EXPECT_EQ(ReadBytes(QARN_SAMPLE_DB), before);
+}
+
+}  // namespace
