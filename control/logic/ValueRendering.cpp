@@ -424,7 +424,7 @@ Dialect ChooseDialect(int32_t serverKind, std::string_view dbmsName) {
     static constexpr Product kProducts[] = {
         {"PostgreSQL", Dialect::PostgreSql}, {"MariaDB", Dialect::MySql}, {"MySQL", Dialect::MySql},
         {"SQLite", Dialect::Sqlite},         {"SQL Server", Dialect::SqlServer}, {"Access", Dialect::Jet},
-        {"MS Jet", Dialect::Jet},
+        {"MS Jet", Dialect::Jet},            {"MDBTools", Dialect::Jet},
     };
     for (const Product& product : kProducts)
         if (ContainsNoCase(dbmsName, product.name)) return product.dialect;

@@ -145,9 +145,16 @@ void StoreValue(ValueForm form, const void* data, size_t bytes, Variant& v) {
 // largest value seen and are then reused.
 class ValueReader {
 public:
+    // MariaDB Connector/ODBC cuts a text at its first NUL character when it
+    // converts it to UTF-16; read as bytes, the connection's UTF-8 arrives whole.
+    explicit ValueReader(bool utf8Text = false) : utf8Text_(utf8Text) {}
+
     void Read(const Statement& stmt, SQLUSMALLINT column, ValueForm form, Variant& v) {
         SQLSMALLINT cType = CTypeFor(form);
-        if (IsFixed(form)) {
+        if (form == ValueForm::Text && utf8Text_) {
+            ReadLong(stmt, column, SQL_C_BINARY, bytes_, ValueForm::Binary, v);
+            if (!v.IsNull()) v.TextBuffer(VarKind::Text);
+        } else if (IsFixed(form)) {
             FixedValue value{};
             SQLLEN indicator = 0;
             stmt.Check(SQLGetData(stmt.Get(), column, cType, &value, sizeof value, &indicator), "SQLGetData");
@@ -193,6 +200,7 @@ private:
         StoreValue(form, buffer.data(), count * sizeof(Unit), v);
     }
 
+    bool utf8Text_;
     std::vector<SQLWCHAR> wide_;
     std::vector<char> narrow_;
     std::vector<char> bytes_;
@@ -269,7 +277,8 @@ ColumnInfo DescribeColumn(const Statement& stmt, SQLUSMALLINT column, ValueForm&
 class OdbcCursor final : public EngineCursor {
 public:
     // Takes a statement with a pending result set.
-    explicit OdbcCursor(std::unique_ptr<Statement> stmt) : stmt_(std::move(stmt)) {
+    explicit OdbcCursor(std::unique_ptr<Statement> stmt, bool utf8Text = false)
+        : stmt_(std::move(stmt)), reader_(utf8Text) {
         SQLSMALLINT count = 0;
         stmt_->Check(SQLNumResultCols(stmt_->Get(), &count), "SQLNumResultCols");
         columns_.reserve(static_cast<size_t>(count));
@@ -317,9 +326,9 @@ int64_t RowCount(const Statement& stmt) {
 }
 
 // The cursor or the row count of the statement's current result.
-ExecuteResult ResultOf(std::unique_ptr<Statement> stmt) {
+ExecuteResult ResultOf(std::unique_ptr<Statement> stmt, bool utf8Text) {
     ExecuteResult result;
-    if (HasResultSet(*stmt)) result.cursor = std::make_unique<OdbcCursor>(std::move(stmt));
+    if (HasResultSet(*stmt)) result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), utf8Text);
     else result.rowsAffected = RowCount(*stmt);
     return result;
 }
@@ -730,7 +739,7 @@ public:
         // A searched UPDATE or DELETE that touched nothing.
         if (rc == SQL_NO_DATA) return {nullptr, 0};
         stmt->Check(rc, "SQLExecDirect");
-        return ResultOf(std::move(stmt));
+        return ResultOf(std::move(stmt), IsMySql());
     }
 
     int64_t ExecuteBatch(const std::string& sql, int32_t timeoutSeconds) override {
@@ -819,7 +828,7 @@ public:
 
         ExecuteResult result;
         if (style == CallStyle::Select) {
-            OdbcCursor cursor(std::move(stmt));
+            OdbcCursor cursor(std::move(stmt), IsMySql());
             std::vector<Variant> row;
             if (cursor.Fetch(row) && !row.empty()) params[order.front()].value = row.front();
             return result;
@@ -828,7 +837,7 @@ public:
         if (!hasOutput && rc != SQL_NO_DATA && HasResultSet(*stmt)) {
             // The cursor outlives the input buffers.
             stmt->Check(SQLFreeStmt(stmt->Get(), SQL_RESET_PARAMS), "SQLFreeStmt");
-            result.cursor = std::make_unique<OdbcCursor>(std::move(stmt));
+            result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), IsMySql());
             return result;
         }
         // The drivers fill output buffers only once every result is consumed;
