@@ -50,6 +50,10 @@ protected:
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         app = new QApplication(argc, argv);
     }
+    static void TearDownTestSuite() {
+        delete app;
+        app = nullptr;
+    }
     void SetUp() override {
         std::string error;
         control = ControlHost::Create("qarnSqlGenComp.qarnSqlGenCntl", &window, &error);
