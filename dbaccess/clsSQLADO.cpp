@@ -36,13 +36,15 @@ void clsSQLADO::ApplyTimeout() {
     if (mlngCommandTimeout != -1) mcmdCommand->SetCommandTimeout(mlngCommandTimeout);
 }
 
+void clsSQLADO::NewCommand(int32_t commandType, const std::string& commandText) {
+    mcmdCommand = ado::Command::Create();
+    mcmdCommand->SetActiveConnection(mcnnConnection);
+    mcmdCommand->SetCommandType(commandType);
+    mcmdCommand->SetCommandText(commandText);
+}
+
 bool clsSQLADO::SQLSetText(const std::string& strSQL) {
-    return RunReported(kClass + "!SQLSetText", mcnnConnection, [&] {
-        mcmdCommand = ado::Command::Create();
-        mcmdCommand->SetActiveConnection(mcnnConnection);
-        mcmdCommand->SetCommandType(ado::adCmdText);
-        mcmdCommand->SetCommandText(strSQL);
-    });
+    return RunReported(kClass + "!SQLSetText", mcnnConnection, [&] { NewCommand(ado::adCmdText, strSQL); });
 }
 
 bool clsSQLADO::SQLRunSQLWithRs() {

@@ -68,6 +68,8 @@ private:
     bool mblnOpenDB(const std::string& strUDLFile, const std::string& strConnect);
     std::string mstrReadUDL(const std::string& strUDLFile);
     void ApplyTimeout();
+    // A new command on the object's connection; the previous one and its parameters are dropped.
+    void NewCommand(int32_t commandType, const std::string& commandText);
     ado::Command& RequireCommand() const;
     ado::Connection& RequireConnection() const;
     void SetEmptyBlock();

@@ -69,12 +69,8 @@ void clsSQLADO::FetchBlock(ado::Recordset& rs, int32_t rows) {
 }
 
 bool clsSQLADO::SQLSetProcName(const std::string& strProcName) {
-    return RunReported(kClass + "SQLSetProcName", mcnnConnection, [&] {
-        mcmdCommand = ado::Command::Create();
-        mcmdCommand->SetActiveConnection(mcnnConnection);
-        mcmdCommand->SetCommandType(ado::adCmdStoredProc);
-        mcmdCommand->SetCommandText(strProcName);
-    });
+    return RunReported(kClass + "SQLSetProcName", mcnnConnection,
+                       [&] { NewCommand(ado::adCmdStoredProc, strProcName); });
 }
 
 bool clsSQLADO::SQLAddParm(const std::string& strParmName, const ado::Variant& vntParmValue, bool blnNullable) {
