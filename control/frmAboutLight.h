@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include "FormLayout.h"
+
 namespace qarn::control {
 
 class frmAboutLight : public QDialog {
@@ -12,12 +14,8 @@ public:
 };
 
 // What the library says of itself in its About box.
-struct LibraryInfo {
+struct LibraryInfo : MakerInfo {
     static constexpr const char* Title = "qarnSqlGenComp";
-    static constexpr const char* Company = "qarnSqlGen developers";
-    static constexpr const char* WebAddress = "qarnsqlgen.example.org";
-    static constexpr const char* EmailAddress = "support@qarnsqlgen.example.org";
-    static constexpr const char* Copyright = "Copyright \u00a9 2026 qarnSqlGen developers. All rights reserved.";
     static QString Version();  // "major.minor.revision" of the library's build
 };
 

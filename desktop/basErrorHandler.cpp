@@ -1,0 +1,56 @@
+#include "basErrorHandler.h"
+
+#include <new>
+
+#include "ui/UserInterface.h"
+
+namespace qarn::desktop {
+
+namespace {
+constexpr int32_t kReadOnlyDatabase = 3027;
+}
+
+ProgramError CurrentProgramError() {
+    if (!std::current_exception()) return {};
+    try {
+        throw;
+    } catch (const ProgramFailure& e) {
+        return {e.Number(), e.what()};
+    } catch (const std::bad_alloc&) {
+        return {7, "Out of memory"};
+    } catch (const std::exception& e) {
+        return {5, e.what()};
+    } catch (...) {
+        return {440, "Automation error"};
+    }
+}
+
+void HandleError(const std::string& strSource, const std::string& strExtra, const ProgramError& err) {
+    // Each step stands alone: the user must get the window back even when the
+    // message cannot be shown.
+    UserInterface& ui = CurrentUserInterface();
+    try {
+        std::string text;
+        MsgIcon icon = MsgIcon::Critical;
+        if (err.number == kReadOnlyDatabase) {
+            text = "This Database is Read Only";
+            icon = MsgIcon::Information;
+        } else {
+            text = "The Following Error Occured in " + strSource + "\r\n" + "Error Number: " +
+                   std::to_string(err.number) + "\r\n" + "Error: " + err.description;
+        }
+        if (!strExtra.empty()) text += "\r\nExtra Info: " + strExtra;
+        ui.MessageBox(text, icon);
+    } catch (...) {
+    }
+    try {
+        ui.RestorePointer();
+    } catch (...) {
+    }
+    try {
+        ui.EnableActiveWindow();
+    } catch (...) {
+    }
+}
+
+}  // namespace qarn::desktop

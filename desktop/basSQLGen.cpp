@@ -1,0 +1,115 @@
+#include "basSQLGen.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QSettings>
+
+#include <cmath>
+#include <memory>
+
+#include "basErrorHandler.h"
+
+namespace qarn::desktop {
+
+frmSQLGen* gfrmMain = nullptr;
+
+// Until the store is read the program behaves as on a first run.
+bool gblnUseUDL = false;
+std::string gstrDefaultConn;
+std::string gstrDefaultUDL;
+bool gblnIncludeIdent = true;
+std::string gstrSessionConn;
+
+namespace {
+
+constexpr const char* kSection = "Options/";
+constexpr int32_t kTypeMismatch = 13;
+constexpr int32_t kFileAccessError = 75;
+
+// The per-user store, $XDG_CONFIG_HOME/qarnSqlGen/qarnSqlGen.ini.  Qt files
+// a store without an organisation under "Unknown Organization" and flags it
+// as an access error, so the program's title names the folder as well.
+std::unique_ptr<QSettings> OpenStore() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "qarnSqlGen", "qarnSqlGen");
+}
+
+// A store that cannot be read or written must not pass for an empty one.
+void CheckStore(const QSettings& store) {
+    switch (store.status()) {
+    case QSettings::NoError: return;
+    case QSettings::AccessError:
+        throw ProgramFailure(kFileAccessError, "Path/File access error: " + store.fileName().toStdString());
+    case QSettings::FormatError:
+        throw ProgramFailure(kFileAccessError, "The settings file " + store.fileName().toStdString() +
+                                                   " is not in a form that can be read");
+    }
+}
+
+// Booleans are stored as True/False; like a conversion to Boolean, the
+// reading takes either in any case, and a number (zero is False).
+bool ToBoolean(const std::string& text) {
+    QString t = QString::fromStdString(text).trimmed();
+    if (t.compare("True", Qt::CaseInsensitive) == 0) return true;
+    if (t.compare("False", Qt::CaseInsensitive) == 0) return false;
+    bool isNumber = false;
+    double n = t.toDouble(&isNumber);
+    if (isNumber && std::isfinite(n)) return n != 0;
+    throw ProgramFailure(kTypeMismatch, "Type mismatch");
+}
+
+bool GetBooleanSetting(const std::string& key, bool defaultValue) {
+    return ToBoolean(GetSetting(key, defaultValue ? "True" : "False"));
+}
+
+// The hourglass while the store is read; put back on every way out.
+class Hourglass {
+public:
+    Hourglass() : shown_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
+        if (shown_) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~Hourglass() {
+        if (shown_) QGuiApplication::restoreOverrideCursor();
+    }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+
+private:
+    bool shown_;
+};
+
+}  // namespace
+
+std::string GetSetting(const std::string& key, const std::string& defaultValue) {
+    auto store = OpenStore();
+    CheckStore(*store);
+    QVariant value = store->value(kSection + QString::fromStdString(key));
+    if (!value.isValid()) return defaultValue;
+    // A text edited by hand with an unquoted comma reads back as a list.
+    if (value.typeId() == QMetaType::QStringList) return value.toStringList().join(',').toStdString();
+    return value.toString().toStdString();
+}
+
+void SaveSetting(const std::string& key, const std::string& value) {
+    auto store = OpenStore();
+    CheckStore(*store);
+    store->setValue(kSection + QString::fromStdString(key), QString::fromStdString(value));
+    store->sync();
+    CheckStore(*store);
+}
+
+bool gblnLoadDefaults() {
+    Hourglass hourglass;
+    try {
+        gblnUseUDL = GetBooleanSetting("UseUDL", false);
+        gstrDefaultConn = GetSetting("DefaultConn", "");
+        gstrSessionConn = gstrDefaultConn.find(kMaskedPassword) == std::string::npos ? gstrDefaultConn : "";
+        gstrDefaultUDL = GetSetting("DefaultUDL", "");
+        gblnIncludeIdent = GetBooleanSetting("IncludeIdent", true);
+        return true;
+    } catch (...) {
+        HandleError("basSQLGen!gblnLoadDefaults", "", CurrentProgramError());
+        return false;
+    }
+}
+
+}  // namespace qarn::desktop

@@ -1,0 +1,649 @@
+#include "frmSQLGen.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <optional>
+#include <stdexcept>
+
+#include "FormLayout.h"
+#include "basErrorHandler.h"
+#include "basGeneral.h"
+#include "basHtmlHelp.h"
+#include "basSQLGen.h"
+#include "frmAbout.h"
+#include "frmFileOpen.h"
+#include "frmOptions.h"
+#include "ui/UserInterface.h"
+
+// Resources of a static library are registered by hand, and only from the
+// global namespace.
+static void InitProgramResources() {
+    static const bool done = [] {
+        Q_INIT_RESOURCE(program);
+        return true;
+    }();
+    (void)done;
+}
+
+namespace qarn::desktop {
+
+namespace {
+
+using host::CallResult;
+using dispatch::Value;
+
+std::chrono::milliseconds typingPause{200};
+
+// The window is laid out in twips, as it was designed.
+using control::Twips;
+constexpr int kTwipsPerPixel = 15;
+QPoint TwipsPoint(int left, int top) { return Twips(left, top, 0, 0).topLeft(); }
+
+constexpr int kClientWidth = 10260;
+constexpr int kClientHeight = 3735;
+constexpr int kButtonTop = 3000;
+constexpr int kButtonWidth = 1335;
+constexpr int kButtonHeight = 375;
+constexpr int kArrowTop = 2880;
+constexpr int kArrowShownLeft = 240;
+constexpr int kArrowParkedLeft = 10440;
+constexpr int kArrowSize = 480;
+
+constexpr int kStateConnected = 1;
+
+const char* const kConnectCaption[2] = {"Co&nnect", "&Default Connect"};
+const char* const kConnectToolTip[2] = {"Connect to a database by specifying a Connection or UDL file",
+                                        "Connect to a database using the default Connection or UDL file"};
+constexpr char kDisconnectCaption[] = "Disco&nnect";
+constexpr char kDisconnectToolTip[] = "Close database connection";
+// The property that keeps a connect button's first tooltip, to restore it.
+constexpr char kTag[] = "Tag";
+
+constexpr char kUdlFilter[] = "UDL Files (*.UDL)|*.UDL";
+constexpr char kSampleStatement[] = "SELECT * FROM tblWineList";
+
+// The highlight rectangle of the demonstration: an outline only, drawn
+// behind the buttons it frames and never in the way of a click.
+class ShapeRectangle : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        constexpr int kBorderWidth = 5;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), kBorderWidth, Qt::SolidLine, Qt::SquareCap,
+                            Qt::MiterJoin));
+        const qreal inset = kBorderWidth / 2.0;
+        painter.drawRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
+    }
+};
+
+// A call into the control that raised an error: the demonstration reports it.
+struct CallFailure {
+    ProgramError error;
+};
+
+ProgramError ErrorOf(const CallResult& r) { return {r.number, r.description}; }
+
+// What a call through a reference that is not bound (yet, or any more) gives.
+CallResult NotBound() {
+    CallResult unset;
+    unset.number = 91;
+    unset.description = "Object variable or With block variable not set";
+    return unset;
+}
+
+CallResult Required(CallResult r) {
+    if (!r.ok) throw CallFailure{ErrorOf(r)};
+    return r;
+}
+
+void Message(const std::string& text, MsgIcon icon) { CurrentUserInterface().MessageBox(text, icon); }
+
+bool FileExists(const std::string& path) { return !path.empty() && QFileInfo(QString::fromStdString(path)).isFile(); }
+
+// A connection string value as the provider's parser reads it back: quoted
+// when a folder name would otherwise end the entry or be trimmed.
+std::string ConnectionValue(const std::string& value) {
+    const bool plain = value.find_first_of(";\"'{") == std::string::npos && !value.empty() &&
+                       value.front() != ' ' && value.back() != ' ';
+    if (plain) return value;
+    std::string quoted = "\"";
+    for (char c : value) {
+        quoted.push_back(c);
+        if (c == '"') quoted.push_back('"');
+    }
+    return quoted + "\"";
+}
+
+// The script is shown in the desktop's text viewer.  $VISUAL and $EDITOR
+// name terminal programs, which a window cannot show, so the desktop's own
+// opener comes first and then the common graphical editors.
+constexpr const char* kTextViewers[] = {"xdg-open", "gnome-text-editor", "gedit", "kate",
+                                        "mousepad", "xed",               "pluma", "leafpad"};
+
+// Starts the first viewer that will start, with the path as its one
+// argument (no shell: blanks in the path are safe); false when none would.
+bool StartTextViewer(const QString& path, std::string* tried) {
+    for (const char* viewer : kTextViewers) {
+        if (QProcess::startDetached(QString::fromLatin1(viewer), {path})) return true;
+        if (!tried->empty()) *tried += ", ";
+        *tried += viewer;
+    }
+    return false;
+}
+
+// The pointer the window's own work sets and takes back.
+class Hourglass {
+public:
+    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~Hourglass() { QApplication::restoreOverrideCursor(); }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+};
+
+}  // namespace
+
+// Keeps the window from being freed while one of its handlers runs.
+class frmSQLGen::Busy {
+public:
+    explicit Busy(frmSQLGen& window) : window_(window) { ++window_.mlngBusy; }
+    ~Busy() {
+        if (--window_.mlngBusy == 0 && window_.mblnUnloaded) window_.deleteLater();
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    frmSQLGen& window_;
+};
+
+void frmSQLGen::SetTypingPause(std::chrono::milliseconds pause) { typingPause = pause; }
+
+template <class Handler>
+void frmSQLGen::Handle(const char* place, Handler handler) {
+    Busy busy(*this);
+    try {
+        handler();
+    } catch (...) {
+        HandleError(std::string("frmSQLGen!") + place, "", CurrentProgramError());
+    }
+}
+
+frmSQLGen::frmSQLGen(QWidget* parent) : QMainWindow(parent) {
+    InitProgramResources();
+    setObjectName("frmSQLGen");
+    setWindowTitle("Generate SQL Inserts");
+    setWindowIcon(QIcon(control::RenderSvg(":/qarnSqlGen/qarnSqlGen.svg", QSize(32, 32))));
+    // Fixed size: a title, a system menu and a close box, nothing to
+    // minimise or maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    BuildMenus();
+    BuildClientArea();
+    CreateControl();
+    Form_Load();
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    control::CentreOnScreen(this);
+}
+
+frmSQLGen::~frmSQLGen() {
+    if (gfrmMain == this) gfrmMain = nullptr;
+}
+
+void frmSQLGen::BuildMenus() {
+    QMenu* mnuFile = menuBar()->addMenu("&File");
+    mnuFile->setObjectName("mnuFile");
+    QAction* mnuFileExit = mnuFile->addAction("E&xit");
+    mnuFileExit->setObjectName("mnuFileExit");
+    connect(mnuFileExit, &QAction::triggered, this, [this] { close(); });
+
+    QAction* mnuOptions = menuBar()->addAction("&Options");
+    mnuOptions->setObjectName("mnuOptions");
+    connect(mnuOptions, &QAction::triggered, this, [this] { mnuOptions_Click(); });
+
+    QMenu* mnuHelp = menuBar()->addMenu("&Help");
+    mnuHelp->setObjectName("mnuHelp");
+    QAction* mnuHelpIndex = mnuHelp->addAction("&Help");
+    mnuHelpIndex->setObjectName("mnuHelpIndex");
+    connect(mnuHelpIndex, &QAction::triggered, this, [this] { Handle("mnuHelpIndex_Click", [] { ShowHelp(); }); });
+    QAction* mnuHelpAbout = mnuHelp->addAction("&About");
+    mnuHelpAbout->setObjectName("mnuHelpAbout");
+    connect(mnuHelpAbout, &QAction::triggered, this, [this] {
+        Handle("mnuHelpAbout_Click", [this] {
+            frmAbout about(this);
+            about.exec();
+        });
+    });
+}
+
+QPushButton* frmSQLGen::AddButton(const char* name, const char* caption, int leftTwips, const char* toolTip,
+                                  const char* place, std::function<void()> click) {
+    auto* button = new QPushButton(caption, client_);
+    button->setObjectName(name);
+    button->setGeometry(Twips(leftTwips, kButtonTop, kButtonWidth, kButtonHeight));
+    button->setToolTip(toolTip);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, place, click = std::move(click)] { Handle(place, click); });
+    return button;
+}
+
+void frmSQLGen::BuildClientArea() {
+    client_ = new QWidget(this);
+    client_->setObjectName("client");
+    setCentralWidget(client_);
+    // The window was designed for 8.25-point "MS Sans Serif"; its captions
+    // fit their buttons only at that size.
+    QFont designFont("MS Sans Serif");
+    designFont.setPointSizeF(8.25);
+    client_->setFont(designFont);
+
+    // The highlight rectangle goes first, so every button lies above it.
+    shaRect = new ShapeRectangle(client_);
+    shaRect->setObjectName("shaRect");
+    shaRect->setGeometry(Twips(8700, 2950, 1440, 450));
+    shaRect->setAttribute(Qt::WA_TransparentForMouseEvents);
+    shaRect->hide();
+
+    auto* label1 = new QLabel(
+        "Type a simple SQL SELECT statement into the box below and click Generate to create a SQL script of Inserts.",
+        client_);
+    label1->setObjectName("Label1");
+    QFont bold = designFont;
+    bold.setBold(true);
+    label1->setFont(bold);
+    label1->setWordWrap(true);
+    label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label1->setGeometry(Twips(120, 120, 9975, 375));
+
+    txtSelect = new QPlainTextEdit(client_);
+    txtSelect->setObjectName("txtSelect");
+    txtSelect->setGeometry(Twips(120, 600, 9975, 2295));
+    txtSelect->setTabChangesFocus(true);
+    connect(txtSelect, &QPlainTextEdit::textChanged, this,
+            [this] { Handle("txtSelect_Change", [this] { txtSelect_Change(); }); });
+
+    for (int index : {0, 1}) {
+        cmdConnect[index] = AddButton(index == 0 ? "cmdConnect0" : "cmdConnect1", kConnectCaption[index],
+                                      index == 0 ? 120 : 1560, kConnectToolTip[index], "cmdConnect_Click",
+                                      [this, index] { cmdConnect_Click(index); });
+        cmdConnect[index]->setProperty(kTag, QString(kConnectToolTip[index]));
+    }
+    cmdGenerate = AddButton("cmdGenerate", "&Generate", 3000,
+                            "Generate INSERT statements from the supplied SELECT statement", "cmdGenerate_Click",
+                            [this] { cmdGenerate_Click(); });
+    cmdGenerate->setEnabled(false);
+    cmdView = AddButton("cmdView", "&View Output", 4440, "View the generated INSERT statements", "cmdView_Click",
+                        [this] { cmdView_Click(); });
+    cmdClear = AddButton("cmdClear", "Clea&r", 5880, "Clear the SQL statement box", "cmdClear_Click",
+                         [this] { cmdClear_Click(); });
+    cmdSample = AddButton("cmdSample", "&Sample", 7320,
+                          "Watch while a sample SELECT is run against the Sample Access database", "cmdSample_Click",
+                          [this] { cmdSample_Click(); });
+    cmdClose = AddButton("cmdClose", "&Close", 8760, "Close the form", "cmdClose_Click", [this] { close(); });
+
+    picArrow = new QLabel(client_);
+    picArrow->setObjectName("picArrow");
+    picArrow->setPixmap(control::RenderSvg(":/qarnSqlGen/arrow.svg", Twips(0, 0, kArrowSize, kArrowSize).size()));
+    picArrow->setGeometry(Twips(kArrowParkedLeft, kArrowTop, kArrowSize, kArrowSize));
+    picArrow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    picArrow->hide();
+
+    staStatusBar = new QStatusBar(this);
+    staStatusBar->setObjectName("staStatusBar");
+    staStatusBar->setSizeGripEnabled(false);
+    staPanel1 = new QLabel("Ready", staStatusBar);
+    staPanel1->setObjectName("Panel1");
+    staStatusBar->addWidget(staPanel1, 1);
+    setStatusBar(staStatusBar);
+
+    // The status bar is docked inside the client area, at its bottom.
+    client_->setFixedSize(Twips(0, 0, kClientWidth, kClientHeight).size() -
+                          QSize(0, staStatusBar->sizeHint().height()));
+
+    QWidget* tabOrder[] = {txtSelect,     cmdGenerate,   cmdClose, cmdView,
+                           cmdConnect[0], cmdConnect[1], cmdClear, cmdSample};
+    for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    txtSelect->setFocus();
+}
+
+void frmSQLGen::CreateControl() {
+    std::string error;
+    qarnSqlGenCntl1 = host::ControlHost::Create(dispatch::kProgId, client_, &error);
+    if (!qarnSqlGenCntl1)
+        throw std::runtime_error("The control " + std::string(dispatch::kProgId) + " could not be created: " + error);
+    qarnSqlGenCntl1->SetAmbientUserMode(true);
+    // Below the visible client area: the user never sees it.
+    qarnSqlGenCntl1->Widget()->move(TwipsPoint(3480, 4320));
+}
+
+void frmSQLGen::Form_Load() {
+    try {
+        mblnFirstPaint = true;
+        mstrOutputFile = OutputFilePath();
+        gblnLoadDefaults();
+    } catch (...) {
+        HandleError("frmSQLGen!Form_Load", "", CurrentProgramError());
+    }
+}
+
+host::ControlHost& frmSQLGen::HostedControl() const { return *qarnSqlGenCntl1; }
+
+void frmSQLGen::SetStatusPanelText(const QString& text) { staPanel1->setText(text); }
+
+QString frmSQLGen::StatusPanelText() const { return staPanel1->text(); }
+
+void frmSQLGen::InstallUserInterface(UserInterface* ui) {
+    SetUserInterface(ui);
+    qarnSqlGenCntl1->SetUserInterface(ui);
+}
+
+CallResult frmSQLGen::Invoke(std::string_view member, std::vector<Value> args) {
+    if (!mobjSqlGen) return NotBound();
+    return mobjSqlGen->Call(member, std::move(args));
+}
+
+CallResult frmSQLGen::Assign(std::string_view property, Value value) {
+    if (!mobjSqlGen) return NotBound();
+    return mobjSqlGen->Put(property, std::move(value));
+}
+
+void frmSQLGen::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    if (!mblnFirstPaint || mblnUnloaded) return;
+    // Bound on the first paint, not at load: the control's status changes
+    // reach the status bar from now on.
+    mblnFirstPaint = false;
+    mobjSqlGen = qarnSqlGenCntl1.get();
+    mobjSqlGen->OnStatusTextChanged([this] { mobjSqlGen_StatusTextChanged(); });
+}
+
+void frmSQLGen::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (mblnUnloaded) return;
+    Form_QueryUnload();
+    mblnUnloaded = true;
+    if (mlngBusy == 0) deleteLater();
+}
+
+void frmSQLGen::Form_QueryUnload() {
+    // Never keeps the window open: whatever fails here, it closes.
+    try {
+        if (mobjSqlGen) {
+            mobjSqlGen->Call("Disconnect", {false});
+            mobjSqlGen->OnStatusTextChanged(nullptr);
+        }
+    } catch (...) {
+    }
+    mobjSqlGen = nullptr;
+}
+
+void frmSQLGen::mobjSqlGen_StatusTextChanged() { ShowStatus(Invoke("StatusText").Text()); }
+
+void frmSQLGen::txtSelect_Change() {
+    // Never disables: an emptied box keeps Generate, which then says so.
+    if (Invoke("State").Int() == kStateConnected) cmdGenerate->setEnabled(true);
+}
+
+void frmSQLGen::cmdConnect_Click(int index) {
+    if (cmdConnect[index]->text() != kConnectCaption[index]) {
+        Disconnect(index);
+    } else if (index == 0) {
+        ConnectByPrompt();
+    } else {
+        DefaultConnect();
+    }
+}
+
+// A call that fails counts as a refused connection, and every prompt that
+// fails as an empty answer: the handler carries on with its next step.
+std::optional<bool> frmSQLGen::ConnectThroughUdl(const std::string& path, const std::string& whenNone,
+                                                 const std::string& whenMissing) {
+    if (path.empty()) {
+        Message(whenNone, MsgIcon::Exclamation);
+        return std::nullopt;
+    }
+    if (!FileExists(path)) {
+        Message(whenMissing, MsgIcon::Exclamation);
+        return std::nullopt;
+    }
+    return Invoke("Connect", {std::string(), path}).Bool();
+}
+
+void frmSQLGen::ConnectByPrompt() {
+    std::optional<bool> connected;
+    if (gblnUseUDL) {
+        connected = ConnectThroughUdl(gstrPromptForFile(kUdlFilter),
+                                      "You must specify a UDL file to make the database connection",
+                                      "The specified UDL file does not exist");
+    } else if (std::string strConn = Invoke("PromptForConnection").Text(); strConn.empty()) {
+        Message("You must supply a database connection", MsgIcon::Exclamation);
+    } else {
+        connected = Invoke("Connect", {strConn}).Bool();
+    }
+    if (connected) AfterConnectAttempt(0, *connected);
+}
+
+void frmSQLGen::DefaultConnect() {
+    std::optional<bool> connected;
+    if (gblnUseUDL) {
+        connected = ConnectThroughUdl(gstrDefaultUDL,
+                                      "No default UDL has been specified.\r\n"
+                                      "Please use the Options menu item to set a Default UDL",
+                                      "The specified default UDL file does not exist");
+    } else if (gstrDefaultConn.empty()) {
+        Message("No default Connection string has been specified.\r\n"
+                "Please use the Options menu item to set a Default Connection String",
+                MsgIcon::Exclamation);
+    } else {
+        if (gstrSessionConn.empty()) {
+            // The stored string lacks its password: ask for it once, and keep
+            // what the prompt gives for the rest of the run.
+            std::string unmasked = QString::fromStdString(gstrDefaultConn)
+                                       .remove(QString(kMaskedPassword), Qt::CaseSensitive)
+                                       .toStdString();
+            CallResult login = Invoke("PromptForLogin", {unmasked});
+            if (login.ok) gstrSessionConn = login.Text();
+        }
+        connected = Invoke("Connect", {gstrSessionConn}).Bool();
+    }
+    if (connected) AfterConnectAttempt(1, *connected);
+}
+
+void frmSQLGen::AfterConnectAttempt(int index, bool connected) {
+    if (!connected) {
+        // The control and the database layer have told the user why.
+        cmdGenerate->setEnabled(false);
+        cmdSample->setEnabled(true);
+        return;
+    }
+    cmdGenerate->setEnabled(!txtSelect->toPlainText().isEmpty());
+    cmdConnect[1 - index]->setEnabled(false);
+    cmdConnect[index]->setText(kDisconnectCaption);
+    cmdConnect[index]->setToolTip(kDisconnectToolTip);
+    cmdSample->setEnabled(false);
+}
+
+void frmSQLGen::Disconnect(int index) {
+    Invoke("Disconnect", {true});
+    cmdGenerate->setEnabled(false);
+    cmdConnect[1 - index]->setEnabled(true);
+    cmdConnect[index]->setText(kConnectCaption[index]);
+    cmdConnect[index]->setToolTip(cmdConnect[index]->property(kTag).toString());
+    cmdSample->setEnabled(true);
+}
+
+void frmSQLGen::cmdGenerate_Click() {
+    std::string strMessage;
+    // No button, menu or key works while the control writes the script;
+    // both come back on every way out.
+    struct WindowDisabled {
+        QWidget* window;
+        ~WindowDisabled() { window->setEnabled(true); }
+    } disabled{this};
+    setEnabled(false);
+    Hourglass hourglass;
+
+    std::optional<ProgramError> unexpected;
+    try {
+        const std::string statement = txtSelect->toPlainText().toStdString();
+        if (statement.empty()) {
+            strMessage = "Please supply a SQL statement";
+        } else {
+            Required(Assign("IncludeIdent", gblnIncludeIdent));
+            if (Required(Invoke("Generate", {mstrOutputFile, statement})).Bool())
+                ShowStatus("Statements Generated");
+            else
+                strMessage = Required(Invoke("ReturnMessage")).Text();
+        }
+    } catch (const CallFailure& failure) {
+        unexpected = failure.error;
+    } catch (...) {
+        unexpected = CurrentProgramError();
+    }
+    if (unexpected) Message(std::to_string(unexpected->number) + " " + unexpected->description, MsgIcon::Critical);
+    if (!strMessage.empty()) {
+        Message(strMessage, MsgIcon::Exclamation);
+        ShowStatus(strMessage);
+    }
+}
+
+void frmSQLGen::cmdView_Click() {
+    if (mstrOutputFile.empty()) return;
+    if (!FileExists(mstrOutputFile)) {
+        Message("There is no output view", MsgIcon::Information);
+        return;
+    }
+    std::string tried;
+    if (!StartTextViewer(QString::fromStdString(mstrOutputFile), &tried))
+        Message("The text viewer could not be started: " + tried, MsgIcon::Exclamation);
+}
+
+void frmSQLGen::cmdClear_Click() {
+    txtSelect->clear();
+    cmdGenerate->setEnabled(false);
+}
+
+void frmSQLGen::FrameButton(const QWidget* button) {
+    // Designed to stand 60 twips left of and 50 twips above the button.
+    shaRect->move(TwipsPoint(button->x() * kTwipsPerPixel - 60, button->y() * kTwipsPerPixel - 50));
+    shaRect->show();
+}
+
+void frmSQLGen::ShowArrow() {
+    picArrow->move(TwipsPoint(kArrowShownLeft, kArrowTop));
+    picArrow->raise();
+    picArrow->show();
+}
+
+void frmSQLGen::ParkArrow() {
+    picArrow->hide();
+    picArrow->move(TwipsPoint(kArrowParkedLeft, kArrowTop));
+}
+
+void frmSQLGen::Inform(const std::string& text) { Message(text, MsgIcon::Information); }
+
+void frmSQLGen::cmdSample_Click() {
+    try {
+        RunSample();
+    } catch (const CallFailure& failure) {
+        HandleError("frmSQLGen!cmdSample_Click", "", failure.error);
+    } catch (...) {
+        HandleError("frmSQLGen!cmdSample_Click", "", CurrentProgramError());
+    }
+    shaRect->hide();
+}
+
+void frmSQLGen::RunSample() {
+    const std::string strConn = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                                ConnectionValue(ApplicationFolder() + "/Sample.mdb") + ";Persist Security Info=False";
+    FrameButton(cmdConnect[0]);
+    Inform("First a connection will be established with the Sample.mdb database.\r\n"
+           "To do this the demonstration will click the 'Connect' button automatically.");
+    // Connects by string whatever the UseUDL option says; Sample stays
+    // enabled while the demonstration holds the connection.
+    if (!Required(Invoke("Connect", {strConn})).Bool()) {
+        cmdGenerate->setEnabled(false);
+        return;
+    }
+    cmdGenerate->setEnabled(true);
+    cmdConnect[1]->setEnabled(false);
+    cmdConnect[0]->setText(kDisconnectCaption);
+    cmdConnect[0]->setToolTip(kDisconnectToolTip);
+
+    shaRect->hide();
+    ShowArrow();
+    Inform("The status bar now shows that a connection has been made (as indicated by the arrow).\r\n\r\n"
+           "Now a SELECT statement will be typed.");
+    ParkArrow();
+
+    txtSelect->clear();
+    for (QChar character : QString(kSampleStatement)) {
+        TypeCharacter(character);
+        if (mblnUnloaded) return;  // closed while typing: nothing left to show
+    }
+
+    FrameButton(cmdGenerate);
+    Inform("The demonstration will click the 'Generate' Button automatically.");
+    cmdGenerate_Click();
+    if (mblnUnloaded) return;
+    ShowArrow();
+    FrameButton(cmdView);
+    Inform("The status bar now shows that INSERT Statements have been generated (as indicated by the arrow).\r\n\r\n"
+           "The demonstration will click the 'View Output' Button automatically.\r\n"
+           "You should see Notepad open to display a script containing the SQL INSERT statements.");
+    ParkArrow();
+    cmdView_Click();
+    repaint();
+
+    FrameButton(cmdConnect[0]);
+    Inform("Now the demonstration will click the 'Disconnect' button automatically\r\n"
+           "to disconnect from the database.");
+    cmdConnect_Click(0);
+}
+
+void frmSQLGen::TypeCharacter(const QString& character) {
+    txtSelect->setPlainText(txtSelect->toPlainText() + character);
+    txtSelect->moveCursor(QTextCursor::End);
+    // Events run throughout the pause, so the box repaints and clicks are
+    // handled between two characters; a timer wakes the wait when it is up.
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 pause = typingPause.count();
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    QCoreApplication::processEvents();
+    while (!clock.hasExpired(pause)) {
+        if (!wake.isActive()) wake.start(static_cast<int>(std::max<qint64>(1, pause - clock.elapsed())));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
+void frmSQLGen::mnuOptions_Click() {
+    Busy busy(*this);
+    // Nothing follows the dialog: it reloads the options itself, and a
+    // failure to show it is not reported.
+    try {
+        frmOptions options(*qarnSqlGenCntl1, this);
+        options.exec();
+    } catch (...) {
+    }
+}
+
+}  // namespace qarn::desktop

@@ -1,0 +1,152 @@
+#pragma once
+// What the tests of the program's dialogs, settings and messages share: an
+// offscreen application, a user folder of their own for every test (the
+// settings store and the control's registration live there), a recorder in
+// place of every message box, and answers for modal windows so that no test
+// ever waits for a person.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <deque>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "basErrorHandler.h"
+#include "basGeneral.h"
+#include "ui/UserInterface.h"
+
+namespace qarn::desktop::test {
+
+// Records every message box; answers OK.
+class RecordingUi : public UserInterface {
+public:
+    struct Shown {
+        std::string text;
+        MsgIcon icon = MsgIcon::None;
+        std::string title;
+    };
+    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title, MsgButtons) override {
+        shown.push_back({text, icon, title});
+        return MsgResult::Ok;
+    }
+    void ShowErrorWindow(const std::string& report, const std::vector<std::string>&) override {
+        shown.push_back({"error window: " + report, MsgIcon::Critical, {}});
+    }
+    void RestorePointer() override { ++pointerRestores; }
+    void EnableActiveWindow() override { ++windowEnables; }
+
+    std::vector<Shown> shown;
+    int pointerRestores = 0;
+    int windowEnables = 0;
+};
+
+inline bool operator==(const RecordingUi::Shown& a, const RecordingUi::Shown& b) {
+    return a.text == b.text && a.icon == b.icon && a.title == b.title;
+}
+inline std::ostream& operator<<(std::ostream& os, const RecordingUi::Shown& s) {
+    return os << "{\"" << s.text << "\", icon " << static_cast<int>(s.icon) << ", title \"" << s.title << "\"}";
+}
+
+// Waits, letting events run, until `done` holds or `ms` have passed.
+template <class Predicate>
+bool WaitUntil(Predicate done, int ms = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class DesktopTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (QApplication::instance()) return;
+        static int argc = 1;
+        static char name[] = "test_desktop";
+        static char* argv[] = {name, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QApplication(argc, argv);  // lives as long as the process
+        QCoreApplication::setApplicationName("qarnSqlGen");
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
+        // Qt reads the user folder of its settings once per process.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home.filePath("config"));
+        appDir = home.filePath("app");
+        QDir().mkpath(appDir);
+        SetApplicationFolder(appDir.toStdString());
+        SetUserInterface(&ui);
+        QObject::connect(&modalWatch, &QTimer::timeout, [this] { AnswerModal(); });
+        modalWatch.start(20);
+    }
+
+    void TearDown() override {
+        modalWatch.stop();
+        SetUserInterface(nullptr);
+        SetApplicationFolder({});
+        qputenv("PATH", path);
+        EXPECT_TRUE(unexpectedModals.empty()) << "a modal window nobody answered: " << unexpectedModals.front();
+        EXPECT_TRUE(modalAnswers.empty()) << "a modal window that was answered for never opened";
+    }
+
+    // The next modal window that opens is handed to `answer`.
+    void OnNextModal(std::function<void(QWidget&)> answer) { modalAnswers.push_back(std::move(answer)); }
+
+    QString SettingsFile() const { return home.filePath("config/qarnSqlGen/qarnSqlGen.ini"); }
+    std::string SettingsText() const {
+        QFile f(SettingsFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+    }
+    // Writes the settings file as a person editing it would.
+    void WriteSettings(const std::string& text) const {
+        QDir().mkpath(QFileInfo(SettingsFile()).path());
+        QFile f(SettingsFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text.c_str());
+    }
+
+    QByteArray path = qgetenv("PATH");
+    QTemporaryDir home;
+    QString appDir;
+    RecordingUi ui;
+    std::vector<std::string> unexpectedModals;
+
+private:
+    void AnswerModal() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || answering) return;
+        if (modalAnswers.empty()) {
+            unexpectedModals.push_back(modal->windowTitle().toStdString());
+            modal->close();
+            return;
+        }
+        auto answer = std::move(modalAnswers.front());
+        modalAnswers.pop_front();
+        answering = true;
+        answer(*modal);
+        answering = false;
+    }
+
+    QTimer modalWatch;
+    std::deque<std::function<void(QWidget&)>> modalAnswers;
+    bool answering = false;
+};
+
+}  // namespace qarn::desktop::test

@@ -1,0 +1,251 @@
+// The program's error message, its help and its About box.
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUrl>
+
+#include "DesktopTestSupport.h"
+#include "FormLayout.h"
+#include "LinkLabel.h"
+#include "basHtmlHelp.h"
+#include "frmAbout.h"
+
+// The program registers its resources when its main window starts; these
+// tests open the About box without one.
+static void RegisterProgramResources() { Q_INIT_RESOURCE(program); }
+
+namespace qarn::desktop {
+namespace {
+
+using test::RecordingUi;
+using Shown = RecordingUi::Shown;
+
+// ---- HandleError ---------------------------------------------------------
+
+class HandleErrorTest : public test::DesktopTest {};
+
+TEST_F(HandleErrorTest, AReadOnlyDatabaseIsAnInformationWithTheExtraText) {
+    HandleError("frmSQLGen!cmdGenerate_Click", "table Staff", {3027, "Cannot update. Database or object is read-only."});
+    HandleError("frmSQLGen!cmdGenerate_Click", "", {3027, "Cannot update. Database or object is read-only."});
+    EXPECT_EQ(ui.shown, (std::vector<Shown>{{"This Database is Read Only\r\nExtra Info: table Staff", MsgIcon::Information, ""},
+                                            {"This Database is Read Only", MsgIcon::Information, ""}}));
+}
+
+TEST_F(HandleErrorTest, AnyOtherErrorNamesThePlaceNumberAndTextThenTheExtra) {
+    HandleError("basSQLGen!gblnLoadDefaults", "", {13, "Type mismatch"});
+    HandleError("frmOptions!mblnSetOptions", "key UseUDL", {-2147467259, "Unspecified error"});
+    EXPECT_EQ(ui.shown,
+              (std::vector<Shown>{
+                  {"The Following Error Occured in basSQLGen!gblnLoadDefaults\r\nError Number: 13\r\nError: Type mismatch",
+                   MsgIcon::Critical, ""},
+                  {"The Following Error Occured in frmOptions!mblnSetOptions\r\nError Number: -2147467259\r\n"
+                   "Error: Unspecified error\r\nExtra Info: key UseUDL",
+                   MsgIcon::Critical, ""}}));
+    // Both times the window and the pointer are given back, after the message.
+    EXPECT_EQ(ui.pointerRestores, 2);
+    EXPECT_EQ(ui.windowEnables, 2);
+}
+
+TEST_F(HandleErrorTest, TheCurrentExceptionBecomesANumberedError) {
+    auto errorOf = [](auto raise) {
+        try {
+            raise();
+        } catch (...) {
+            ProgramError e = CurrentProgramError();
+            return std::make_pair(e.number, e.description);
+        }
+        return std::make_pair(-1, std::string("nothing raised"));
+    };
+    using Pair = std::pair<int32_t, std::string>;
+    EXPECT_EQ(errorOf([] { throw ProgramFailure(3027, "read only"); }), (Pair{3027, "read only"}));
+    EXPECT_EQ(errorOf([] { throw std::bad_alloc(); }), (Pair{7, "Out of memory"}));
+    EXPECT_EQ(errorOf([] { throw std::runtime_error("disk on fire"); }), (Pair{5, "disk on fire"}));
+    EXPECT_EQ(errorOf([] { throw 42; }), (Pair{440, "Automation error"}));
+    ProgramError none = CurrentProgramError();
+    EXPECT_EQ(std::make_pair(none.number, none.description), (Pair{0, ""}));
+}
+
+// ---- Help ----------------------------------------------------------------
+
+class HelpTest : public test::DesktopTest {};
+
+// Takes the URLs the desktop is asked to open, instead of a browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlCatcher(const QString& scheme) : scheme_(scheme) {
+        QDesktopServices::setUrlHandler(scheme_, this, "Open");
+    }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(scheme_); }
+    std::vector<QUrl> opened;
+public slots:
+    void Open(const QUrl& url) { opened.push_back(url); }
+
+private:
+    QString scheme_;
+};
+
+TEST_F(HelpTest, TheHelpFileBesideTheProgramOpensInTheBrowser) {
+    UrlCatcher browser("file");
+    ShowHelp();
+    ASSERT_EQ(browser.opened.size(), 1u);
+    EXPECT_EQ(browser.opened[0].toLocalFile(), appDir + "/qarnSqlGen.html");
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(HelpTest, WithoutABrowserTheMessageSaysWhatToInstall) {
+    // The offscreen platform has no desktop services, as a machine without
+    // a browser has none.
+    ASSERT_EQ(QGuiApplication::platformName(), "offscreen");
+    ShowHelp();
+    ASSERT_EQ(ui.shown.size(), 1u);
+    const std::string& text = ui.shown[0].text;
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(ui.shown[0].title, "");
+    const std::string head = "The following error has has occurred accessing HTML Help:\r\n\r\n";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    // The reason names the file; advice and the list of browsers follow in blocks.
+    std::string reason = text.substr(head.size(), text.find("\r\n\r\n", head.size()) - head.size());
+    EXPECT_NE(reason.find((appDir + "/qarnSqlGen.html").toStdString()), std::string::npos) << reason;
+    EXPECT_NE(text.find("\r\n\r\nThis application shows its help in your web browser.\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n\r\nIf you have any of the following already installed\r\n"
+                        "You should NOT need to install a web browser:\r\n\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(text.ends_with("Konqueror or Falkon")) << "the message ends with the list, no line break";
+}
+
+// ---- About box -----------------------------------------------------------
+
+class AboutTest : public test::DesktopTest {
+protected:
+    static void SetUpTestSuite() {
+        DesktopTest::SetUpTestSuite();
+        RegisterProgramResources();
+    }
+    template <class W = QLabel>
+    static W& Get(QWidget& box, const char* name) {
+        auto* w = box.findChild<W*>(name);
+        if (!w) throw std::runtime_error(std::string("the box has no ") + name);
+        return *w;
+    }
+    // A program of that name on an otherwise empty PATH that leaves a
+    // file behind when it runs.
+    QString FakeProgram(const QString& name, bool executable = true) {
+        QString dir = home.filePath("bin");
+        QDir().mkpath(dir);
+        QString ran = home.filePath("ran");
+        QFile script(dir + "/" + name);
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\necho \"$0\" > '" + ran + ".tmp' && /bin/mv '" + ran + ".tmp' '" + ran + "'\n").toUtf8());
+        script.close();
+        if (executable) script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", dir.toLocal8Bit());
+        return ran;
+    }
+    static std::string ReadAll(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toStdString() : std::string();
+    }
+    const Shown kUnavailable{"System Information Is Unavailable At This Time", MsgIcon::None, ""};
+};
+
+TEST_F(AboutTest, TheBoxNamesTheProgramItsVersionAndItsMakers) {
+    frmAbout box;
+    EXPECT_EQ(box.windowTitle(), "About qarnSqlGen");
+    EXPECT_EQ(Get(box, "lblTitle").text(), "qarnSqlGen");
+    // The program's version as the build numbers it: three decimal numbers.
+    QString version = Get(box, "lblVersion").text();
+    EXPECT_TRUE(QRegularExpression(R"(^Version (0|[1-9][0-9]*)\.(0|[1-9][0-9]*)\.(0|[1-9][0-9]*)$)").match(version).hasMatch())
+        << version.toStdString();
+    EXPECT_EQ(version.toStdString(), "Version " + std::to_string(QARN_VERSION_MAJOR) + "." + std::to_string(QARN_VERSION_MINOR) +
+                           "." + std::to_string(QARN_VERSION_PATCH));
+    EXPECT_EQ(Get(box, "lblCompanyName").text(), control::MakerInfo::Company);
+    EXPECT_EQ(Get(box, "lblDisclaimer").text(), control::MakerInfo::Copyright);
+    EXPECT_EQ(Get<QPushButton>(box, "cmdOK").text(), "OK");
+    EXPECT_EQ(Get<QPushButton>(box, "cmdSysInfo").text(), "&System Info...");
+
+    auto& web = Get<control::LinkLabel>(box, "lblWebAddress");
+    auto& mail = Get<control::LinkLabel>(box, "lblEmailAddress");
+    EXPECT_EQ(web.text(), control::MakerInfo::WebAddress);
+    EXPECT_EQ(web.Target(), QString("http://") + control::MakerInfo::WebAddress);
+    EXPECT_EQ(mail.text(), control::MakerInfo::EmailAddress);
+    EXPECT_EQ(mail.Target(), QString("Mailto:") + control::MakerInfo::EmailAddress);
+    for (QLabel* link : {static_cast<QLabel*>(&web), static_cast<QLabel*>(&mail)}) {
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        EXPECT_TRUE(link->font().underline());
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    }
+}
+
+TEST_F(AboutTest, TheBoxIsAFixedWindowInTheMiddleOfTheScreenWithTheLogo) {
+    frmAbout box;
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    EXPECT_EQ(box.size(), QSize(5865 / 15, 3630 / 15));
+    EXPECT_EQ(box.minimumSize(), box.maximumSize());
+    EXPECT_FALSE(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    QRect screen = box.screen()->geometry();
+    EXPECT_LE((box.frameGeometry().center() - screen.center()).manhattanLength(), 1);
+    // Every part inside the window.
+    for (QWidget* w : box.findChildren<QWidget*>()) EXPECT_TRUE(box.rect().contains(w->geometry())) << w->objectName().toStdString();
+
+    // The logo is drawn, not left blank.
+    QImage logo = Get(box, "picIcon").pixmap().toImage();
+    ASSERT_FALSE(logo.isNull());
+    int drawn = 0;
+    for (int y = 0; y < logo.height(); ++y)
+        for (int x = 0; x < logo.width(); ++x) drawn += qAlpha(logo.pixel(x, y)) > 0;
+    EXPECT_GT(drawn, logo.width() * logo.height() / 2);
+}
+
+TEST_F(AboutTest, EnterAndEscapeBothCloseTheBox) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        frmAbout box;
+        box.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+        EXPECT_TRUE(Get<QPushButton>(box, "cmdOK").isDefault());
+        QTest::keyClick(&box, key);
+        EXPECT_FALSE(box.isVisible()) << key;
+    }
+}
+
+TEST_F(AboutTest, WithNoSystemInformationProgramTheBoxSaysSo) {
+    frmAbout box;
+    qputenv("PATH", "");
+    QTest::mouseClick(&Get<QPushButton>(box, "cmdSysInfo"), Qt::LeftButton);
+    // A file of that name that cannot run does not count either.
+    QString ran = FakeProgram("hardinfo", false);
+    box.StartSysInfo();
+    EXPECT_EQ(ui.shown, (std::vector<Shown>{kUnavailable, kUnavailable}));
+    EXPECT_FALSE(QFile::exists(ran));
+    std::string found;
+    EXPECT_FALSE(frmAbout::GetKeyValue("hardinfo", found));
+}
+
+TEST_F(AboutTest, SystemInfoStartsTheFirstProgramOfTheListOnThePath) {
+    const auto& programs = frmAbout::SysInfoPrograms();
+    ASSERT_GE(programs.size(), 2u);
+    // Only a later one of the list is installed: it is the one started.
+    QString name = QString::fromStdString(programs.back());
+    QString ran = FakeProgram(name);
+    std::string found;
+    EXPECT_TRUE(frmAbout::GetKeyValue(programs.back(), found));
+    EXPECT_EQ(found, (home.filePath("bin/") + name).toStdString());
+    std::string first = "left over";
+    EXPECT_FALSE(frmAbout::GetKeyValue(programs.front(), first));
+    EXPECT_EQ(first, "");
+
+    frmAbout box;
+    QTest::mouseClick(&Get<QPushButton>(box, "cmdSysInfo"), Qt::LeftButton);
+    ASSERT_TRUE(test::WaitUntil([&] { return QFile::exists(ran); })) << "the program was not started";
+    EXPECT_EQ(ReadAll(ran), found);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+}  // namespace
+}  // namespace qarn::desktop
+
+#include "HelpAboutTest.moc"

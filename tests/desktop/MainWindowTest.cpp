@@ -1,0 +1,659 @@
+// The main window driven as a user drives it: clicks, typing, menus, the
+// control library loaded beside the program, and every message box
+// answered by a recorder instead of a person.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "DesktopTestSupport.h"
+#include "basGeneral.h"
+#include "basSQLGen.h"
+#include "frmFileOpen.h"
+#include "frmSQLGen.h"
+
+namespace qarn::desktop {
+namespace {
+
+using namespace std::chrono_literals;
+using Strings = std::vector<std::string>;
+
+using Shown = test::RecordingUi::Shown;
+
+// Records as the others do, and lets a test look at the window while a
+// message is up.
+class WatchedUi : public test::RecordingUi {
+public:
+    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title, MsgButtons buttons) override {
+        MsgResult answer = RecordingUi::MessageBox(text, icon, title, buttons);
+        if (onMessage) onMessage(shown.back());
+        return answer;
+    }
+    Strings Texts() const {
+        Strings texts;
+        for (const auto& s : shown) texts.push_back(s.text);
+        return texts;
+    }
+    std::function<void(const Shown&)> onMessage;
+};
+
+// Pixels of a position in twips, as the product lays its windows out.
+int Px(int twips) { return twips / 15; }
+
+std::string Read(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Write(const QString& path, const std::string& bytes, QFile::Permissions permissions = {}) {
+    std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+    if (permissions) QFile::setPermissions(path, permissions);
+}
+
+class MainWindowTest : public test::DesktopTest {
+protected:
+    void SetUp() override {
+        DesktopTest::SetUp();
+        SetUserInterface(&boxes);
+        frmSQLGen::SetTypingPause(1ms);
+    }
+
+    void TearDown() override {
+        if (window) window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(gfrmMain, nullptr);
+        SetFilePromptAnswer({});
+        DesktopTest::TearDown();
+    }
+
+    void UseApplicationFolder(const QString& name) {
+        appDir = home.filePath(name);
+        QDir().mkpath(appDir);
+        SetApplicationFolder(appDir.toStdString());
+    }
+    QString Output() const { return appDir + "/qarnSqlGen.sql"; }
+
+    // Starts the program's window and waits for its first paint.
+    frmSQLGen& Open(bool paint = true) {
+        Main();
+        window = gfrmMain;
+        if (!window) throw std::runtime_error("no main window");
+        window->InstallUserInterface(&boxes);
+        if (paint) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+            window->repaint();
+        }
+        return *window;
+    }
+
+    template <class T = QPushButton>
+    T& Get(const char* name) {
+        auto* w = window->findChild<T*>(name);
+        if (!w) throw std::runtime_error(std::string("the window has no ") + name);
+        return *w;
+    }
+    void Click(const char* name) { QTest::mouseClick(&Get(name), Qt::LeftButton); }
+    QPlainTextEdit& Box() { return Get<QPlainTextEdit>("txtSelect"); }
+    QString Status() { return Get<QStatusBar>("staStatusBar").findChild<QLabel*>()->text(); }
+
+    std::string Database(const QString& name, const std::string& sql) {
+        std::string file = home.filePath(name).toStdString();
+        sqlite3* db = nullptr;
+        sqlite3_open(file.c_str(), &db);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        return file;
+    }
+    std::string Wines() {
+        return Database("wine.db", "CREATE TABLE w(id INTEGER PRIMARY KEY, name TEXT);"
+                                   "INSERT INTO w(name) VALUES('Rioja'),('Barolo');");
+    }
+    std::string Udl(const std::string& connectionString) {
+        QString file = home.filePath("link.udl");
+        Write(file, "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" + connectionString + "\r\n");
+        return file.toStdString();
+    }
+    static void Options(bool useUdl, const std::string& conn, const std::string& udl) {
+        SaveSetting("UseUDL", useUdl ? "True" : "False");
+        SaveSetting("DefaultConn", conn);
+        SaveSetting("DefaultUDL", udl);
+    }
+    // A text viewer that writes its name and arguments to a file: the only
+    // program on the PATH.
+    QString FakeViewers(const QStringList& names) {
+        QString dir = home.filePath("viewers");
+        QDir().mkpath(dir);
+        const std::string tmp = (dir + "/ran.tmp").toStdString(), ran = (dir + "/ran").toStdString();
+        for (const QString& name : names)
+            Write(dir + "/" + name,
+                  "#!/bin/sh\nprintf '%s\\n' \"${0##*/}\" \"$@\" > '" + tmp + "' && /bin/mv '" + tmp + "' '" + ran +
+                      "'\n",
+                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", dir.toLocal8Bit());
+        return dir + "/ran";
+    }
+
+    void ExpectNotConnected(const char* context) {
+        SCOPED_TRACE(context);
+        EXPECT_EQ(Get("cmdConnect0").text(), "Co&nnect");
+        EXPECT_EQ(Get("cmdConnect1").text(), "&Default Connect");
+        EXPECT_EQ(Get("cmdConnect0").toolTip(), Get("cmdConnect0").property("Tag").toString());
+        EXPECT_EQ(Get("cmdConnect1").toolTip(), Get("cmdConnect1").property("Tag").toString());
+        EXPECT_TRUE(Get("cmdConnect0").isEnabled() && Get("cmdConnect1").isEnabled());
+        EXPECT_FALSE(Get("cmdGenerate").isEnabled());
+        EXPECT_TRUE(Get("cmdSample").isEnabled());
+    }
+    void ExpectConnectedThrough(int index, const char* context) {
+        SCOPED_TRACE(context);
+        QPushButton& used = Get(index == 0 ? "cmdConnect0" : "cmdConnect1");
+        EXPECT_EQ(used.text(), "Disco&nnect");
+        EXPECT_EQ(used.toolTip(), "Close database connection");
+        EXPECT_TRUE(used.isEnabled());
+        EXPECT_FALSE(Get(index == 0 ? "cmdConnect1" : "cmdConnect0").isEnabled());
+        EXPECT_FALSE(Get("cmdSample").isEnabled());
+    }
+
+    WatchedUi boxes;
+    QPointer<frmSQLGen> window;
+};
+
+// The control library's Data Link dialog, answered as a person would.
+std::function<void(QWidget&)> DataLink(const std::string& file, const char* button = "cmdOK") {
+    return [=](QWidget& dialog) {
+        if (!file.empty()) dialog.findChild<QLineEdit*>("txtFile")->setText(QString::fromStdString(file));
+        QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
+    };
+}
+
+TEST_F(MainWindowTest, FreshStartIsReadyWithTheStatementBoxFocused) {
+    frmSQLGen& w = Open();
+    EXPECT_EQ(w.windowTitle(), "Generate SQL Inserts");
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_FALSE(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(w.centralWidget()->width(), Px(10260));
+    EXPECT_EQ(w.centralWidget()->height() + Get<QStatusBar>("staStatusBar").height(), Px(3735));
+    const QPoint offCentre = w.geometry().center() - w.screen()->geometry().center();
+    EXPECT_LE(std::abs(offCentre.x()) + std::abs(offCentre.y()), 4) << "centred, give or take the border";
+
+    EXPECT_EQ(Status(), "Ready");
+    EXPECT_FALSE(Get("cmdGenerate").isEnabled());
+    EXPECT_TRUE(Get("cmdView").isEnabled());
+    EXPECT_TRUE(Box().toPlainText().isEmpty());
+    EXPECT_EQ(w.focusWidget(), &Box());
+    ExpectNotConnected("at start");
+    EXPECT_TRUE(Get<QWidget>("shaRect").isHidden());
+    EXPECT_TRUE(Get<QLabel>("picArrow").isHidden());
+    EXPECT_EQ(Get<QLabel>("picArrow").geometry(), QRect(Px(10440), Px(2880), Px(480), Px(480)));
+
+    const std::vector<std::tuple<const char*, const char*, int, const char*>> buttons = {
+        {"cmdConnect0", "Co&nnect", 120, "Connect to a database by specifying a Connection or UDL file"},
+        {"cmdConnect1", "&Default Connect", 1560, "Connect to a database using the default Connection or UDL file"},
+        {"cmdGenerate", "&Generate", 3000, "Generate INSERT statements from the supplied SELECT statement"},
+        {"cmdView", "&View Output", 4440, "View the generated INSERT statements"},
+        {"cmdClear", "Clea&r", 5880, "Clear the SQL statement box"},
+        {"cmdSample", "&Sample", 7320, "Watch while a sample SELECT is run against the Sample Access database"},
+        {"cmdClose", "&Close", 8760, "Close the form"}};
+    for (const auto& [name, caption, left, tip] : buttons) {
+        EXPECT_EQ(Get(name).text(), caption);
+        EXPECT_EQ(Get(name).geometry(), QRect(Px(left), Px(3000), Px(1335), Px(375))) << name;
+        EXPECT_EQ(Get(name).toolTip(), tip);
+    }
+
+    Strings order;
+    const Strings expectedOrder = {"cmdGenerate", "cmdClose", "cmdView",  "cmdConnect0",
+                                   "cmdConnect1", "cmdClear", "cmdSample"};
+    for (QWidget* next = Box().nextInFocusChain(); next != &Box(); next = next->nextInFocusChain())
+        if (std::count(expectedOrder.begin(), expectedOrder.end(), next->objectName().toStdString()))
+            order.push_back(next->objectName().toStdString());
+    EXPECT_EQ(order, expectedOrder);
+
+    Strings menus;
+    for (QAction* bar : w.menuBar()->actions()) {
+        menus.push_back(bar->text().toStdString());
+        if (bar->menu())
+            for (QAction* item : bar->menu()->actions()) menus.push_back(" " + item->text().toStdString());
+        EXPECT_TRUE(bar->shortcut().isEmpty());
+    }
+    EXPECT_EQ(menus, (Strings{"&File", " E&xit", "&Options", "&Help", " &Help", " &About"}));
+}
+
+TEST_F(MainWindowTest, StatusChangesReachTheStatusBarFromTheFirstPaint) {
+    Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
+    frmSQLGen& w = Open(false);
+    ASSERT_TRUE(w.HostedControl().Call("Connect", {gstrSessionConn}).Bool());
+    EXPECT_EQ(Status(), "Ready");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.repaint();
+    w.HostedControl().Call("Disconnect", {true});
+    EXPECT_EQ(Status(), "Connection Closed");
+}
+
+TEST_F(MainWindowTest, TypingEnablesGenerateOnlyWhileConnected) {
+    Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
+    Open();
+    QTest::keyClicks(&Box(), "SELECT");
+    EXPECT_FALSE(Get("cmdGenerate").isEnabled());
+    Box().clear();
+    Click("cmdConnect1");
+    ExpectConnectedThrough(1, "an empty box");
+    EXPECT_FALSE(Get("cmdGenerate").isEnabled());
+    QTest::keyClicks(&Box(), "S");
+    EXPECT_TRUE(Get("cmdGenerate").isEnabled());
+    QTest::keyClick(&Box(), Qt::Key_Backspace);
+    EXPECT_TRUE(Box().toPlainText().isEmpty());
+    EXPECT_TRUE(Get("cmdGenerate").isEnabled());
+    Click("cmdClear");
+    EXPECT_FALSE(Get("cmdGenerate").isEnabled());
+    QTest::keyClicks(&Box(), "x");
+    EXPECT_TRUE(Get("cmdGenerate").isEnabled());
+    Click("cmdConnect1");
+    Click("cmdConnect1");
+    EXPECT_TRUE(Get("cmdGenerate").isEnabled()) << "connecting with text in the box";
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainWindowTest, ConnectBuildsAConnectionInTheDataLinkDialog) {
+    std::string db = Wines();
+    Open();
+    OnNextModal(DataLink("", "cmdCancel"));
+    Click("cmdConnect0");
+    EXPECT_EQ(boxes.Texts(), Strings{"You must supply a database connection"});
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Exclamation);
+    ExpectNotConnected("cancelled");
+
+    OnNextModal(DataLink(db));
+    Click("cmdConnect0");
+    ExpectConnectedThrough(0, "built");
+    EXPECT_EQ(Status(), "Connected");
+    Click("cmdConnect0");
+    ExpectNotConnected("disconnected");
+    EXPECT_EQ(Status(), "Connection Closed");
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+TEST_F(MainWindowTest, ConnectAndDefaultConnectThroughUdlFiles) {
+    std::string udl = Udl("Provider=SQLite;Data Source=" + Wines());
+    std::string missing = home.filePath("gone.udl").toStdString();
+    Options(true, "", "");
+    Open();
+    std::deque<std::string> picks = {"", missing, udl};
+    Strings filters;
+    SetFilePromptAnswer([&](const std::string& filter) {
+        filters.push_back(filter);
+        std::string pick = picks.front();
+        picks.pop_front();
+        return pick;
+    });
+    Click("cmdConnect0");
+    Click("cmdConnect0");
+    ExpectNotConnected("no UDL file");
+    Click("cmdConnect0");
+    ExpectConnectedThrough(0, "UDL file");
+    EXPECT_EQ(Status(), "Ready") << "a UDL connection sets no status";
+    EXPECT_EQ(filters, Strings(3, "UDL Files (*.UDL)|*.UDL"));
+    Click("cmdConnect0");
+
+    Click("cmdConnect1");
+    Options(true, "", missing);
+    gblnLoadDefaults();
+    Click("cmdConnect1");
+    Options(true, "", udl);
+    gblnLoadDefaults();
+    Click("cmdConnect1");
+    ExpectConnectedThrough(1, "default UDL file");
+    Click("cmdConnect1");
+    ExpectNotConnected("disconnected");
+    EXPECT_EQ(boxes.Texts(), (Strings{"You must specify a UDL file to make the database connection",
+                                   "The specified UDL file does not exist",
+                                   "No default UDL has been specified.\r\n"
+                                   "Please use the Options menu item to set a Default UDL",
+                                   "The specified default UDL file does not exist"}));
+}
+
+TEST_F(MainWindowTest, DefaultConnectAsksOnceForAMaskedPassword) {
+    std::string db = Wines();
+    Open();
+    Click("cmdConnect1");
+    EXPECT_EQ(boxes.Texts(), Strings{"No default Connection string has been specified.\r\n"
+                                  "Please use the Options menu item to set a Default Connection String"});
+
+    Options(false, "Provider=SQLite;Data Source=" + db + ";User ID=ann;Password=**********;Mode=Read", "");
+    gblnLoadDefaults();
+    OnNextModal(DataLink("", "cmdCancel"));
+    Click("cmdConnect1");
+    // A cancelled login keeps the default string without the mask.
+    EXPECT_EQ(gstrSessionConn, "Provider=SQLite;Data Source=" + db + ";User ID=ann;Password=;Mode=Read");
+    ExpectConnectedThrough(1, "after a cancelled login");
+    Click("cmdConnect1");
+    Click("cmdConnect1");  // no second prompt: the watch would have reported it
+    ExpectConnectedThrough(1, "without a prompt");
+    Click("cmdConnect1");
+
+    gblnLoadDefaults();
+    OnNextModal(DataLink(db));
+    Click("cmdConnect1");
+    EXPECT_NE(gstrSessionConn.find("Data Source=" + db), std::string::npos) << gstrSessionConn;
+    EXPECT_EQ(gstrSessionConn.find("**********"), std::string::npos);
+    ExpectConnectedThrough(1, "after the login");
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+TEST_F(MainWindowTest, AFailedConnectionLeavesTheWindowNotConnected) {
+    Options(false, "Provider=SQLite;Data Source=" + home.filePath("none.db").toStdString(), "");
+    Open();
+    QTest::keyClicks(&Box(), "SELECT 1");
+    Click("cmdConnect1");
+    ExpectNotConnected("failed");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text.rfind("error window: ", 0), 0u) << "only the database layer's report";
+}
+
+TEST_F(MainWindowTest, GenerateWritesTheScriptOrSaysWhyNot) {
+    Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
+    frmSQLGen& w = Open();
+    Click("cmdConnect1");
+    QTest::keyClicks(&Box(), "x");
+    Box().clear();
+    Click("cmdGenerate");
+    EXPECT_EQ(Status(), "Please supply a SQL statement");
+    EXPECT_FALSE(QFile::exists(Output())) << "the control is not called";
+
+    QTest::keyClicks(&Box(), "   ");
+    Click("cmdGenerate");
+    std::string blank = w.HostedControl().Call("ReturnMessage").Text();
+    EXPECT_FALSE(blank.empty());
+    EXPECT_EQ(Status().toStdString(), blank);
+
+    Box().setPlainText("SELECT * FROM nowhere");
+    Click("cmdGenerate");
+    std::string failed = w.HostedControl().Call("ReturnMessage").Text();
+    EXPECT_EQ(Status().toStdString(), failed);
+
+    Box().setPlainText("SELECT * FROM w");
+    bool disabledMeanwhile = false;
+    QTimer::singleShot(0, [&] {
+        disabledMeanwhile = !w.isEnabled() && QApplication::overrideCursor() &&
+                            QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    });
+    Click("cmdGenerate");
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_EQ(Status(), "Statements Generated");
+    EXPECT_EQ(Read(Output()), "INSERT INTO w([id], [name]) VALUES(1, 'Rioja')\r\n"
+                              "INSERT INTO w([id], [name]) VALUES(2, 'Barolo')\r\n");
+    // The option reaches the next Generate without a new connection.
+    SaveSetting("IncludeIdent", "False");
+    gblnLoadDefaults();
+    Click("cmdGenerate");
+    EXPECT_EQ(Read(Output()), "INSERT INTO w([name]) VALUES('Rioja')\r\nINSERT INTO w([name]) VALUES('Barolo')\r\n");
+
+    // The control's own report of a statement without FROM comes first; a
+    // database failure's error window before the window's message.
+    Strings texts = boxes.Texts();
+    ASSERT_EQ(texts.size(), 5u) << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[0], "Please supply a SQL statement");
+    EXPECT_EQ(texts[2], blank);
+    EXPECT_EQ(texts[3].rfind("error window: ", 0), 0u);
+    EXPECT_EQ(texts[4], failed);
+    for (size_t i : {0, 2, 4}) EXPECT_EQ(boxes.shown[i].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, AnUnexpectedErrorDuringGenerateIsShownAndTheWindowComesBack) {
+    Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
+    frmSQLGen& w = Open();
+    Click("cmdConnect1");
+    QTest::keyClicks(&Box(), "SELECT * FROM w");
+    w.HostedControl().SetAmbientUserMode(false);  // IncludeIdent now refuses to be set
+    Click("cmdGenerate");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "383 Let/Set not supported at design time.");
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+    EXPECT_FALSE(QFile::exists(Output()));
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, ViewOutputStartsTheTextViewerWithThePath) {
+    UseApplicationFolder("program folder; with blanks");
+    QString ran = FakeViewers({"xdg-open", "gedit"});
+    Open();
+    Click("cmdView");
+    EXPECT_EQ(boxes.Texts(), Strings{"There is no output view"});
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Information);
+
+    Write(Output(), "left by an earlier run\r\n");
+    Click("cmdView");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ran); }, 5000));
+    EXPECT_EQ(Read(ran), "xdg-open\n" + Output().toStdString() + "\n");
+
+    QFile::remove(ran);
+    QFile::remove(home.filePath("viewers/xdg-open"));
+    Click("cmdView");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ran); }, 5000));
+    EXPECT_EQ(Read(ran), "gedit\n" + Output().toStdString() + "\n");
+
+    QFile::remove(home.filePath("viewers/gedit"));
+    Click("cmdView");
+    EXPECT_EQ(boxes.shown.back().text, "The text viewer could not be started: xdg-open, gnome-text-editor, gedit, "
+                                       "kate, mousepad, xed, pluma, leafpad");
+    EXPECT_TRUE(window->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheScriptGoesBesideTheProgramOrToTheDataFolder) {
+    QString elsewhere = home.filePath("elsewhere");
+    QDir().mkpath(elsewhere);
+    QString before = QDir::currentPath();
+    QDir::setCurrent(elsewhere);
+    EXPECT_EQ(OutputFilePath(), Output().toStdString());
+    QDir::setCurrent(before);
+
+    Write(home.filePath("a file"), "");
+    for (const QString& unwritable : {home.filePath("missing"), home.filePath("a file")}) {
+        SetApplicationFolder(unwritable.toStdString());
+        EXPECT_EQ(OutputFilePath(), home.filePath("data/qarnSqlGen/qarnSqlGen.sql").toStdString());
+        EXPECT_TRUE(QFileInfo(home.filePath("data/qarnSqlGen")).isDir());
+    }
+}
+
+TEST_F(MainWindowTest, FilePromptMatchesPatternsInAnyCaseAndRequiresAFile) {
+    QString dir = home.filePath("links");
+    QDir().mkpath(dir + "/sub.udl");
+    for (const char* name : {"a.udl", "B.UDL", "c.Udl", "d.txt", "noext"}) Write(dir + "/" + name, "x");
+    // Lists what the dialog offers in `dir`, then picks `pick` (or cancels).
+    auto answer = [&](Strings& listed, const char* pick) {
+        return [&listed, dir, pick](QWidget& modal) {
+            auto& dialog = dynamic_cast<QFileDialog&>(modal);
+            EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
+            dialog.setDirectory(dir);
+            auto* model = dialog.findChild<QFileSystemModel*>();
+            QModelIndex root = model->index(dir);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) >= 4; }, 3000));
+            for (int row = 0; row < model->rowCount(root); ++row)
+                listed.push_back(model->index(row, 0, root).data().toString().toStdString());
+            std::sort(listed.begin(), listed.end());
+            if (!pick) return dialog.close();
+            auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+            QTest::keyClicks(name, pick);
+            QTest::keyClick(name, Qt::Key_Return);
+            return true;
+        };
+    };
+    Strings udl, all;
+    OnNextModal(answer(udl, "c.Udl"));
+    EXPECT_EQ(gstrPromptForFile("UDL Files (*.UDL)|*.UDL"), (dir + "/c.Udl").toStdString());
+    EXPECT_EQ(udl, (Strings{"B.UDL", "a.udl", "c.Udl", "sub.udl"}));
+    OnNextModal(answer(all, nullptr));
+    EXPECT_EQ(gstrPromptForFile(), "");
+    EXPECT_NE(std::find(all.begin(), all.end(), "noext"), all.end()) << "*.* is every file";
+}
+
+TEST_F(MainWindowTest, ClosingWhileConnectedDisconnectsWithoutAStatus) {
+    Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
+    const std::vector<std::function<void()>> ways = {[this] { Click("cmdClose"); },
+                                                      [this] { Get<QAction>("mnuFileExit").trigger(); },
+                                                      [this] { window->close(); }};
+    for (const auto& close : ways) {
+        frmSQLGen& w = Open();
+        Click("cmdConnect1");
+        close();
+        EXPECT_FALSE(w.isVisible());
+        EXPECT_EQ(Status(), "Connected");
+        EXPECT_EQ(w.HostedControl().Call("State").Int(), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(window.isNull());
+    }
+    Open(false).close();  // before the first paint there is nothing to disconnect
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainWindowTest, OptionsAndAboutAreShownModally) {
+    Open();
+    Strings shown;
+    auto record = [&](QWidget& modal) {
+        shown.push_back(modal.metaObject()->className());
+        modal.close();
+    };
+    OnNextModal(record);
+    Get<QAction>("mnuOptions").trigger();
+    OnNextModal(record);
+    Get<QAction>("mnuHelpAbout").trigger();
+    EXPECT_EQ(shown, (Strings{"qarn::desktop::frmOptions", "qarn::desktop::frmAbout"}));
+}
+
+class SampleTourTest : public MainWindowTest {
+protected:
+    struct Step {
+        std::string text;
+        MsgIcon icon;
+        bool framed, arrowShown;
+        QPoint frame, arrow;
+        QString status, caption;
+        bool generate;
+        qint64 at;
+    };
+    // What the window shows while each message of the tour is up.
+    void RecordSteps() {
+        clock.start();
+        boxes.onMessage = [this](const Shown& s) {
+            QWidget& rect = Get<QWidget>("shaRect");
+            QWidget& arrow = Get<QLabel>("picArrow");
+            steps.push_back({s.text, s.icon, !rect.isHidden(), !arrow.isHidden(), rect.pos(), arrow.pos(), Status(),
+                             Get("cmdConnect0").text(), Get("cmdGenerate").isEnabled(), clock.elapsed()});
+        };
+    }
+    void CopySample() {
+        ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/Sample.mdb", appDir + "/Sample.mdb"));
+    }
+    QElapsedTimer clock;
+    std::vector<Step> steps;
+};
+
+TEST_F(SampleTourTest, TheTourShowsEveryStepAndEndsDisconnected) {
+    UseApplicationFolder("sample;tour");
+    CopySample();
+    Options(true, "", "");  // the tour connects by string all the same
+    QString ran = FakeViewers({"xdg-open"});
+    frmSQLGen::SetTypingPause(20ms);
+    Open();
+    Box().setPlainText("SELECT * FROM replaced");
+    Strings typed;
+    QObject::connect(&Box(), &QPlainTextEdit::textChanged, [&] { typed.push_back(Box().toPlainText().toStdString()); });
+    RecordSteps();
+    Click("cmdSample");
+
+    const QPoint connectFrame(Px(60), Px(2950)), shown(Px(240), Px(2880)), parked(Px(10440), Px(2880));
+    ASSERT_EQ(steps.size(), 5u) << ::testing::PrintToString(boxes.Texts());
+    EXPECT_EQ(steps[0].text, "First a connection will be established with the Sample.mdb database.\r\n"
+                             "To do this the demonstration will click the 'Connect' button automatically.");
+    EXPECT_TRUE(steps[0].framed && !steps[0].arrowShown);
+    EXPECT_EQ(steps[0].frame, connectFrame);
+    EXPECT_EQ(steps[1].text, "The status bar now shows that a connection has been made (as indicated by the arrow)."
+                             "\r\n\r\nNow a SELECT statement will be typed.");
+    EXPECT_TRUE(!steps[1].framed && steps[1].arrowShown && steps[1].generate);
+    EXPECT_EQ(steps[1].arrow, shown);
+    EXPECT_EQ(steps[1].status, "Connected");
+    EXPECT_EQ(steps[1].caption, "Disco&nnect");
+    EXPECT_EQ(steps[2].text, "The demonstration will click the 'Generate' Button automatically.");
+    EXPECT_TRUE(steps[2].framed && !steps[2].arrowShown);
+    EXPECT_EQ(steps[2].frame, QPoint(Px(2940), Px(2950)));
+    EXPECT_EQ(steps[2].arrow, parked);
+    EXPECT_GE(steps[2].at - steps[1].at, 25 * 20) << "one character every pause";
+    EXPECT_EQ(steps[3].text, "The status bar now shows that INSERT Statements have been generated (as indicated by "
+                             "the arrow).\r\n\r\nThe demonstration will click the 'View Output' Button automatically."
+                             "\r\nYou should see Notepad open to display a script containing the SQL INSERT "
+                             "statements.");
+    EXPECT_TRUE(steps[3].framed && steps[3].arrowShown);
+    EXPECT_EQ(steps[3].frame, QPoint(Px(4380), Px(2950)));
+    EXPECT_EQ(steps[3].status, "Statements Generated");
+    EXPECT_EQ(steps[4].text, "Now the demonstration will click the 'Disconnect' button automatically\r\n"
+                             "to disconnect from the database.");
+    EXPECT_EQ(steps[4].frame, connectFrame);
+    EXPECT_FALSE(steps[4].arrowShown);
+    for (const Step& s : steps) EXPECT_EQ(s.icon, MsgIcon::Information);
+
+    Strings expected{""};
+    for (char c : std::string("SELECT * FROM tblWineList")) expected.push_back(expected.back() + c);
+    EXPECT_EQ(typed, expected);
+    EXPECT_EQ(Read(Output()).rfind("INSERT INTO tblWineList(", 0), 0u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ran); }, 5000));
+    EXPECT_EQ(Read(ran), "xdg-open\n" + Output().toStdString() + "\n");
+    ExpectNotConnected("after the tour");
+    EXPECT_EQ(Status(), "Connection Closed");
+    EXPECT_TRUE(Get<QWidget>("shaRect").isHidden());
+    EXPECT_TRUE(Get<QLabel>("picArrow").isHidden());
+    EXPECT_EQ(Get<QLabel>("picArrow").pos(), parked);
+}
+
+TEST_F(SampleTourTest, WithoutTheSampleDatabaseTheTourStopsAfterTheFirstMessage) {
+    Open();
+    Box().setPlainText("SELECT 1");
+    RecordSteps();
+    Click("cmdSample");
+    EXPECT_EQ(steps.size(), 1u);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_NE(boxes.shown[1].text.find("Sample.mdb"), std::string::npos) << boxes.shown[1].text;
+    ExpectNotConnected("no sample");
+    EXPECT_EQ(Box().toPlainText(), "SELECT 1");
+    EXPECT_TRUE(Get<QWidget>("shaRect").isHidden());
+}
+
+TEST_F(SampleTourTest, ClosingTheWindowWhileTheTourTypesEndsTheTour) {
+    CopySample();
+    frmSQLGen::SetTypingPause(20ms);
+    Open();
+    RecordSteps();
+    boxes.onMessage = [this, record = boxes.onMessage](const Shown& s) {
+        record(s);
+        if (steps.size() == 2) QTimer::singleShot(100, window, [this] { window->close(); });
+    };
+    Click("cmdSample");
+    EXPECT_EQ(steps.size(), 2u);
+    EXPECT_FALSE(window.isNull()) << "freed only once the tour has returned";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+}  // namespace
+}  // namespace qarn::desktop
