@@ -35,8 +35,8 @@ const OptionSpec kOptions[] = {
 std::string CommandName(Command c) { return c == Command::Generate ? "generate" : "run"; }
 
 const OptionSpec* FindOption(std::string_view name) {
-    for (const auto& spec : kOptions)
-        if (name == spec.longName || (!spec.shortName.empty() && name == spec.shortName)) return &spec;
+    for (const auto& option : kOptions)
+        if (name == option.longName || (!option.shortName.empty() && name == option.shortName)) return &option;
     return nullptr;
 }
 
@@ -59,23 +59,23 @@ public:
                 name = arg.substr(0, eq);
                 inlineValue = arg.substr(eq + 1);
             }
-            const OptionSpec* spec = FindOption(name);
-            if (!spec) {
+            const OptionSpec* option = FindOption(name);
+            if (!option) {
                 Fail("unknown option '" + name + "'");
                 continue;
             }
             for (const OptionSpec* earlier : given_)
-                if (earlier == spec) Fail("option " + Display(*spec) + " is given more than once");
-            given_.push_back(spec);
-            if (spec->flag) {
-                if (inlineValue) Fail("option " + Display(*spec) + " takes no value");
-                result_.options.*(spec->flag) = true;
+                if (earlier == option) Fail("option " + Display(*option) + " is given more than once");
+            given_.push_back(option);
+            if (option->flag) {
+                if (inlineValue) Fail("option " + Display(*option) + " takes no value");
+                result_.options.*(option->flag) = true;
             } else if (inlineValue) {
-                result_.options.*(spec->value) = *inlineValue;
+                result_.options.*(option->value) = *inlineValue;
             } else if (i + 1 < args_.size()) {
-                result_.options.*(spec->value) = args_[++i];
+                result_.options.*(option->value) = args_[++i];
             } else {
-                Fail("option " + Display(*spec) + " needs a value");
+                Fail("option " + Display(*option) + " needs a value");
             }
         }
         if (!result_.options.help && !result_.options.version) Check();
@@ -84,9 +84,9 @@ public:
     }
 
 private:
-    static std::string Display(const OptionSpec& spec) {
-        return spec.shortName.empty() ? std::string(spec.longName)
-                                       : std::string(spec.shortName) + "/" + std::string(spec.longName);
+    static std::string Display(const OptionSpec& option) {
+        return option.shortName.empty() ? std::string(option.longName)
+                                       : std::string(option.shortName) + "/" + std::string(option.longName);
     }
 
     void Fail(const std::string& message) {
@@ -110,9 +110,9 @@ private:
         Options& o = result_.options;
         if (o.command == Command::None) return Fail("no command given (expected generate or run)");
         const unsigned bit = 1u << static_cast<unsigned>(o.command);
-        for (const OptionSpec* spec : given_)
-            if (spec->commands && !(spec->commands & bit))
-                Fail("option " + Display(*spec) + " does not apply to " + CommandName(o.command));
+        for (const OptionSpec* option : given_)
+            if (option->commands && !(option->commands & bit))
+                Fail("option " + Display(*option) + " does not apply to " + CommandName(o.command));
         if (o.connection && o.udlFile) return Fail("give either -c CONNECTION or -u UDLFILE, not both");
         if (!o.connection && !o.udlFile) return Fail("missing -c CONNECTION or -u UDLFILE");
         NeedValue(o.connection ? o.connection : o.udlFile, o.connection ? "-c CONNECTION" : "-u UDLFILE");

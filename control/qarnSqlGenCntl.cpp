@@ -1,12 +1,11 @@
 #include "qarnSqlGenCntl.h"
 
 #include <QLabel>
-#include <QPainter>
 #include <QResizeEvent>
-#include <QSvgRenderer>
 #include <atomic>
 
 #include "DispatchTable.h"
+#include "FormLayout.h"
 #include "dialogs/DataLinkPrompts.h"
 #include "frmAboutLight.h"
 
@@ -28,21 +27,12 @@ struct MemberError {
     std::string description;
 };
 
-QPixmap Picture(const QString& resource, QSize size) {
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(resource);
-    QPainter painter(&pixmap);
-    renderer.render(&painter);
-    return pixmap;
-}
-
 QLabel* FacePicture(QWidget* parent, const char* name, const QString& resource, QRect twips) {
-    QRect r(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    QRect r = Twips(twips.x(), twips.y(), twips.width(), twips.height());
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setGeometry(r);
-    label->setPixmap(Picture(resource, r.size()));
+    label->setPixmap(RenderSvg(resource, r.size()));
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }

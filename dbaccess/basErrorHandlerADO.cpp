@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "ui/ErrorReport.h"
 #include "ui/UserInterface.h"
 
 namespace qarn {
@@ -21,10 +22,7 @@ ErrObject CurrentErr() {
 }
 
 std::string BuildErrorReport(const std::string& strSource, const ErrObject& err, const std::string& strExtra) {
-    std::string report = "The Following Error Occured in " + strSource + "\r\n" + "Error Number: " +
-                         std::to_string(err.Number) + "\r\n" + "Error: " + err.Description;
-    if (!strExtra.empty()) report += "\r\nExtra Info: " + strExtra;
-    return report;
+    return ErrorReportText(strSource, err.Number, err.Description, strExtra);
 }
 
 std::vector<std::string> ProviderErrorLines(const ado::Connection* objConnection) {

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "ui/ErrorReport.h"
 #include "ui/UserInterface.h"
 
 namespace qarn::desktop {
@@ -35,11 +36,10 @@ void HandleError(const std::string& strSource, const std::string& strExtra, cons
         if (err.number == kReadOnlyDatabase) {
             text = "This Database is Read Only";
             icon = MsgIcon::Information;
+            if (!strExtra.empty()) text += "\r\nExtra Info: " + strExtra;
         } else {
-            text = "The Following Error Occured in " + strSource + "\r\n" + "Error Number: " +
-                   std::to_string(err.number) + "\r\n" + "Error: " + err.description;
+            text = ErrorReportText(strSource, err.number, err.description, strExtra);
         }
-        if (!strExtra.empty()) text += "\r\nExtra Info: " + strExtra;
         ui.MessageBox(text, icon);
     } catch (...) {
     }
