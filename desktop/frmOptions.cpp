@@ -82,7 +82,7 @@ std::string WithoutPasswords(const std::string& full, const std::string& display
     for (size_t i = 0; i < shown.size(); ++i) {
         safe += separator;
         separator = ";";
-        auto [key, value] = KeyAndValue(shown[i]);
+        const std::string key = KeyAndValue(shown[i]).first;
         if (!IsPasswordKey(key)) {
             safe += shown[i];
             continue;

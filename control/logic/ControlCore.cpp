@@ -1,5 +1,7 @@
 #include "ControlCore.h"
 
+#include <cstring>
+
 #include "ado/ConnectionString.h"
 #include "basErrorHandlerADO.h"
 #include "basSQLGenComp.h"
@@ -62,6 +64,32 @@ void ControlCore::Disconnect(bool blnShowStatus) {
     if (blnShowStatus) SetStatusText("Connection Closed");
 }
 
+namespace {
+// Where the entry whose value starts at `valueStart` ends: at `entryEnd`
+// (the next ";"), unless the value is quoted or braced and its closing
+// character comes later, in which case at the ";" after it.
+size_t EndOfQuotedValue(const std::string& s, size_t valueStart, size_t entryEnd) {
+    while (valueStart < s.size() && s[valueStart] == ' ') ++valueStart;
+    if (valueStart >= s.size() || entryEnd == std::string::npos) return entryEnd;
+    char open = s[valueStart];
+    char close = open == '{' ? '}' : open;
+    if (open != '"' && open != '\'' && open != '{') return entryEnd;
+    size_t i = valueStart + 1;
+    while (i < s.size()) {
+        if (s[i] == close) {
+            if (i + 1 < s.size() && s[i + 1] == close) {  // doubled: part of the value
+                i += 2;
+                continue;
+            }
+            break;
+        }
+        ++i;
+    }
+    if (i >= s.size()) return std::string::npos;  // unterminated: the rest is the value
+    return s.find(';', i);
+}
+}  // namespace
+
 std::string ConnectionStringForDisplay(const std::string& strConnStringIn) {
     try {
         std::string lower = ado::ToLower(strConnStringIn);
@@ -75,6 +103,9 @@ std::string ConnectionStringForDisplay(const std::string& strConnStringIn) {
                 size_t end = strConnStringIn.find(';', start);
                 std::string entry = strConnStringIn.substr(start, end == std::string::npos ? end : end - start);
                 if (!masked && ado::ToLower(entry).find(key) != std::string::npos) {
+                    // A quoted or braced password may hold ";": the mask
+                    // takes the whole value, so no part of it is shown.
+                    end = EndOfQuotedValue(strConnStringIn, start + ado::ToLower(entry).find(key) + strlen(key), end);
                     entry = std::string(key) + "**********";
                     masked = true;
                 }

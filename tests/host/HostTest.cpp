@@ -138,6 +138,11 @@ TEST_F(HostTest, ArgumentsAreDefaultedCheckedAndConverted) {
     EXPECT_FALSE(control->Call("NoSuchMember").ok);
     EXPECT_EQ(control->Call(kForDisplay, InvokeKind::Method, {std::string("Password=secret;User ID=sa")}).Text(),
               "password=**********;User ID=sa");
+    // A quoted password holding ";" is masked whole.
+    EXPECT_EQ(control->Call(kForDisplay, InvokeKind::Method, {std::string("UID=a;PWD={x;y}};z};DSN=d")}).Text(),
+              "UID=a;pwd=**********;DSN=d");
+    EXPECT_EQ(control->Call(kForDisplay, InvokeKind::Method, {std::string("Password=\"p;q\"")}).Text(),
+              "password=**********");
 }
 
 TEST_F(HostTest, EveryStatusTextRaisesOneEvent) {
