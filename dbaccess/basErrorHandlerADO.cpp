@@ -55,14 +55,7 @@ void HandleADOError(const std::string& strSource, const ado::Connection* objConn
         }
     } catch (...) {
     }
-    try {
-        ui.RestorePointer();
-    } catch (...) {
-    }
-    try {
-        ui.EnableActiveWindow();
-    } catch (...) {
-    }
+    GiveBackUserInterface(ui);
 }
 
 }  // namespace qarn

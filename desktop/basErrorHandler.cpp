@@ -43,14 +43,7 @@ void HandleError(const std::string& strSource, const std::string& strExtra, cons
         ui.MessageBox(text, icon);
     } catch (...) {
     }
-    try {
-        ui.RestorePointer();
-    } catch (...) {
-    }
-    try {
-        ui.EnableActiveWindow();
-    } catch (...) {
-    }
+    GiveBackUserInterface(ui);
 }
 
 }  // namespace qarn::desktop

@@ -29,6 +29,19 @@ public:
     virtual void EnableActiveWindow() = 0;
 };
 
+// After a report: the pointer back to the arrow and a disabled active window
+// enabled again, each step on its own so one that fails never stops the other.
+inline void GiveBackUserInterface(UserInterface& ui) {
+    try {
+        ui.RestorePointer();
+    } catch (...) {
+    }
+    try {
+        ui.EnableActiveWindow();
+    } catch (...) {
+    }
+}
+
 // The interface in use on this thread: the one installed last, or the
 // default (Qt dialogs when a QApplication runs, standard error otherwise).
 UserInterface& CurrentUserInterface();
