@@ -8,11 +8,12 @@
 #include <string_view>
 
 #include "ado/Recordset.h"
+#include "sql/Dialect.h"
 
 namespace qarn::control {
 
 // The SQL flavour a script is written in.
-enum class Dialect { Jet, SqlServer, PostgreSql, MySql, Sqlite, Ansi };
+using sql::Dialect;
 
 // Server kind 0 is Jet.  Otherwise the product the connection reports
 // decides when it is one we know; failing that kind 1 is SQL Server (a

@@ -30,10 +30,31 @@ Connection& Command::OpenConnection() {
     return *connection_;
 }
 
+namespace {
+// A driver reads SQL text up to its first NUL: what follows would be lost
+// without a word, so such a text never reaches any engine.
+void RefuseNul(const std::string& sql) {
+    if (size_t nul = sql.find('\0'); nul != std::string::npos)
+        throw ProviderError({{err::ProviderFailure,
+                              "The SQL text holds a NUL character at offset " + std::to_string(nul) +
+                                  ", where the database would cut it",
+                              "HY000"}});
+}
+}  // namespace
+
+std::shared_ptr<Recordset> Command::Wrap(Connection& c, ExecuteResult result, int64_t* recordsAffected) {
+    if (recordsAffected) *recordsAffected = result.rowsAffected;
+    if (!result.cursor) return std::make_shared<Recordset>();
+    auto rs = std::make_shared<Recordset>(connection_, std::move(result.cursor));
+    c.Track(rs);
+    return rs;
+}
+
 std::shared_ptr<Recordset> Command::Execute(int64_t* recordsAffected) {
     Connection& c = OpenConnection();
     if (commandText_.empty()) throw AdoError(err::NoCommandText, "Command text was not set for the command object.");
     return c.Guarded([&] {
+        RefuseNul(commandText_);
         ExecuteResult result;
         if (commandType_ == adCmdStoredProc) {
             std::vector<BoundParameter> bound;
@@ -45,17 +66,23 @@ std::shared_ptr<Recordset> Command::Execute(int64_t* recordsAffected) {
         } else {
             result = c.Engine().Execute(commandText_, commandTimeout_);
         }
-        if (recordsAffected) *recordsAffected = result.rowsAffected;
-        if (!result.cursor) return std::make_shared<Recordset>();
-        auto rs = std::make_shared<Recordset>(connection_, std::move(result.cursor));
-        c.Track(rs);
-        return rs;
+        return Wrap(c, std::move(result), recordsAffected);
+    });
+}
+
+std::shared_ptr<Recordset> Command::ExecuteReadOnly() {
+    Connection& c = OpenConnection();
+    if (commandText_.empty()) throw AdoError(err::NoCommandText, "Command text was not set for the command object.");
+    return c.Guarded([&] {
+        RefuseNul(commandText_);
+        return Wrap(c, c.Engine().ExecuteReadOnly(commandText_, commandTimeout_), nullptr);
     });
 }
 
 void Command::ExecuteBatch(int64_t* recordsAffected) {
     Connection& c = OpenConnection();
     c.Guarded([&] {
+        RefuseNul(commandText_);
         int64_t n = c.Engine().ExecuteBatch(commandText_, commandTimeout_);
         if (recordsAffected) *recordsAffected = n;
     });

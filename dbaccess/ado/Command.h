@@ -37,12 +37,16 @@ public:
     // a closed recordset otherwise.  `recordsAffected` receives the count
     // where the provider gives one (-1 otherwise).
     std::shared_ptr<Recordset> Execute(int64_t* recordsAffected = nullptr);
+    // Runs a statement that must not change the database (see
+    // EngineConnection::ExecuteReadOnly).
+    std::shared_ptr<Recordset> ExecuteReadOnly();
     // Runs a whole script as one command (see EngineConnection::ExecuteBatch).
     void ExecuteBatch(int64_t* recordsAffected = nullptr);
 
 private:
     Command();
     Connection& OpenConnection();
+    std::shared_ptr<Recordset> Wrap(Connection& c, ExecuteResult result, int64_t* recordsAffected);
 
     std::shared_ptr<Connection> connection_;
     int32_t commandType_ = adCmdUnspecified;

@@ -61,6 +61,43 @@ void Connection::BeginTrans() { Guarded([&] { Engine().BeginTrans(); }); }
 void Connection::CommitTrans() { Guarded([&] { Engine().CommitTrans(); }); }
 void Connection::RollbackTrans() { Guarded([&] { Engine().RollbackTrans(); }); }
 
+bool Connection::TransactionOpen() {
+    return engine_ && Guarded([&] { return engine_->TransactionOpen(); });
+}
+
+std::vector<std::string> Connection::DatabaseFiles() {
+    return engine_ ? Guarded([&] { return engine_->DatabaseFiles(); }) : std::vector<std::string>();
+}
+
+namespace {
+// Keeps a replay's failures in the connection's Errors.
+class RecordedReplay : public EngineReplay {
+public:
+    RecordedReplay(Connection& connection, std::shared_ptr<EngineConnection> engine,
+                   std::unique_ptr<EngineReplay> inner)
+        : connection_(connection), engine_(std::move(engine)), inner_(std::move(inner)) {}
+    void Add(std::string_view sql, uint64_t tag) override {
+        connection_.Guarded([&] { inner_->Add(sql, tag); });
+    }
+    void Finish() override {
+        connection_.Guarded([&] { inner_->Finish(); });
+    }
+
+private:
+    Connection& connection_;
+    std::shared_ptr<EngineConnection> engine_;  // outlives the replay
+    std::unique_ptr<EngineReplay> inner_;
+};
+}  // namespace
+
+std::unique_ptr<EngineReplay> Connection::BeginReplay(int32_t timeoutSeconds) {
+    return Guarded([&]() -> std::unique_ptr<EngineReplay> {
+        std::shared_ptr<EngineConnection> engine = engine_;
+        if (!engine) throw AdoError(err::InvalidConnection);
+        return std::make_unique<RecordedReplay>(*this, engine, engine->BeginReplay(timeoutSeconds));
+    });
+}
+
 std::string Connection::DbmsName() const { return engine_ ? engine_->DbmsName() : std::string(); }
 
 }  // namespace qarn::ado

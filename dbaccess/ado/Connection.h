@@ -41,6 +41,14 @@ public:
     void CommitTrans();
     void RollbackTrans();
 
+    // Whether a transaction is open on the connection (false when closed).
+    bool TransactionOpen();
+    // A replay of statements (see EngineReplay); its failures are kept in
+    // Errors like any other.
+    std::unique_ptr<EngineReplay> BeginReplay(int32_t timeoutSeconds);
+    // The files behind the connection (see EngineConnection::DatabaseFiles).
+    std::vector<std::string> DatabaseFiles();
+
     // The database product behind an open connection; empty when closed.
     std::string DbmsName() const;
 
@@ -59,7 +67,8 @@ public:
         try {
             return op();
         } catch (const AdoError& e) {
-            throw Record(e);
+            Record(e);
+            throw;  // as it is: a ReplayError keeps its tag
         }
     }
 

@@ -8,11 +8,14 @@
 // order the client library needs.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "ado/AdoError.h"
 #include "ado/Variant.h"
 
 namespace qarn::ado {
@@ -48,9 +51,52 @@ public:
     virtual void Close() = 0;
 };
 
+// A cursor that runs `end` once, when its rows are exhausted, when it is
+// closed or when it goes away: the end of the transaction a read-only
+// query runs in.  `end` must not raise.
+class CursorWithEnd : public EngineCursor {
+public:
+    CursorWithEnd(std::unique_ptr<EngineCursor> inner, std::function<void()> end)
+        : inner_(std::move(inner)), end_(std::move(end)) {}
+    ~CursorWithEnd() override { End(); }
+    const std::vector<ColumnInfo>& Columns() const override { return inner_->Columns(); }
+    bool Fetch(std::vector<Variant>& row) override;
+    void Close() override;
+
+private:
+    void End() noexcept;
+    std::unique_ptr<EngineCursor> inner_;
+    std::function<void()> end_;
+};
+
 struct ExecuteResult {
     std::unique_ptr<EngineCursor> cursor;  // null when the statement returned no rows
     int64_t rowsAffected = -1;             // -1 when the engine cannot tell
+};
+
+// Statements run one after another as fast as the engine allows (a replay
+// of a script inside one transaction).  An engine may queue statements and
+// send them together, so a failure may surface only when a later statement
+// is added or at Finish.  The first failure stops the run and is raised as
+// ReplayError naming the tag of the statement that failed; nothing after it
+// runs.  Each text is what SQLRunProcNoRs would run: it may hold several
+// statements.
+class EngineReplay {
+public:
+    virtual ~EngineReplay() = default;
+    virtual void Add(std::string_view sql, uint64_t tag) = 0;
+    // Waits for every statement added; raises the first failure.
+    virtual void Finish() = 0;
+};
+
+// The failure of one statement of a replay.
+class ReplayError : public AdoError {
+public:
+    ReplayError(const AdoError& e, uint64_t tag) : AdoError(e), tag_(tag) {}
+    uint64_t Tag() const { return tag_; }
+
+private:
+    uint64_t tag_;
 };
 
 class EngineConnection {
@@ -69,6 +115,26 @@ public:
     // Calls a procedure; output and return values are written back into `params`.
     virtual ExecuteResult CallProcedure(const std::string& procName, std::vector<BoundParameter>& params,
                                         int32_t timeoutSeconds) = 0;
+
+    // Runs one statement that must not change the database (Generate's
+    // SELECT).  SQLite refuses a statement that would write before it runs;
+    // PostgreSQL and MariaDB run it inside a read-only transaction that is
+    // rolled back when the cursor is exhausted, closed or destroyed.
+    // Engines that have neither run it as Execute does.
+    virtual ExecuteResult ExecuteReadOnly(const std::string& sql, int32_t timeoutSeconds) = 0;
+
+    // Whether a transaction is open on the connection, begun by BeginTrans
+    // or by SQL text such as BEGIN; false where the engine cannot tell.
+    virtual bool TransactionOpen() = 0;
+
+    // A replay of statements; see EngineReplay.  The default runs each
+    // statement at once with ExecuteBatch.
+    virtual std::unique_ptr<EngineReplay> BeginReplay(int32_t timeoutSeconds);
+
+    // The files the connection reads and writes (an SQLite database and the
+    // ones attached to it, an Access file), so nothing is written over them;
+    // empty for a server.
+    virtual std::vector<std::string> DatabaseFiles() { return {}; }
 
     virtual void BeginTrans() = 0;
     virtual void CommitTrans() = 0;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
 #include "ado/DataTypes.h"
 #include "odbc/OdbcHandles.h"
 #include "odbc/OdbcTypeMap.h"
@@ -727,11 +728,55 @@ std::string TextAt(const std::vector<Variant>& row, size_t i) { return i < row.s
 
 // ---------------------------------------------------------------- connection
 
-class OdbcConnection final : public EngineConnection {
+class OdbcConnection final : public EngineConnection, public std::enable_shared_from_this<OdbcConnection> {
 public:
-    explicit OdbcConnection(std::shared_ptr<Connection> connection) : connection_(std::move(connection)) {
+    OdbcConnection(std::shared_ptr<Connection> connection, const std::string& connectionString)
+        : connection_(std::move(connection)) {
         dbms_ = connection_->InfoText(SQL_DBMS_NAME);
+        // The file-based drivers name their database file in the string.
+        std::vector<ConnectionEntry> entries = ParseConnectionString(connectionString);
+        for (std::string_view key : {"DBQ", "Database"}) {
+            if (key == "Database" && !odbc::EqualsIgnoreCase(dbms_, "SQLite")) continue;
+            if (std::string file = EntryValue(entries, {key}); !file.empty()) files_.push_back(file);
+        }
     }
+
+    ExecuteResult ExecuteReadOnly(const std::string& sql, int32_t timeoutSeconds) override {
+        // Inside a transaction the host began, the query runs as it is.
+        const char* begin = IsPostgres() ? "SET TRANSACTION READ ONLY" : IsMySql() ? "START TRANSACTION READ ONLY" : nullptr;
+        if (!begin || inTransaction_) return Execute(sql, timeoutSeconds);
+        BeginTrans();
+        try {
+            // psqlodbc has begun the transaction itself by now; MariaDB's
+            // driver leaves it to this statement.
+            Execute(begin, timeoutSeconds);
+            ExecuteResult result = Execute(sql, timeoutSeconds);
+            if (!result.cursor) {
+                RollbackTrans();
+                return result;
+            }
+            result.cursor = std::make_unique<CursorWithEnd>(std::move(result.cursor), [weak = weak_from_this()] {
+                if (auto self = weak.lock()) self->RollbackTrans();
+            });
+            return result;
+        } catch (...) {
+            try {
+                RollbackTrans();
+            } catch (...) {
+            }
+            throw;
+        }
+    }
+
+    bool TransactionOpen() override {
+        if (inTransaction_) return true;
+        if (IsMySql()) return FirstValue("SELECT @@in_transaction").IsTrue();
+        if (IsSqlServer()) return FirstValue("SELECT @@TRANCOUNT").IsTrue();
+        if (IsPostgres()) return PostgresBlockOpen();
+        return false;
+    }
+
+    std::vector<std::string> DatabaseFiles() override { return files_; }
 
     ExecuteResult Execute(const std::string& sql, int32_t timeoutSeconds) override {
         auto stmt = NewStatement(timeoutSeconds);
@@ -884,6 +929,31 @@ private:
 
     bool IsMySql() const { return odbc::EqualsIgnoreCase(dbms_, "MySQL") || odbc::EqualsIgnoreCase(dbms_, "MariaDB"); }
     bool IsPostgres() const { return dbms_ == "PostgreSQL"; }
+    bool IsSqlServer() const { return dbms_.find("SQL Server") != std::string::npos; }
+
+    Variant FirstValue(const std::string& sql) {
+        ExecuteResult result = Execute(sql, -1);
+        std::vector<Variant> row;
+        if (!result.cursor || !result.cursor->Fetch(row) || row.empty()) return Variant::MakeNull();
+        result.cursor->Close();
+        return row.front();
+    }
+
+    // PostgreSQL takes a savepoint only inside a transaction block, and
+    // says which: 25P01 outside one, 25P02 in one that has failed.
+    bool PostgresBlockOpen() {
+        auto stmt = NewStatement(-1);
+        SQLRETURN rc = ExecDirect(*stmt, "SAVEPOINT qarn_transaction_probe");
+        if (SQL_SUCCEEDED(rc)) {
+            Execute("RELEASE SAVEPOINT qarn_transaction_probe", -1);
+            return true;
+        }
+        std::vector<ErrorRecord> records = stmt->Diagnostics();
+        const std::string state = records.empty() ? std::string() : records.front().SQLState;
+        if (state == "25P01") return false;
+        if (state == "25P02") return true;
+        throw ProviderError(std::move(records));
+    }
 
     struct ProcName {
         std::optional<std::string> catalog, schema;
@@ -949,6 +1019,7 @@ private:
 
     std::shared_ptr<Connection> connection_;
     std::string dbms_;
+    std::vector<std::string> files_;
     bool inTransaction_ = false;
     std::vector<SQLWCHAR> wideSql_;
 };
@@ -975,7 +1046,7 @@ std::vector<std::string> EnumerateNames(Enumerate next, const char* what) {
 std::shared_ptr<EngineConnection> OpenOdbc(const std::string& odbcConnectionString) {
     auto connection = std::make_shared<Connection>();
     connection->Connect(odbcConnectionString, kLoginTimeoutSeconds);
-    return std::make_shared<OdbcConnection>(std::move(connection));
+    return std::make_shared<OdbcConnection>(std::move(connection), odbcConnectionString);
 }
 
 std::vector<std::string> OdbcDataSources() { return EnumerateNames(SQLDataSourcesW, "SQLDataSources"); }

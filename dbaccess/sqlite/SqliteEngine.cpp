@@ -257,27 +257,30 @@ public:
     explicit SqliteConnection(std::shared_ptr<Session> session) : session_(std::move(session)) {}
 
     ExecuteResult Execute(const std::string& sql, int32_t timeoutSeconds) override {
-        sqlite3* db = RequireOpen();
-        CheckText(sql);
-        if (OnlyBlank(sql)) Raise(SQLITE_ERROR, "the command text holds no SQL statement");
-        sqlite3_stmt* raw = nullptr;
-        const char* tail = nullptr;
-        int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, &tail);
-        StmtHandle stmt(raw);
-        if (rc != SQLITE_OK) session_->RaiseLast();
-        if (!stmt) Raise(SQLITE_ERROR, "the command text holds no SQL statement");
-        if (tail && !OnlyBlank(std::string_view(tail, static_cast<size_t>(sql.data() + sql.size() - tail))))
-            Raise(SQLITE_ERROR, "only one statement per command; use complete-script mode");
+        return Run(PrepareOne(sql), timeoutSeconds);
+    }
 
-        ExecuteResult result;
-        if (sqlite3_column_count(stmt.get()) > 0) {
-            std::vector<ColumnInfo> columns = DescribeColumns(stmt.get());
-            result.cursor = std::make_unique<SqliteCursor>(session_, std::move(stmt), std::move(columns),
-                                                           timeoutSeconds);
-            return result;
+    ExecuteResult ExecuteReadOnly(const std::string& sql, int32_t timeoutSeconds) override {
+        StmtHandle stmt = PrepareOne(sql);
+        if (!sqlite3_stmt_readonly(stmt.get()))
+            Raise(SQLITE_READONLY, "the statement would change the database; only a statement that reads is run here");
+        return Run(std::move(stmt), timeoutSeconds);
+    }
+
+    bool TransactionOpen() override { return sqlite3_get_autocommit(RequireOpen()) == 0; }
+
+    std::vector<std::string> DatabaseFiles() override {
+        sqlite3* db = RequireOpen();
+        std::vector<std::string> files;
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT file FROM pragma_database_list", -1, &raw, nullptr) != SQLITE_OK)
+            session_->RaiseLast();
+        StmtHandle stmt(raw);
+        while (sqlite3_step(raw) == SQLITE_ROW) {
+            const unsigned char* file = sqlite3_column_text(raw, 0);
+            if (file && *file) files.emplace_back(reinterpret_cast<const char*>(file));
         }
-        result.rowsAffected = RunToEnd(stmt.get(), timeoutSeconds);
-        return result;
+        return files;
     }
 
     int64_t ExecuteBatch(const std::string& sql, int32_t timeoutSeconds) override {
@@ -323,6 +326,36 @@ private:
     sqlite3* RequireOpen() const {
         if (!session_->IsOpen()) throw AdoError(err::InvalidConnection);
         return session_->Db();
+    }
+
+    // Exactly one statement: text other than blanks, comments and semicolons
+    // after it fails before anything runs.
+    StmtHandle PrepareOne(const std::string& sql) {
+        sqlite3* db = RequireOpen();
+        CheckText(sql);
+        if (OnlyBlank(sql)) Raise(SQLITE_ERROR, "the command text holds no SQL statement");
+        sqlite3_stmt* raw = nullptr;
+        const char* tail = nullptr;
+        int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, &tail);
+        StmtHandle stmt(raw);
+        if (rc != SQLITE_OK) session_->RaiseLast();
+        if (!stmt) Raise(SQLITE_ERROR, "the command text holds no SQL statement");
+        if (tail && !OnlyBlank(std::string_view(tail, static_cast<size_t>(sql.data() + sql.size() - tail))))
+            Raise(SQLITE_ERROR, "only one statement per command; use complete-script mode");
+        return stmt;
+    }
+
+    // A statement with columns becomes a cursor; any other runs to its end.
+    ExecuteResult Run(StmtHandle stmt, int32_t timeoutSeconds) {
+        ExecuteResult result;
+        if (sqlite3_column_count(stmt.get()) > 0) {
+            std::vector<ColumnInfo> columns = DescribeColumns(stmt.get());
+            result.cursor =
+                std::make_unique<SqliteCursor>(session_, std::move(stmt), std::move(columns), timeoutSeconds);
+            return result;
+        }
+        result.rowsAffected = RunToEnd(stmt.get(), timeoutSeconds);
+        return result;
     }
 
     static void CheckText(const std::string& sql) {

@@ -91,6 +91,18 @@ std::string MariaDbOdbcString() {
            ";UID=" + f.user + ";PWD=" + f.password;
 }
 
+const std::vector<ServerPath>& ServerPaths() {
+    static const std::vector<ServerPath> paths = {
+        {"PostgreSqlProvider", sql::Dialect::PostgreSql, PostgresProviderString, PostgresServer},
+        {"PostgreSqlOdbc", sql::Dialect::PostgreSql, PostgresOdbcString, PostgresServer},
+        {"MariaDbProvider", sql::Dialect::MySql, MariaDbProviderString, MariaDbServer},
+        {"MariaDbOdbc", sql::Dialect::MySql, MariaDbOdbcString, MariaDbServer},
+    };
+    return paths;
+}
+
+std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info) { return info.param.name; }
+
 std::string AccessSampleFile() {
     static std::string path = [] {
         const std::string gz = "/usr/share/doc/fp-units-db/3.2.2/examples/odbc/testodbc.mdb.gz";

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ado/Connection.h"
+#include "sql/Dialect.h"
 #include "ui/UserInterface.h"
 
 namespace qarn::test {
@@ -33,6 +34,18 @@ std::string PostgresProviderString();  // Provider=PostgreSQL;...
 std::string PostgresOdbcString();      // Driver={PostgreSQL Unicode};...
 std::string MariaDbProviderString();   // Provider=MariaDB;...
 std::string MariaDbOdbcString();       // Driver={MariaDB Unicode};...
+// Every way the system reaches one of our database servers: each server
+// through its provider form and through a plain ODBC string.  Tests of a
+// rule that holds on every path are parameterised over these.
+struct ServerPath {
+    std::string name;  // for test names: letters and digits only
+    sql::Dialect dialect;
+    std::string (*connection)();
+    ServerFacts (*facts)();
+};
+const std::vector<ServerPath>& ServerPaths();
+std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info);
+
 // The Access file shipped by fp-units-db, unpacked into the scratch folder;
 // empty when it is not installed.
 std::string AccessSampleFile();
