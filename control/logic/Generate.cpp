@@ -22,6 +22,9 @@ ScriptColumns ChooseColumns(const ado::Recordset& rs, bool includeIdent) {
     for (size_t i = 0; i < rs.FieldCount(); ++i) {
         ado::Field f = rs.Fields(i);
         if (!IsSupportedField(f)) continue;
+        if (!f.Info().textInput)
+            throw ado::AdoError(5, "The column " + f.Name() + " of type " + f.TypeName() +
+                                       " cannot be scripted: the database cannot read its values back from text");
         bool identity = IsAutoIncrementField(f);
         c.identitySeen = c.identitySeen || identity;
         if (includeIdent || !identity) c.written.push_back(i);

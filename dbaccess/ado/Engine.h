@@ -29,6 +29,11 @@ struct ColumnInfo {
     std::optional<bool> autoIncrement;  // missing when the engine cannot tell
     int32_t precision = 0;
     int32_t scale = 0;
+    std::string typeName;   // the database's own name of the type, where the engine knows it
+    // False when the database cannot read a value of this type back from
+    // any text (PostgreSQL's pg_node_tree and pseudo-types): no script can
+    // recreate it.
+    bool textInput = true;
 };
 
 // One parameter of a call, as the engine binds it.

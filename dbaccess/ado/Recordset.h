@@ -31,6 +31,7 @@ public:
     int64_t DefinedSize() const { return info_->definedSize; }
     int32_t Precision() const { return info_->precision; }
     int32_t NumericScale() const { return info_->scale; }
+    const std::string& TypeName() const { return info_->typeName; }
     // The current row's value; Null for a NULL column.
     const Variant& Value() const { return *value_; }
     // Property by name (any case); raises 3265 when the field lacks it.
