@@ -11,6 +11,7 @@ thread_local int32_t glngServerKind = skJet;
 thread_local std::shared_ptr<clsSQLADO> gobjSQLADO;
 
 namespace {
+thread_local std::string sessionUdlFile;
 bool IsOpen(const std::shared_ptr<ado::Connection>& c) { return c && c->State() == ado::adStateOpen; }
 }  // namespace
 
@@ -25,16 +26,20 @@ bool gblnOpenDB(const std::string& strUDLFile, const std::string& strConnect) {
             gcnnDB->SetConnectionString(gstrReadUDL(strUDLFile));
         }
         gcnnDB->Open();
+        sessionUdlFile = strUDLFile;
         gobjSQLADO = std::make_shared<clsSQLADO>();
         gobjSQLADO->SetActiveConnection(gcnnDB);
     });
 }
+
+const std::string& SessionUdlFile() { return sessionUdlFile; }
 
 bool gblnCloseDB() {
     try {
         if (IsOpen(gcnnDB)) {
             gcnnDB->Close();
             gcnnDB.reset();
+            sessionUdlFile.clear();
             if (gobjSQLADO) gobjSQLADO->SetActiveConnection(nullptr);
         }
         return true;

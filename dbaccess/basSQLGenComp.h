@@ -22,6 +22,9 @@ extern thread_local std::shared_ptr<clsSQLADO> gobjSQLADO;
 // Opens the shared connection from a UDL file (when the path is not empty)
 // or a connection string.  An open connection is kept as it is.
 bool gblnOpenDB(const std::string& strUDLFile, const std::string& strConnect);
+// The data-link file the shared connection was opened from; empty when it
+// was opened from a connection string or is closed.
+const std::string& SessionUdlFile();
 // Closes the shared connection if it is open.
 bool gblnCloseDB();
 // Sets glngServerKind from the Provider entry of `strConnect`.

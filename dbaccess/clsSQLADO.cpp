@@ -47,12 +47,12 @@ bool clsSQLADO::SQLSetText(const std::string& strSQL) {
     return RunReported(kClass + "!SQLSetText", mcnnConnection, [&] { NewCommand(ado::adCmdText, strSQL); });
 }
 
-bool clsSQLADO::SQLRunSQLWithRs() {
+bool clsSQLADO::SQLRunSQLWithRs(bool readOnly) {
     return RunReported(
         kClass + "!SQLRunSQLWithRs", mcnnConnection,
         [&] {
             if (!mcmdCommand) throw ado::AdoError(ado::err::NoCommandText, "No SQL text has been set.");
-            mrsRecordset = mcmdCommand->Execute();
+            mrsRecordset = readOnly ? mcmdCommand->ExecuteReadOnly() : mcmdCommand->Execute();
         },
         [&](const ErrObject&) { return "Sql String = " + (mcmdCommand ? mcmdCommand->CommandText() : std::string()); });
 }

@@ -37,7 +37,9 @@ public:
     int32_t RowsAffected() const { return mlngRowsAffected; }
 
     bool SQLSetText(const std::string& strSQL);
-    bool SQLRunSQLWithRs();
+    // `readOnly`: the statement must not change the database (Generate's
+    // SELECT); see ado::Command::ExecuteReadOnly.
+    bool SQLRunSQLWithRs(bool readOnly = false);
     bool SQLRunProcNoRs();
     void SQLCloseRS();
     void SQLSetRSNothing();

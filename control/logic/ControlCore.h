@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "logic/ScriptOutput.h"
 #include "textfile/TextFile.h"
 
 namespace qarn::control {
@@ -49,7 +50,7 @@ private:
     // Shared end of Generate and RunScript: close the file, publish the failure.
     bool FinishRun(const std::string& failure);
 
-    std::unique_ptr<textfile::TextWriter> mobjOutput;
+    std::unique_ptr<ScriptOutput> mobjOutput;
     std::unique_ptr<textfile::TextReader> mobjInput;
     std::string mstrFileName;
     std::string mstrReturnMessage;

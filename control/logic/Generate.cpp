@@ -1,42 +1,44 @@
 // Generating the INSERT script from a SELECT: one line per row, streamed.
-#include <vector>
-
 #include "ControlCore.h"
-#include "SelectAnalysis.h"
-#include "ValueRendering.h"
 #include "ado/AdoError.h"
 #include "basErrorHandlerADO.h"
 #include "basSQLGenComp.h"
+#include "logic/ScriptOutput.h"
+#include "logic/ScriptWriter.h"
+#include "logic/SelectAnalysis.h"
+#include "logic/TableFacts.h"
+#include "logic/ValueRendering.h"
+#include "ui/UserInterface.h"
 
 namespace qarn::control {
 
 namespace {
-// How each column of the result is treated, decided once from its metadata.
-struct ScriptColumns {
-    std::vector<size_t> written;  // indexes of the columns that go into the script
-    bool identitySeen = false;
-};
-
-ScriptColumns ChooseColumns(const ado::Recordset& rs, bool includeIdent) {
-    ScriptColumns c;
-    for (size_t i = 0; i < rs.FieldCount(); ++i) {
-        ado::Field f = rs.Fields(i);
-        if (!IsSupportedField(f)) continue;
-        if (!f.Info().textInput)
-            throw ado::AdoError(5, "The column " + f.Name() + " of type " + f.TypeName() +
-                                       " cannot be scripted: the database cannot read its values back from text");
-        bool identity = IsAutoIncrementField(f);
-        c.identitySeen = c.identitySeen || identity;
-        if (includeIdent || !identity) c.written.push_back(i);
-    }
-    return c;
-}
 
 clsSQLADO& SessionWrapper() {
     // Without a session there is nothing to run the statement on.
     if (!gobjSQLADO) throw ado::AdoError(91, "Object variable or With block variable not set");
     return *gobjSQLADO;
 }
+
+Dialect SessionDialect() { return ChooseDialect(glngServerKind, gcnnDB ? gcnnDB->DbmsName() : std::string()); }
+
+// Why the script may not go to `path`: it would overwrite what is being
+// read.  Empty when it may.
+std::string OutputClash(const std::string& path) {
+    if (SameFile(path, SessionUdlFile())) return "it is the UDL file being read";
+    if (gcnnDB && gcnnDB->State() == ado::adStateOpen) {
+        for (const std::string& file : gcnnDB->DatabaseFiles())
+            if (SameFile(path, file)) return "it is the database being read";
+    }
+    return {};
+}
+
+// Shows why a statement is not run, as the library reports any failure.
+void ReportRefusal(const std::string& reason) {
+    const ErrObject refusal{ado::err::StatementRefused, "Only one statement that reads can be scripted"};
+    HandleADOError("qarnSqlGenCntl!Generate", nullptr, reason, refusal);
+}
+
 }  // namespace
 
 bool ControlCore::Generate(const std::string& OutputPathFileName, const std::string& SelectString,
@@ -45,60 +47,50 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
     std::string failure;
     try {
         if (SelectString.empty()) return FinishRun("Please supply a SQL statement");
-        std::string statement = SelectString, qualified, bare;
-        if (!ParseTableName(statement, qualified, bare)) return FinishRun("Error in SQL statement");
+        if (std::string clash = OutputClash(OutputPathFileName); !clash.empty())
+            return FinishRun("Unable to open the output file " + OutputPathFileName + ": " + clash);
+        const Dialect dialect = SessionDialect();
+        const SelectAnalysis statement = AnalyseSelect(SelectString, dialect);
+        switch (statement.verdict) {
+        case SelectAnalysis::Verdict::Table: break;
+        case SelectAnalysis::Verdict::NoFrom:
+            CurrentUserInterface().MessageBox("No FROM clause in the select statement", MsgIcon::Exclamation,
+                                              "qarnSqlGenComp", MsgButtons::Ok);
+            return FinishRun("Error in SQL statement");
+        case SelectAnalysis::Verdict::FromAtEnd: return FinishRun("Error in SQL statement");
+        case SelectAnalysis::Verdict::Refused:
+            ReportRefusal(statement.reason);
+            return FinishRun("Error in SQL statement");
+        }
         SetStatusText("Generating SQL Insert statements for script " + OutputPathFileName);
-        std::string runText = BuildRunText(statement, qualified, bare);
 
         mstrFileName = OutputPathFileName;
         if (!CreateOutputFile()) return FinishRun("Unable to open the output file " + mstrFileName);
 
         clsSQLADO& sql = SessionWrapper();
-        if (!sql.SQLSetText(runText) || !sql.SQLRunSQLWithRs()) return FinishRun("Error in SQL statement");
+        // The catalog is read before the rows: some servers take nothing
+        // else while a result streams.
+        const TableFacts facts = gcnnDB ? ReadTableFacts(*gcnnDB, dialect, statement.table) : TableFacts{};
+        // The statement runs as the user typed it.
+        if (!sql.SQLSetText(SelectString) || !sql.SQLRunSQLWithRs(true)) return FinishRun("Error in SQL statement");
         std::shared_ptr<ado::Recordset> rs = sql.SQLrs();
         if (!rs) return FinishRun("Select statement has failed");
         if (rs->Eof() && rs->Bof()) return FinishRun("Select statement has not returned any rows");
 
-        const int32_t kind = glngServerKind;
-        const Dialect dialect = ChooseDialect(kind, gcnnDB ? gcnnDB->DbmsName() : std::string());
-        ScriptColumns columns = ChooseColumns(*rs, mblnIncludeIdent);
-        if (columns.written.empty())
-            throw ado::AdoError(5, "None of the selected columns can be written as a value");
-
-        // Everything before the values is the same on every line.
-        std::string line = "INSERT INTO " + qualified + "(";
-        for (size_t n = 0; n < columns.written.size(); ++n) {
-            if (n) line += ", ";
-            AppendFieldName(line, rs->Fields(columns.written[n]), dialect);
-        }
-        line += ") VALUES(";
-        const size_t prefixLength = line.size();
-
-        if (TruncateTable) {
-            // Jet and SQLite have no TRUNCATE TABLE.
-            bool deleteFrom = kind == 0 || dialect == Dialect::Jet || dialect == Dialect::Sqlite;
-            WriteOutputLine((deleteFrom ? "DELETE FROM " : "TRUNCATE TABLE ") + qualified);
-        }
-        const bool identityLines =
-            mblnIncludeIdent && columns.identitySeen && kind == skSqlServer && dialect == Dialect::SqlServer;
-        if (identityLines) WriteOutputLine("SET IDENTITY_INSERT " + qualified + " ON");
-
+        ScriptWriter writer(*rs, statement.table, dialect, glngServerKind, facts,
+                            {TruncateTable, mblnIncludeIdent});
+        const LineSink sink = [this](std::string_view line) { WriteOutputLine(line); };
+        writer.WriteHead(sink);
         rs->MoveFirst();
         while (!rs->Eof()) {
-            line.resize(prefixLength);
-            for (size_t n = 0; n < columns.written.size(); ++n) {
-                if (n) line += ", ";
-                AppendFieldValue(line, rs->Fields(columns.written[n]), dialect);
-            }
-            line += ')';
-            WriteOutputLine(line);
+            writer.WriteRow(*rs, sink);
             rs->MoveNext();
         }
         rs.reset();
-        if (identityLines) WriteOutputLine("SET IDENTITY_INSERT " + qualified + " OFF");
-        // The script is complete only once it is safely on disk.
-        if (mobjOutput) mobjOutput->Close();
+        writer.WriteTail(sink);
         sql.SQLCloseRS();
+        // The script is at its path only once it is whole and on disk.
+        mobjOutput->Commit();
         SetStatusText("Statements Generated");
     } catch (...) {
         ErrObject e = CurrentErr();

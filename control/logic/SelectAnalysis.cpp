@@ -1,65 +1,180 @@
 #include "logic/SelectAnalysis.h"
 
-#include <string_view>
+#include <algorithm>
+#include <array>
 
-#include "ado/ConnectionString.h"
-#include "ui/UserInterface.h"
+#include "sql/SqlLexer.h"
 
 namespace qarn::control {
 
 namespace {
 
-void NormaliseLineBreaks(std::string& statement) {
-    size_t kept = 0;
-    for (char c : statement) {
-        if (c == '\n') continue;
-        statement[kept++] = c == '\r' ? ' ' : c;
+using sql::Lexer;
+using sql::Token;
+using sql::TokenKind;
+using Verdict = SelectAnalysis::Verdict;
+
+// Statements that change data or the schema, which may open a subquery in
+// some dialects (PostgreSQL's data-changing WITH).
+constexpr std::array<std::string_view, 6> kChangingWords = {"INSERT", "UPDATE", "DELETE", "MERGE", "UPSERT", "REPLACE"};
+
+class Analyser {
+public:
+    Analyser(std::string_view text, Dialect dialect) : lexer_(text, dialect), text_(text), dialect_(dialect) {}
+
+    SelectAnalysis Run() {
+        Advance();
+        if (IsWord("WITH")) {
+            if (!SkipCommonTableExpressions()) return result_;
+        }
+        if (!IsWord("SELECT")) {
+            if (token_.kind == TokenKind::End) return Refuse("the statement is empty");
+            return Refuse("it is not a SELECT: it begins with " + std::string(lexer_.Text(token_)));
+        }
+        return ReadSelect();
     }
-    statement.resize(kept);
-}
+
+private:
+    void Advance() { token_ = lexer_.Next(); }
+    bool IsWord(std::string_view w) const { return lexer_.IsWord(token_, w); }
+    bool IsSymbol(char c) const { return lexer_.IsSymbol(token_, c); }
+
+    SelectAnalysis& Refuse(std::string reason) {
+        result_.verdict = Verdict::Refused;
+        result_.reason = std::move(reason);
+        return result_;
+    }
+
+    // At an opening parenthesis: moves past its closing one.  Refuses a
+    // data-changing statement inside and text left open.
+    bool SkipParenthesised() {
+        int depth = 0;
+        bool atGroupStart = false;
+        do {
+            if (token_.kind == TokenKind::Unterminated) return Refuse(Unterminated()), false;
+            if (token_.kind == TokenKind::End) return Refuse("a parenthesis is never closed"), false;
+            if (atGroupStart) {
+                for (std::string_view w : kChangingWords)
+                    if (IsWord(w)) return Refuse("it holds a " + std::string(w) + " statement, which changes data"), false;
+            }
+            atGroupStart = IsSymbol('(');
+            if (IsSymbol('(')) ++depth;
+            if (IsSymbol(')')) --depth;
+            result_.end = token_.end;
+            Advance();
+        } while (depth > 0);
+        return true;
+    }
+
+    // WITH [RECURSIVE] name [(columns)] AS [[NOT] MATERIALIZED] (query) [, ...]
+    bool SkipCommonTableExpressions() {
+        Advance();
+        if (IsWord("RECURSIVE")) Advance();
+        for (;;) {
+            if (token_.kind != TokenKind::Word && token_.kind != TokenKind::QuotedName)
+                return Refuse("WITH is not followed by a name"), false;
+            Advance();
+            if (IsSymbol('(') && !SkipParenthesised()) return false;
+            if (!IsWord("AS")) return Refuse("a WITH query has no AS"), false;
+            Advance();
+            if (IsWord("NOT")) Advance();
+            if (IsWord("MATERIALIZED")) Advance();
+            if (!IsSymbol('(')) return Refuse("a WITH query is not in parentheses"), false;
+            if (!SkipParenthesised()) return false;
+            if (!IsSymbol(',')) return true;
+            Advance();
+        }
+    }
+
+    std::string Unterminated() const {
+        return "a quoted text, quoted name or comment is never closed";
+    }
+
+    SelectAnalysis ReadSelect() {
+        result_.verdict = Verdict::NoFrom;
+        bool fromSeen = false;
+        bool afterDistinct = false;  // "a IS DISTINCT FROM b" is no FROM clause
+        for (;;) {
+            Advance();
+            if (token_.kind == TokenKind::Unterminated) return Refuse(Unterminated());
+            if (token_.kind == TokenKind::End) break;
+            if (IsSymbol('(')) {
+                if (!SkipParenthesised()) return result_;
+                lexer_.Seek(token_.begin);  // the token after the group is read again below
+                afterDistinct = false;
+                continue;
+            }
+            if (IsSymbol(';')) return AfterSemicolon();
+            if (IsSymbol(')')) return Refuse("a parenthesis is closed that was never opened");
+            result_.end = token_.end;
+            if (IsWord("INTO")) return Refuse("SELECT ... INTO writes its rows into a table or a file");
+            if (IsWord("ORDER")) result_.hasOrderBy = true;
+            if (!fromSeen && !afterDistinct && IsWord("FROM")) {
+                fromSeen = true;
+                if (!ReadTable()) return result_;
+            }
+            afterDistinct = IsWord("DISTINCT");
+        }
+        return result_;
+    }
+
+    // After a top-level ";": only blanks, comments and more ";" may follow.
+    SelectAnalysis AfterSemicolon() {
+        for (Advance(); token_.kind != TokenKind::End; Advance()) {
+            if (token_.kind == TokenKind::Unterminated) return Refuse(Unterminated());
+            if (!IsSymbol(';')) return Refuse("a second statement follows the first: " + Excerpt());
+        }
+        return result_;
+    }
+
+    std::string Excerpt() const {
+        std::string_view rest = text_.substr(token_.begin);
+        return std::string(rest.substr(0, std::min<size_t>(rest.size(), 40)));
+    }
+
+    // At FROM: the table reference that follows, as name parts joined by ".".
+    bool ReadTable() {
+        Advance();
+        if (token_.kind == TokenKind::End || IsSymbol(';')) {
+            result_.verdict = Verdict::FromAtEnd;
+            return false;
+        }
+        if (dialect_ == Dialect::PostgreSql && IsWord("ONLY")) Advance();  // this table, not its children
+        TableName& table = result_.table;
+        for (;;) {
+            if (token_.kind == TokenKind::Unterminated) return Refuse(Unterminated()), false;
+            if (token_.kind != TokenKind::Word && token_.kind != TokenKind::QuotedName)
+                return Refuse("FROM is not followed by a table name"), false;
+            const std::string_view part = lexer_.Text(token_);
+            table.qualified += part;
+            table.parts.push_back(sql::UnquoteName(part));
+            table.quoted.push_back(token_.kind == TokenKind::QuotedName);
+            result_.end = token_.end;
+            const size_t after = lexer_.Position();
+            Advance();
+            if (IsSymbol('(')) return Refuse("FROM is followed by a function, not a table: " + table.qualified), false;
+            if (!IsSymbol('.')) {
+                lexer_.Seek(after);
+                break;
+            }
+            table.qualified += '.';
+            Advance();
+        }
+        result_.verdict = Verdict::Table;
+        return true;
+    }
+
+    Lexer lexer_;
+    std::string_view text_;
+    Dialect dialect_;
+    Token token_;
+    SelectAnalysis result_;
+};
 
 }  // namespace
 
-bool ParseTableName(std::string& statement, std::string& qualifiedTable, std::string& bareTable) {
-    qualifiedTable.clear();
-    bareTable.clear();
-    NormaliseLineBreaks(statement);
-
-    const std::string_view text(statement);
-    bool fromSeen = false;
-    size_t start = 0;
-    while (true) {
-        const size_t blank = text.find(' ', start);
-        const std::string_view word = text.substr(start, blank == std::string_view::npos ? blank : blank - start);
-        if (fromSeen) {
-            qualifiedTable.assign(word);
-            const size_t point = qualifiedTable.rfind('.');
-            bareTable = point == std::string::npos ? qualifiedTable : qualifiedTable.substr(point + 1);
-            return true;
-        }
-        fromSeen = ado::EqualsNoCase(word, "FROM");
-        if (blank == std::string_view::npos) break;
-        start = blank + 1;
-    }
-    if (!fromSeen) {
-        CurrentUserInterface().MessageBox("No FROM clause in the select statement", MsgIcon::Exclamation,
-                                          "qarnSqlGenComp", MsgButtons::Ok);
-    }
-    return false;
-}
-
-std::string BuildRunText(const std::string& normalised, const std::string& qualified, const std::string& bare) {
-    if (qualified == bare) return normalised;
-    std::string out;
-    out.reserve(normalised.size());
-    size_t from = 0;
-    for (size_t hit = normalised.find(qualified); hit != std::string::npos; hit = normalised.find(qualified, from)) {
-        out.append(normalised, from, hit - from);
-        out += bare;
-        from = hit + qualified.size();
-    }
-    out.append(normalised, from);
-    return out;
+SelectAnalysis AnalyseSelect(std::string_view statement, Dialect dialect) {
+    return Analyser(statement, dialect).Run();
 }
 
 }  // namespace qarn::control

@@ -1,22 +1,47 @@
 #pragma once
-// Reading the table a SELECT statement reads from, so that the generated
-// INSERT statements name it, and the text the generator runs to get the rows.
+// What a SELECT statement reads from, and whether it may be run at all:
+// Generate runs only one statement that reads, and writes its rows into
+// the first table the statement's own FROM clause names.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "sql/Dialect.h"
 
 namespace qarn::control {
 
-// Normalises `statement` in place (a carriage return becomes a blank, a line
-// feed is dropped) and takes the word after the first FROM word: words are
-// split at every single blank, so two blanks in a row give an empty word and
-// tabs do not split.  `bareTable` is the text after the last "." of
-// `qualifiedTable` (the whole of it when there is no point).
-// Without a FROM word the user is told so and the answer is false; FROM as
-// the last word is false without a message.
-bool ParseTableName(std::string& statement, std::string& qualifiedTable, std::string& bareTable);
+using sql::Dialect;
 
-// The statement to run: when the table was qualified, every occurrence of the
-// qualified name replaced by the bare name (exact case); else unchanged.
-std::string BuildRunText(const std::string& normalised, const std::string& qualified, const std::string& bare);
+// A table name as the statement writes it, and its parts without quotes.
+struct TableName {
+    std::string qualified;           // "Sales.dbo.Orders", "[my table]", "\"My Table\""
+    std::vector<std::string> parts;  // {"Sales", "dbo", "Orders"}, {"my table"}, {"My Table"}
+    std::vector<bool> quoted;        // per part: whether it was written in quotes
+};
+
+struct SelectAnalysis {
+    enum class Verdict {
+        Table,      // a table was found
+        NoFrom,     // no FROM at the statement's own level
+        FromAtEnd,  // FROM with nothing after it
+        Refused,    // not a statement Generate may run; `reason` says why
+    };
+    Verdict verdict = Verdict::Refused;
+    std::string reason;
+    TableName table;
+    bool hasOrderBy = false;  // an ORDER BY at the statement's own level
+    size_t end = 0;           // where the statement ends, before a trailing ";", blanks and comments
+};
+
+// Reads the statement as the database of `dialect` would: literals, quoted
+// names, comments and parenthesised subqueries are skipped, and line breaks
+// are blanks.  Accepts one SELECT (or WITH ... SELECT), optionally ended by
+// ";"; refuses a second statement, a data-changing statement and a SELECT
+// ... INTO.  The table is the first table reference after the top-level
+// FROM, whole, with its quotes and schema parts; a FROM followed by a
+// subquery or a function is refused.
+SelectAnalysis AnalyseSelect(std::string_view statement, Dialect dialect);
 
 }  // namespace qarn::control

@@ -8,10 +8,7 @@ namespace qarn::control {
 bool ControlCore::CreateOutputFile() {
     try {
         CloseTextFile();
-        // Only a regular file is replaced; a folder or device at the path is
-        // left alone and the run fails.
-        if (textfile::FileExists(mstrFileName)) textfile::DeleteFile(mstrFileName);
-        mobjOutput = std::make_unique<textfile::TextWriter>(mstrFileName);
+        mobjOutput = std::make_unique<ScriptOutput>(mstrFileName);
         return true;
     } catch (...) {
         return false;
@@ -34,10 +31,8 @@ bool ControlCore::OpenScriptFile() {
 }
 
 void ControlCore::CloseTextFile() {
-    try {
-        if (mobjOutput) mobjOutput->Close();
-    } catch (...) {
-    }
+    // A script not committed by now is incomplete: it never reaches its path.
+    if (mobjOutput) mobjOutput->Abandon();
     try {
         if (mobjInput) mobjInput->Close();
     } catch (...) {

@@ -416,7 +416,6 @@ bool AppendByDeclaredType(std::string& out, const Variant& value, const Field& f
 }  // namespace
 
 Dialect ChooseDialect(int32_t serverKind, std::string_view dbmsName) {
-    if (serverKind == 0) return Dialect::Jet;
     struct Product {
         std::string_view name;
         Dialect dialect;
@@ -428,7 +427,7 @@ Dialect ChooseDialect(int32_t serverKind, std::string_view dbmsName) {
     };
     for (const Product& product : kProducts)
         if (ContainsNoCase(dbmsName, product.name)) return product.dialect;
-    return serverKind == 1 ? Dialect::SqlServer : Dialect::Ansi;
+    return serverKind == 0 ? Dialect::Jet : serverKind == 1 ? Dialect::SqlServer : Dialect::Ansi;
 }
 
 bool IsSupportedField(const Field& field) {
@@ -448,23 +447,27 @@ bool IsAutoIncrementField(const Field& field) {
     }
 }
 
-void AppendFieldName(std::string& out, const Field& field, Dialect dialect) {
+void AppendQuotedName(std::string& out, std::string_view name, Dialect dialect) {
     switch (dialect) {
     case Dialect::Jet:
-    case Dialect::SqlServer: AppendQuoted(out, field.Name(), '[', ']'); break;
+    case Dialect::SqlServer: AppendQuoted(out, name, '[', ']'); break;
     case Dialect::Sqlite:
         // SQLite's brackets end at the first "]", whatever follows it; such a
         // name goes between double quotes instead.
-        if (field.Name().find(']') == std::string::npos) {
-            AppendQuoted(out, field.Name(), '[', ']');
+        if (name.find(']') == std::string_view::npos) {
+            AppendQuoted(out, name, '[', ']');
         } else {
-            AppendQuoted(out, field.Name(), '"', '"');
+            AppendQuoted(out, name, '"', '"');
         }
         break;
     case Dialect::PostgreSql:
-    case Dialect::Ansi: AppendQuoted(out, field.Name(), '"', '"'); break;
-    case Dialect::MySql: AppendQuoted(out, field.Name(), '`', '`'); break;
+    case Dialect::Ansi: AppendQuoted(out, name, '"', '"'); break;
+    case Dialect::MySql: AppendQuoted(out, name, '`', '`'); break;
     }
+}
+
+void AppendFieldName(std::string& out, const Field& field, Dialect dialect) {
+    AppendQuotedName(out, field.Name(), dialect);
 }
 
 void AppendFieldValue(std::string& out, const Field& field, Dialect dialect) {

@@ -15,10 +15,11 @@ namespace qarn::control {
 // The SQL flavour a script is written in.
 using sql::Dialect;
 
-// Server kind 0 is Jet.  Otherwise the product the connection reports
-// decides when it is one we know; failing that kind 1 is SQL Server (a
-// connection string without a Provider entry counts as one) and the other
-// kinds (2 and 5) get plain ANSI SQL.
+// The product the connection reports decides when it is one we know (an
+// SQLite file behind a Jet connection string gets SQLite literals); failing
+// that kind 0 is Jet, kind 1 SQL Server (a connection string without a
+// Provider entry counts as one) and the other kinds (2 and 5) get plain
+// ANSI SQL.
 Dialect ChooseDialect(int32_t serverKind, std::string_view dbmsName);
 
 // Whether a field's values can be written as a literal at all: row versions,
@@ -29,7 +30,8 @@ bool IsSupportedField(const ado::Field& field);
 // cannot tell.
 bool IsAutoIncrementField(const ado::Field& field);
 
-// The field's name, quoted for the dialect.
+// A column's name, quoted for the dialect.
+void AppendQuotedName(std::string& out, std::string_view name, Dialect dialect);
 void AppendFieldName(std::string& out, const ado::Field& field, Dialect dialect);
 
 // The SQL literal of the field's current value.  The literal never holds a

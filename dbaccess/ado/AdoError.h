@@ -36,6 +36,7 @@ constexpr int32_t InvalidParamInfo = 3708;            // adErrInvalidParamInfo
 constexpr int32_t InvalidConnection = 3709;           // adErrInvalidConnection
 constexpr int32_t NoCommandText = 3001;               // adErrInvalidArgument (arguments of wrong type, out of range)
 constexpr int32_t LayerParameterError = -2147220792;  // 0x800402C8 raised by clsSQLADO itself
+constexpr int32_t StatementRefused = -2147217900;     // 0x80040E14 DB_E_ERRORSINCOMMAND: a statement not run
 }  // namespace err
 
 // ADO's own texts for its numbers.

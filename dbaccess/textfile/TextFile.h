@@ -22,6 +22,9 @@ class TextWriter {
 public:
     // Creates the file, replacing an existing one (overwrite).
     explicit TextWriter(const std::string& path);
+    // Writes to a file opened elsewhere, which the writer now owns; `path`
+    // names it in messages.
+    TextWriter(std::FILE* file, std::string path);
     ~TextWriter();
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
@@ -30,6 +33,8 @@ public:
     // Flushes and closes; raises when the data could not be written.
     // Closing twice does nothing.
     void Close();
+    // Flushes and has the system put the data on disk; raises when it cannot.
+    void Sync();
     bool IsOpen() const { return file_ != nullptr; }
 
 private:

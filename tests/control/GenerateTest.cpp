@@ -128,7 +128,7 @@ TEST_F(GenerateTest, OutputFileThatCannotBeCreatedFailsBeforeTheSelectRuns) {
     EXPECT_EQ(test::ReadBytes(folder + "/inside"), "kept");
 }
 
-TEST_F(GenerateTest, FailingSelectIsReportedWithTheStatementRunAfterTheFileWasReplaced) {
+TEST_F(GenerateTest, AFailingSelectIsReportedAsTypedAndLeavesNoScript) {
     Open();
     const std::string path = OldScript();
 
@@ -137,24 +137,25 @@ TEST_F(GenerateTest, FailingSelectIsReportedWithTheStatementRunAfterTheFileWasRe
         statuses.push_back(core.StatusText());
         reportsAtLastStatus = ui.shown.size();
     });
-    // Line breaks normalised and the qualified name run bare.
-    ExpectFailure(Generate(path, "SELECT nope \nFROM other.t\r\nWHERE other.t.id > 1"),
+    ExpectFailure(Generate(path, "SELECT nope \nFROM main.t\r\nWHERE main.t.id > 1"),
                   {Generating(path), "Error in SQL statement"});
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(reportsAtLastStatus, 1u);  // the database layer reported before the run failed
-    EXPECT_THAT(ui.shown[0].text, HasSubstr("\r\nExtra Info: Sql String = SELECT nope FROM t WHERE t.id > 1"));
+    EXPECT_THAT(ui.shown[0].text, HasSubstr("\r\nExtra Info: Sql String = SELECT nope \nFROM main.t\r\nWHERE main.t.id > 1"));
     EXPECT_THAT(ui.shown[0].text, HasSubstr("no such column: nope"));
-    // The old script was gone before the SELECT ran.
-    EXPECT_TRUE(fs::is_regular_file(path));
-    EXPECT_EQ(test::ReadBytes(path), "");
+    // The old script is gone, and no part of a new one took its place.
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(fs::directory_iterator(fs::path(path).parent_path()) == fs::directory_iterator(), false);
+    for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path()))
+        EXPECT_EQ(entry.path().filename().string().rfind(".", 0), std::string::npos) << entry.path();
 }
 
-TEST_F(GenerateTest, NoRowsOrNoWritableColumnLeaveAnEmptyFile) {
+TEST_F(GenerateTest, NoRowsOrNoWritableColumnLeaveNoScript) {
     Open();
     const std::string path = OldScript();
     ExpectFailure(Generate(path, "SELECT * FROM t WHERE id < 0"),
                   {Generating(path), "Select statement has not returned any rows"});
-    EXPECT_EQ(test::ReadBytes(path), "");
+    EXPECT_FALSE(fs::exists(path));
 
     // Only the identity column, left out.
     test::WriteBytes(path, "old script\r\n");
@@ -163,8 +164,7 @@ TEST_F(GenerateTest, NoRowsOrNoWritableColumnLeaveAnEmptyFile) {
     EXPECT_EQ(statuses[0], Generating(path));
     EXPECT_THAT(statuses[1], StartsWith("Error generating statements: "));
     EXPECT_EQ(core.ReturnMessage(), statuses[1]);
-    EXPECT_TRUE(fs::is_regular_file(path));
-    EXPECT_EQ(test::ReadBytes(path), "");
+    EXPECT_FALSE(fs::exists(path));
     EXPECT_TRUE(ui.shown.empty());
 
     core.SetIncludeIdent(true);
@@ -199,37 +199,37 @@ TEST_F(GenerateTest, IdentityColumnOnlyWhenIncludedAndNeverIdentityInsertLines) 
     EXPECT_THAT(Lines(path), ElementsAre("DELETE FROM t", "INSERT INTO t([name]) VALUES('it''s \"q\"')"));
 }
 
-TEST_F(GenerateTest, JetProviderOnAnSqliteFileWritesJetLiterals) {
+TEST_F(GenerateTest, JetProviderOnAnSqliteFileWritesSqliteLiterals) {
     Open(kJet);
     const std::string path = test::ScratchPath("out.sql");
     core.SetIncludeIdent(true);
     EXPECT_TRUE(Generate(path, "SELECT * FROM main.t", true)) << core.ReturnMessage();
-    EXPECT_THAT(
-        Lines(path),
-        ElementsAre("DELETE FROM main.t",
-                    "INSERT INTO main.t([id], [name], [price], [born], [ok]) "
-                    "VALUES(3, \"it's \"\"q\"\"\", 1.5, #2024-02-29 00:00:00#, True)",
-                    "INSERT INTO main.t([id], [name], [price], [born], [ok]) "
-                    "VALUES(7, \"Ch\xC3\xA2teau \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC\" & Chr(13) & Chr(10) & \"end\", "
-                    "NULL, NULL, False)"));
+    EXPECT_THAT(Lines(path),
+                ElementsAre("DELETE FROM main.t",
+                            "INSERT INTO main.t([id], [name], [price], [born], [ok]) "
+                            "VALUES(3, 'it''s \"q\"', 1.5, '2024-02-29', 1)",
+                            "INSERT INTO main.t([id], [name], [price], [born], [ok]) "
+                            "VALUES(7, 'Ch\xC3\xA2teau \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC' || char(13,10) || 'end', "
+                            "NULL, NULL, 0)"));
     EXPECT_THAT(statuses, ElementsAre(Generating(path), "Statements Generated"));
 }
 
-TEST_F(GenerateTest, LinesNameTheWordAfterFromWhileTheSelectRunsOnTheBareName) {
+TEST_F(GenerateTest, LinesNameTheTableAsWrittenAndTheSelectRunsAsTyped) {
     Open();
     const std::string path = test::ScratchPath("out.sql");
-    // "other" is no schema of this database: only the bare name can run.
-    EXPECT_TRUE(Generate(path, "SELECT name FROM other.t WHERE other.t.id > 3", true)) << core.ReturnMessage();
-    EXPECT_THAT(Lines(path), ElementsAre("DELETE FROM other.t",
-                                         "INSERT INTO other.t([name]) VALUES('Ch\xC3\xA2teau \xE2\x9C\x93 "
+    EXPECT_TRUE(Generate(path, "SELECT name FROM main.t WHERE main.t.id > 3", true)) << core.ReturnMessage();
+    EXPECT_THAT(Lines(path), ElementsAre("DELETE FROM main.t",
+                                         "INSERT INTO main.t([name]) VALUES('Ch\xC3\xA2teau \xE2\x9C\x93 "
                                          "\xE6\x97\xA5\xE6\x9C\xAC' || char(13,10) || 'end')"));
 
-    EXPECT_TRUE(Generate(path, "SELECT price\r\nFROM t\r\nWHERE id = 3")) << core.ReturnMessage();
+    EXPECT_TRUE(Generate(path, "SELECT price\nFROM  t\r\nWHERE id = 3;")) << core.ReturnMessage();
     EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO t([price]) VALUES(1.5)"));
 
-    // A list of tables is one word when written without blanks.
+    // The first table of a list or a join is the one written into.
     EXPECT_TRUE(Generate(path, "SELECT t.price FROM t,u WHERE u.k = t.id")) << core.ReturnMessage();
-    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO t,u([price]) VALUES(NULL)"));
+    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO t([price]) VALUES(NULL)"));
+    EXPECT_TRUE(Generate(path, "SELECT (SELECT k FROM u) AS k, price FROM [t] WHERE id = 3")) << core.ReturnMessage();
+    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO [t]([k], [price]) VALUES(7, 1.5)"));
     EXPECT_TRUE(ui.shown.empty());
 }
 

@@ -163,13 +163,14 @@ std::optional<std::string> ReadBack(std::string_view sql, Dialect dialect) {
     return reader.text;
 }
 
-TEST(ChooseDialect, KindZeroIsJetThenTheProductNameThenTheKind) {
+TEST(ChooseDialect, TheProductNameThenTheKind) {
     struct Case {
         int32_t kind;
         const char* dbms;
         Dialect expected;
     };
-    for (const Case& c : {Case{0, "PostgreSQL", Dialect::Jet}, Case{0, "", Dialect::Jet},
+    // An SQLite file behind a Jet connection string reads SQLite literals.
+    for (const Case& c : {Case{0, "SQLite", Dialect::Sqlite}, Case{0, "MDBTOOLS", Dialect::Jet}, Case{0, "", Dialect::Jet},
                           Case{1, "PostgreSQL", Dialect::PostgreSql}, Case{2, "MySQL", Dialect::MySql},
                           Case{5, "MariaDB", Dialect::MySql}, Case{2, "SQLite", Dialect::Sqlite},
                           Case{2, "Microsoft SQL Server", Dialect::SqlServer}, Case{1, "ACCESS", Dialect::Jet},

@@ -44,6 +44,7 @@ struct ServerPath {
     ServerFacts (*facts)();
 };
 const std::vector<ServerPath>& ServerPaths();
+inline void PrintTo(const ServerPath& path, std::ostream* out) { *out << path.name; }
 std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info);
 
 // The Access file shipped by fp-units-db, unpacked into the scratch folder;
