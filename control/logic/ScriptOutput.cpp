@@ -108,7 +108,8 @@ ScriptOutput::~ScriptOutput() { Abandon(); }
 
 void ScriptOutput::Commit() {
     if (!writer_) return;
-    if (!temporary_.empty()) writer_->Sync();
+    // Closing flushes and reports any write that failed; the rename then
+    // shows the whole script at once.
     writer_->Close();
     writer_.reset();
     if (temporary_.empty()) return;

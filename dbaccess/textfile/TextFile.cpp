@@ -1,7 +1,6 @@
 #include "textfile/TextFile.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -69,14 +68,6 @@ TextWriter::TextWriter(const std::string& path) : path_(path) {
 
 TextWriter::TextWriter(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {
     std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
-}
-
-void TextWriter::Sync() {
-    if (!file_) return;
-    if (std::fflush(file_) != 0 || ::fsync(fileno(file_)) != 0) {
-        // A pipe or terminal cannot be synced, and need not be.
-        if (errno != EINVAL && errno != EROFS) RaiseFileError(errno, "Cannot write", path_);
-    }
 }
 
 TextWriter::~TextWriter() {

@@ -33,8 +33,6 @@ public:
     // Flushes and closes; raises when the data could not be written.
     // Closing twice does nothing.
     void Close();
-    // Flushes and has the system put the data on disk; raises when it cannot.
-    void Sync();
     bool IsOpen() const { return file_ != nullptr; }
 
 private:

@@ -5,7 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <thread>
 
 #include "basSQLGenComp.h"
 #include "logic/ControlCore.h"
@@ -288,6 +291,77 @@ TEST_F(GenerateTest, ConnectAndDisconnectStatusTexts) {
     EXPECT_THAT(statuses, ElementsAre("Connection Closed"));
     EXPECT_EQ(gcnnDB, nullptr);
     EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(GenerateTest, NeverWritesItsScriptOverWhatItReads) {
+    const std::string db = test::MakeSqliteDatabase(kTable);
+    const std::string link = test::ScratchPath("link.db");
+    fs::create_symlink(db, link);
+    const std::string udl = test::ScratchPath("db.udl");
+    test::WriteBytes(udl, std::string(kSqlite) + db + "\r\n");
+    const std::string dbBytes = test::ReadBytes(db), udlBytes = test::ReadBytes(udl);
+
+    for (bool viaUdl : {false, true}) {
+        ASSERT_TRUE(viaUdl ? core.Connect("", udl) : core.Connect(kSqlite + db)) << core.ReturnMessage();
+        std::vector<std::pair<std::string, std::string>> cases = {{db, "it is the database being read"},
+                                                                  {link, "it is the database being read"}};
+        if (viaUdl) cases.emplace_back(udl, "it is the UDL file being read");
+        for (const auto& [target, why] : cases) {
+            ExpectFailure(Generate(target, "SELECT * FROM t"), {"Unable to open the output file " + target + ": " + why});
+            EXPECT_TRUE(fs::is_symlink(link));
+        }
+        core.Disconnect(false);
+    }
+    EXPECT_EQ(test::ReadBytes(db), dbBytes);
+    EXPECT_EQ(test::ReadBytes(udl), udlBytes);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(GenerateTest, OnlyOneStatementThatReadsIsRunAndARefusalSaysWhy) {
+    Open();
+    const std::string path = OldScript();
+    struct Case {
+        const char* statement;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"DELETE FROM t", "it is not a SELECT: it begins with DELETE"},
+                          Case{"SELECT * FROM t; DELETE FROM u", "a second statement follows the first"},
+                          Case{"SELECT * INTO t2 FROM t", "SELECT ... INTO writes its rows"},
+                          Case{"SELECT * FROM (SELECT * FROM t) s", "FROM is not followed by a table name"}}) {
+        ui.shown.clear();
+        ExpectFailure(Generate(path, c.statement), {"Error in SQL statement"});
+        ASSERT_EQ(ui.shown.size(), 1u) << c.statement;
+        EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
+        EXPECT_THAT(ui.shown[0].text, HasSubstr("qarnSqlGenCntl!Generate"));
+        EXPECT_THAT(ui.shown[0].text, HasSubstr("\r\nExtra Info: " + std::string(c.reason)));
+    }
+    // Nothing ran and nothing was touched.
+    EXPECT_EQ(test::ReadBytes(path), "old script\r\n");
+    EXPECT_TRUE(Generate(path, "SELECT k FROM u")) << core.ReturnMessage();
+    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO u([k]) VALUES(7)"));
+}
+
+TEST_F(GenerateTest, ALinkIsReplacedAndAStreamIsWrittenDirectly) {
+    Open();
+    const std::string target = OldScript();
+    const std::string link = test::ScratchPath("link.sql");
+    fs::create_symlink(target, link);
+    EXPECT_TRUE(Generate(link, "SELECT k FROM u")) << core.ReturnMessage();
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_THAT(Lines(link), ElementsAre("INSERT INTO u([k]) VALUES(7)"));
+    EXPECT_EQ(test::ReadBytes(target), "old script\r\n");
+
+    EXPECT_TRUE(Generate("/dev/null", "SELECT k FROM u")) << core.ReturnMessage();
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    const std::string fifo = test::ScratchPath("pipe.sql");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = test::ReadBytes(fifo); });
+    EXPECT_TRUE(Generate(fifo, "SELECT k FROM u")) << core.ReturnMessage();
+    reader.join();
+    EXPECT_EQ(received, "INSERT INTO u([k]) VALUES(7)\r\n");
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 }  // namespace
