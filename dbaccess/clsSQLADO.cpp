@@ -44,7 +44,9 @@ void clsSQLADO::NewCommand(int32_t commandType, const std::string& commandText) 
 }
 
 bool clsSQLADO::SQLSetText(const std::string& strSQL) {
-    return RunReported(kClass + "!SQLSetText", mcnnConnection, [&] { NewCommand(ado::adCmdText, strSQL); });
+    return RunReported(
+        kClass + "!SQLSetText", mcnnConnection, [&] { NewCommand(ado::adCmdText, strSQL); },
+        [&](const ErrObject&) { return reportContext_; });
 }
 
 bool clsSQLADO::SQLRunSQLWithRs(bool readOnly) {
@@ -69,7 +71,7 @@ bool clsSQLADO::SQLRunProcNoRs() {
             mcmdCommand->Execute(&affected)->Close();
         }
         mlngRowsAffected = ClampToInt32(affected);
-    });
+    }, [&](const ErrObject&) { return reportContext_; });
 }
 
 void clsSQLADO::SQLCloseRS() {

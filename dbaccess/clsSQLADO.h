@@ -36,6 +36,10 @@ public:
     const std::shared_ptr<ado::Recordset>& SQLrs() const { return mrsRecordset; }
     int32_t RowsAffected() const { return mlngRowsAffected; }
 
+    // Extra text for the reports of SQLSetText and SQLRunProcNoRs, naming
+    // where a statement comes from ("Line 3: INSERT ..."); empty for none.
+    void SetReportContext(std::string context) { reportContext_ = std::move(context); }
+
     bool SQLSetText(const std::string& strSQL);
     // `readOnly`: the statement must not change the database (Generate's
     // SELECT); see ado::Command::ExecuteReadOnly.
@@ -86,6 +90,7 @@ private:
     bool mblnParametersKept = false;
     std::shared_ptr<ado::Recordset> mrsRecordset;
     std::string mstrConnectMessage;
+    std::string reportContext_;
 };
 
 }  // namespace qarn

@@ -148,5 +148,34 @@ TEST_F(RunScriptTest, ScriptTextKeepsEveryCharacterInEachEncoding) {
     EXPECT_TRUE(ui.shown.empty());
 }
 
+TEST_F(RunScriptTest, ATransactionTheScriptLeavesOpenIsRolledBackAndFailsTheRun) {
+    const std::string left = "The script left a transaction open; it was rolled back";
+    for (int32_t mode : {rmLineAtATime, rmCompleteScript}) {
+        statuses.clear();
+        EXPECT_FALSE(Run("BEGIN;\nINSERT INTO s VALUES('a');\n", mode));
+        EXPECT_EQ(core.ReturnMessage(), left);
+        EXPECT_EQ(statuses.back(), left);
+        EXPECT_TRUE(Stored().empty());
+    }
+    // A failure inside the script's transaction does not leave the session in it.
+    EXPECT_FALSE(Run("BEGIN\nINSERT INTO s VALUES('b')\nINSERT INTO nope VALUES(1)\n"));
+    EXPECT_EQ(core.ReturnMessage(), "Error executing SQL statement");
+    EXPECT_TRUE(Run("INSERT INTO s VALUES('c')\nBEGIN\nINSERT INTO s VALUES('d')\nCOMMIT\n")) << core.ReturnMessage();
+    EXPECT_THAT(Stored(), ElementsAre("c", "d"));
+}
+
+TEST_F(RunScriptTest, AFailingLineIsReportedWithItsNumberAndFirstCharacters) {
+    std::string longLine = "INSERT INTO nope VALUES('";
+    for (int i = 0; i < 250; ++i) longLine += "\xC3\xA9";  // two bytes, one character
+    longLine += "')";
+    EXPECT_FALSE(Run("INSERT INTO s VALUES('x')\n\n" + longLine + "\nINSERT INTO s VALUES('y')\n"));
+    EXPECT_EQ(core.ReturnMessage(), "Error executing SQL statement");
+    ASSERT_EQ(ui.shown.size(), 1u);
+    std::string first200 = longLine.substr(0, 25);
+    for (int i = 0; i < 175; ++i) first200 += "\xC3\xA9";
+    EXPECT_TRUE(ui.shown[0].text.ends_with("\r\nExtra Info: Line 3: " + first200)) << ui.shown[0].text;
+    EXPECT_THAT(Stored(), ElementsAre("x"));
+}
+
 }  // namespace
 }  // namespace qarn::control
