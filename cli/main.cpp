@@ -2,7 +2,6 @@
 // every host it loads the control library at run time and calls the control's
 // members by name; it knows nothing of the control's class.
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QWidget>
 
 #include <cerrno>
@@ -52,27 +51,6 @@ bool Succeeded(ControlHost& control, const CallResult& result, const std::string
     return false;
 }
 
-// Copies a finished script to standard output, byte for byte.
-bool CopyToStdout(const std::string& path) {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) {
-        PrintError("cannot read the generated script: " + std::string(std::strerror(errno)));
-        return false;
-    }
-    std::vector<char> buffer(1 << 16);
-    bool written = true;
-    size_t n = 0;
-    while (written && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0)
-        written = std::fwrite(buffer.data(), 1, n, stdout) == n;
-    written = written && std::fflush(stdout) == 0;
-    const int writeError = errno;
-    const bool readFailed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (readFailed) PrintError("cannot read the generated script");
-    else if (!written) PrintError("cannot write the script to standard output: " + std::string(std::strerror(writeError)));
-    return written && !readFailed;
-}
-
 bool Generate(ControlHost& control, const qarn::cli::Options& options) {
     CallResult put = control.Put("IncludeIdent", options.includeIdentity);
     if (!put.ok) {
@@ -80,21 +58,10 @@ bool Generate(ControlHost& control, const qarn::cli::Options& options) {
         return false;
     }
     std::string target = options.OutputTarget();
-    const bool toStdout = target == qarn::cli::kStandardOutput;
-    // The control writes files only: standard output gets a private copy
-    // that goes away with this folder, whatever happens.
-    std::optional<QTemporaryDir> scratch;
-    if (toStdout) {
-        scratch.emplace();
-        if (!scratch->isValid()) {
-            PrintError("cannot make a temporary folder: " + scratch->errorString().toStdString());
-            return false;
-        }
-        target = scratch->filePath("qarnSqlGen.sql").toStdString();
-    }
+    // The control streams to a descriptor it is given as /dev/stdout.
+    if (target == qarn::cli::kStandardOutput) target = "/dev/stdout";
     std::vector<Value> args{target, *options.select, options.truncate};
-    if (!Succeeded(control, control.Call("Generate", std::move(args)), "Generate")) return false;
-    return !toStdout || CopyToStdout(target);
+    return Succeeded(control, control.Call("Generate", std::move(args)), "Generate");
 }
 
 bool RunScript(ControlHost& control, const qarn::cli::Options& options) {
@@ -143,8 +110,8 @@ int Execute(const qarn::cli::Options& options, char* programName) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A reader that goes away (| head) makes the write fail and the temporary
-    // script is still removed; the signal would end the program on the spot.
+    // A reader that goes away (| head) makes the write fail, which Generate
+    // reports; the signal would end the program on the spot.
     std::signal(SIGPIPE, SIG_IGN);
 
     std::vector<std::string> args;

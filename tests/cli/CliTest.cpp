@@ -5,6 +5,9 @@
 #include <sqlite3.h>
 
 #include <QProcess>
+#include <csignal>
+#include <functional>
+#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -42,7 +45,9 @@ const std::string& ChildTempDir() {
 // Runs the program in `workDir` (the scratch folder when empty).  The child
 // gets no display, no platform choice and per-user folders of its own, so it
 // must find the control beside itself and pick the offscreen platform unaided.
-CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir = {}) {
+// `whileRunning`, when given, is called once the child has started.
+CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir = {},
+              const std::function<void(QProcess&)>& whileRunning = {}) {
     static const std::string dataHome = MakeFolder("xdg-data");
     static const std::string runtimeDir = [] {
         std::string dir = MakeFolder("xdg-runtime");
@@ -64,7 +69,9 @@ CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir =
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     CliRun run;
-    run.finished = process.waitForStarted(30000) && process.waitForFinished(90000);
+    const bool started = process.waitForStarted(30000);
+    if (started && whileRunning) whileRunning(process);
+    run.finished = started && process.waitForFinished(90000);
     if (!run.finished) {
         process.kill();
         process.waitForFinished(10000);
@@ -205,7 +212,34 @@ TEST(CliGenerate, DashWritesOnlyTheInsertLinesToStandardOutput) {
     EXPECT_NE(connected, std::string::npos) << r.err;
     EXPECT_NE(done, std::string::npos) << r.err;
     EXPECT_LT(connected, done);
-    EXPECT_TRUE(EmptyFolder(ChildTempDir())) << "the private copy of the script was left behind";
+    EXPECT_TRUE(EmptyFolder(ChildTempDir()));
+}
+
+// An interrupted Generate leaves neither a script nor its temporary file.
+TEST(CliGenerate, AnInterruptLeavesNoScriptBehind) {
+    const std::string db = MakeSqliteDatabase(
+        "CREATE TABLE big(n INTEGER, t TEXT);"
+        "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 3000000) "
+        "INSERT INTO big SELECT i, 'row ' || i FROM c;");
+    for (int signal : {SIGINT, SIGTERM}) {
+        const std::string folder = MakeFolder("interrupted");
+        const std::string out = folder + "/out.sql";
+        WriteBytes(out, "old script\r\n");
+        bool sawTemporary = false;
+        CliRun r = RunCli({"generate", "-c", SqliteConnection(db), "-s", "SELECT * FROM big", "-o", out, "-q"}, {},
+                          [&](QProcess& p) {
+                              for (int i = 0; i < 3000 && !sawTemporary; ++i) {
+                                  for (const auto& e : fs::directory_iterator(folder))
+                                      sawTemporary = sawTemporary || e.path().filename().string().starts_with(".out.sql.");
+                                  if (!sawTemporary) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                              }
+                              ::kill(static_cast<pid_t>(p.processId()), signal);
+                          });
+        EXPECT_TRUE(sawTemporary);
+        EXPECT_TRUE(r.finished);
+        EXPECT_NE(r.exitCode, 0);
+        EXPECT_TRUE(EmptyFolder(folder)) << "signal " << signal;
+    }
 }
 
 TEST(CliGenerate, QuietSilencesTheStatusesButNotTheFailure) {
