@@ -27,6 +27,7 @@ const OptionSpec kOptions[] = {
     {"", "--mode", &Options::mode, nullptr, kRun},
     {"", "--truncate", nullptr, &Options::truncate, kGenerate},
     {"", "--include-identity", nullptr, &Options::includeIdentity, kGenerate},
+    {"", "--single-transaction", nullptr, &Options::singleTransaction, kRun},
     {"-q", "--quiet", nullptr, &Options::quiet, kGenerate | kRun},
     {"-h", "--help", nullptr, &Options::help, 0},
     {"", "--version", nullptr, &Options::version, 0},
@@ -145,7 +146,8 @@ std::string UsageSummary() {
     return "Usage:\n"
            "  qarnSqlGenCli generate (-c CONNECTION | -u UDLFILE) -s SELECT [-o FILE] [--truncate]\n"
            "                         [--include-identity] [--quiet]\n"
-           "  qarnSqlGenCli run (-c CONNECTION | -u UDLFILE) -f SCRIPT [--mode line|complete] [--quiet]\n"
+           "  qarnSqlGenCli run (-c CONNECTION | -u UDLFILE) -f SCRIPT [--mode line|complete]\n"
+           "                    [--single-transaction] [--quiet]\n"
            "  qarnSqlGenCli --help | --version\n";
 }
 
@@ -166,6 +168,8 @@ std::string HelpText() {
            "      --include-identity       script auto-increment columns too\n"
            "  -f, --file SCRIPT            the script to run\n"
            "      --mode line|complete     run the script a line at a time (default) or as one batch\n"
+           "      --single-transaction     run the whole script as one transaction: at the first failure\n"
+           "                               nothing of it is kept\n"
            "  -q, --quiet                  do not print status texts\n"
            "  -h, --help                   print this help\n"
            "      --version                print the version\n"

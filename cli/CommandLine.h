@@ -27,6 +27,7 @@ struct Options {
     bool truncate = false;
     bool includeIdentity = false;
     bool quiet = false;
+    bool singleTransaction = false;
 
     RunMode Mode() const;
     // Where generate writes: -o, or qarnSqlGen.sql in the current folder.

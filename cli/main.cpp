@@ -65,6 +65,13 @@ bool Generate(ControlHost& control, const qarn::cli::Options& options) {
 }
 
 bool RunScript(ControlHost& control, const qarn::cli::Options& options) {
+    if (options.singleTransaction) {
+        CallResult put = control.Put("SingleTransaction", true);
+        if (!put.ok) {
+            PrintError("SingleTransaction: " + put.description);
+            return false;
+        }
+    }
     std::vector<Value> args{*options.script, static_cast<int32_t>(options.Mode())};
     return Succeeded(control, control.Call("RunScript", std::move(args)), "RunScript");
 }

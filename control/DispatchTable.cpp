@@ -61,6 +61,8 @@ const std::vector<MemberInfo>& Members() {
         {"RunScript", DISPID_RunScript, K::Method,
          {{"InputPathFileName", ArgType::Text, false, {}}, {"RunMode", ArgType::Int, true, int32_t(0)}}},
         {"ShowAboutBox", DISPID_ShowAboutBox, K::Method, {}},
+        {"SingleTransaction", DISPID_SingleTransaction, K::PropertyGet, {}},
+        {"SingleTransaction", DISPID_SingleTransaction, K::PropertyPut, {{"blnSingleTransaction", ArgType::Bool, false, {}}}},
     };
     return members;
 }

@@ -26,6 +26,8 @@ enum MemberId : DispId {
     DISPID_Generate = 0x60030009,
     DISPID_RunScript = 0x6003000A,
     DISPID_ShowAboutBox = -552,  // the standard About-box identifier
+    // Members added since: the numbering goes on after the last one above.
+    DISPID_SingleTransaction = 0x6803000B,
 };
 
 enum class ArgType { Text, Bool, Int };

@@ -101,6 +101,10 @@ Value qarnSqlGenCntl::Call(DispId id, InvokeKind kind, const std::vector<Value>&
     case DISPID_Generate: return core_.Generate(Text(a[0]), Text(a[1]), std::get<bool>(a[2]));
     case DISPID_RunScript: return core_.RunScript(Text(a[0]), std::get<int32_t>(a[1]));
     case DISPID_ShowAboutBox: ShowAboutBox(); return {};
+    case DISPID_SingleTransaction:
+        if (kind == InvokeKind::PropertyGet) return core_.SingleTransaction();
+        core_.SetSingleTransaction(std::get<bool>(a[0]));
+        return {};
     default: return {};
     }
 }

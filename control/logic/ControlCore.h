@@ -29,6 +29,9 @@ public:
     int32_t State() const { return mlngState; }
     bool IncludeIdent() const { return mblnIncludeIdent; }
     void SetIncludeIdent(bool b) { mblnIncludeIdent = b; }
+    // RunScript runs the whole script as one transaction: all or nothing.
+    bool SingleTransaction() const { return singleTransaction_; }
+    void SetSingleTransaction(bool b) { singleTransaction_ = b; }
 
     // Called once for every status text set, after it is stored.
     void OnStatusTextChanged(std::function<void()> f) { statusChanged_ = std::move(f); }
@@ -47,6 +50,9 @@ private:
     void WriteOutputLine(std::string_view line);
     bool OpenScriptFile();
     void CloseTextFile();
+    // RunScript's lines (or whole text) replayed inside one transaction;
+    // returns the failure message, empty on success.
+    std::string RunAsOneTransaction(int32_t RunMode);
     // Shared end of Generate and RunScript: close the file, publish the failure.
     bool FinishRun(const std::string& failure);
 
@@ -57,6 +63,7 @@ private:
     int32_t mlngState = stNotConnected;
     bool mblnIncludeIdent = false;
     std::string mstrStatusText;
+    bool singleTransaction_ = false;
     std::function<void()> statusChanged_;
 };
 

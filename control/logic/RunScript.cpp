@@ -4,6 +4,10 @@
 #include "ado/Command.h"
 #include "basErrorHandlerADO.h"
 #include "basSQLGenComp.h"
+#include "logic/TransactionStatements.h"
+#include "logic/ValueRendering.h"
+
+#include <deque>
 
 namespace qarn::control {
 
@@ -45,7 +49,91 @@ bool RollBackWhatTheScriptLeftOpen() {
     return true;
 }
 
+void RollBackQuietly() {
+    try {
+        if (gcnnDB) gcnnDB->RollbackTrans();
+    } catch (const ado::AdoError&) {
+        // The run has failed already; a connection that cannot roll back is closing anyway.
+    }
+}
+
+// The statements a replay may still report a failure for: an engine that
+// sends statements ahead reports one long after it was added.
+class RecentLines {
+public:
+    void Add(uint64_t number, const std::string& text) {
+        if (lines_.size() == kKept) lines_.pop_front();
+        lines_.push_back({number, FirstCharacters(text, 200)});
+    }
+    std::string Context(uint64_t number) const {
+        for (const Line& l : lines_)
+            if (l.number == number) return "Line " + std::to_string(number) + ": " + l.text;
+        return "Line " + std::to_string(number);
+    }
+
+private:
+    static constexpr size_t kKept = 20000;
+    struct Line {
+        uint64_t number;
+        std::string text;
+    };
+    std::deque<Line> lines_;
+};
+
 }  // namespace
+
+std::string ControlCore::RunAsOneTransaction(int32_t RunMode) {
+    if (!gobjSQLADO || !gcnnDB) throw ado::AdoError(91, "Object variable or With block variable not set");
+    if (TransactionOpen())
+        throw ado::AdoError(ado::err::IllegalOperation,
+                            "A transaction is already open on the connection; the script cannot have one of its own");
+    const Dialect dialect = ChooseDialect(glngServerKind, gcnnDB->DbmsName());
+    if (!gobjSQLADO->BeginDBTransaction()) return "Error executing SQL statement";
+    RecentLines recent;
+    try {
+        auto replay = gcnnDB->BeginReplay(-1);
+        // False when the text may not run in the transaction (reported).
+        auto add = [&](const std::string& text, uint64_t number) {
+            if (std::string words = FindTransactionStatement(text, dialect); !words.empty()) {
+                const ErrObject refusal{ado::err::IllegalOperation,
+                                        "A script run as one transaction cannot hold its own transaction "
+                                        "statements (" + words + ")"};
+                HandleADOError("qarnSqlGenCntl!RunScript", nullptr,
+                               "Line " + std::to_string(number) + ": " + FirstCharacters(text, 200), refusal);
+                return false;
+            }
+            recent.Add(number, text);
+            replay->Add(text, number);
+            return true;
+        };
+        bool refused = false;
+        if (RunMode != rmLineAtATime) {
+            std::string text;
+            while (!mobjInput->AtEndOfStream()) text += "\r\n" + mobjInput->ReadLine();
+            refused = !IsBlank(text) && !add(text, 1);
+        } else {
+            for (uint64_t number = 1; !refused && !mobjInput->AtEndOfStream(); ++number) {
+                const std::string line = mobjInput->ReadLine();
+                refused = !IsBlank(line) && !add(line, number);
+            }
+        }
+        if (refused) {
+            RollBackQuietly();
+            return "Error executing SQL statement";
+        }
+        replay->Finish();
+    } catch (const ado::ReplayError& e) {
+        HandleADOError("clsSQLADO!SQLRunProcNoRs", gcnnDB.get(), recent.Context(e.Tag()), {e.Number(), e.Description()});
+        RollBackQuietly();
+        return "Error executing SQL statement";
+    } catch (...) {
+        RollBackQuietly();
+        throw;
+    }
+    if (gobjSQLADO->CommitDBTrans()) return {};
+    RollBackQuietly();
+    return "Error executing SQL statement";
+}
 
 bool ControlCore::RunScript(const std::string& InputPathFileName, int32_t RunMode) {
     mstrReturnMessage.clear();
@@ -55,6 +143,11 @@ bool ControlCore::RunScript(const std::string& InputPathFileName, int32_t RunMod
     try {
         if (!OpenScriptFile()) return FinishRun("Unable to open the script file " + mstrFileName);
         SetStatusText("Processing script: " + mstrFileName);
+        if (singleTransaction_) {
+            failure = RunAsOneTransaction(RunMode);
+            if (failure.empty()) SetStatusText("Script Processed: " + mstrFileName);
+            return FinishRun(failure);
+        }
         auto run = [&](const std::string& text) -> std::string {
             if (!gobjSQLADO) throw ado::AdoError(91, "Object variable or With block variable not set");
             if (!gobjSQLADO->SQLSetText(text)) return "Error in SQL statement";

@@ -13,22 +13,6 @@ namespace {
 
 using sql::Dialect;
 
-struct Target {
-    std::string name;
-    Dialect dialect;
-    std::string (*connection)();
-};
-
-void PrintTo(const Target& t, std::ostream* out) { *out << t.name; }
-
-std::string SqliteFile() { return "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("PRAGMA user_version = 1;"); }
-
-std::vector<Target> Targets() {
-    std::vector<Target> targets = {{"Sqlite", Dialect::Sqlite, SqliteFile}};
-    for (const test::ServerPath& p : test::ServerPaths()) targets.push_back({p.name, p.dialect, p.connection});
-    return targets;
-}
-
 // The table: an identity column (always generated on PostgreSQL), a plain
 // column and computed ones; ids 1 and 2 are what a sequence left alone
 // would hand out next.
@@ -64,7 +48,7 @@ std::vector<std::string> Rows(const std::string& sql) {
     return rows;
 }
 
-class IdentityTest : public ::testing::TestWithParam<Target> {
+class IdentityTest : public ::testing::TestWithParam<test::ServerPath> {
 protected:
     void TearDown() override { core.Disconnect(false); }
     test::RecordingUserInterface ui;
@@ -72,7 +56,8 @@ protected:
 };
 
 TEST_P(IdentityTest, IdentityValuesReplayAndTheTableStaysUsable) {
-    const Target& target = GetParam();
+    const test::ServerPath& target = GetParam();
+    QARN_REQUIRE_SERVER(target.facts());
     ASSERT_TRUE(core.Connect(target.connection())) << core.ReturnMessage();
     const std::string table = "qarn_ident_" + target.name;
     for (const std::string& sql : TableSql(target.dialect, table))
@@ -97,8 +82,7 @@ TEST_P(IdentityTest, IdentityValuesReplayAndTheTableStaysUsable) {
     EXPECT_TRUE(ui.shown.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, IdentityTest, ::testing::ValuesIn(Targets()),
-                         [](const ::testing::TestParamInfo<Target>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Paths, IdentityTest, ::testing::ValuesIn(test::DatabasePaths()), test::ServerPathName);
 
 }  // namespace
 }  // namespace qarn::control

@@ -101,6 +101,18 @@ const std::vector<ServerPath>& ServerPaths() {
     return paths;
 }
 
+const std::vector<ServerPath>& DatabasePaths() {
+    static const std::vector<ServerPath> paths = [] {
+        std::vector<ServerPath> all = {
+            {"Sqlite", sql::Dialect::Sqlite,
+             [] { return "Provider=SQLite;Data Source=" + MakeSqliteDatabase("PRAGMA user_version = 1;"); },
+             [] { return ServerFacts{"", "file", "", "", ""}; }}};
+        all.insert(all.end(), ServerPaths().begin(), ServerPaths().end());
+        return all;
+    }();
+    return paths;
+}
+
 std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info) { return info.param.name; }
 
 std::string AccessSampleFile() {
