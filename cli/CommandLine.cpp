@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 
 namespace qarn::cli {
@@ -26,6 +28,11 @@ const OptionSpec kOptions[] = {
     {"-f", "--file", &Options::script, nullptr, kRun},
     {"", "--mode", &Options::mode, nullptr, kRun},
     {"", "--truncate", nullptr, &Options::truncate, kGenerate},
+    {"", "--terminate", nullptr, &Options::terminate, kGenerate},
+    {"", "--rows-per-insert", &Options::rowsPerInsert, nullptr, kGenerate},
+    {"", "--dialect", &Options::dialect, nullptr, kGenerate},
+    {"", "--order-by-key", nullptr, &Options::orderByKey, kGenerate},
+    {"", "--on-duplicate", &Options::onDuplicate, nullptr, kGenerate},
     {"", "--include-identity", nullptr, &Options::includeIdentity, kGenerate},
     {"", "--single-transaction", nullptr, &Options::singleTransaction, kRun},
     {"-q", "--quiet", nullptr, &Options::quiet, kGenerate | kRun},
@@ -120,6 +127,15 @@ private:
         if (o.command == Command::Generate) {
             NeedValue(o.select, "-s SELECT");
             if (o.output && o.output->empty()) Fail("-o FILE is empty");
+            if (o.rowsPerInsert && (o.rowsPerInsert->empty() ||
+                                    o.rowsPerInsert->find_first_not_of("0123456789") != std::string::npos ||
+                                    o.rowsPerInsert->size() > 9 || std::stoi(*o.rowsPerInsert) < 1))
+                Fail("--rows-per-insert must be a whole number from 1, not '" + *o.rowsPerInsert + "'");
+            static const char* const kDialects[] = {"sqlite", "postgresql", "mysql", "mariadb", "sqlserver", "jet", "ansi"};
+            if (o.dialect && std::find(std::begin(kDialects), std::end(kDialects), *o.dialect) == std::end(kDialects))
+                Fail("--dialect must be sqlite, postgresql, mysql, sqlserver, jet or ansi, not '" + *o.dialect + "'");
+            if (o.onDuplicate && *o.onDuplicate != "skip" && *o.onDuplicate != "update")
+                Fail("--on-duplicate must be skip or update, not '" + *o.onDuplicate + "'");
         } else {
             NeedValue(o.script, "-f SCRIPT");
             if (o.mode && *o.mode != "line" && *o.mode != "complete")

@@ -24,10 +24,15 @@ struct Options {
     std::optional<std::string> output;      // -o
     std::optional<std::string> script;      // -f
     std::optional<std::string> mode;        // --mode, as typed
+    std::optional<std::string> rowsPerInsert;  // --rows-per-insert, as typed
+    std::optional<std::string> dialect;        // --dialect
+    std::optional<std::string> onDuplicate;    // --on-duplicate
     bool truncate = false;
     bool includeIdentity = false;
     bool quiet = false;
     bool singleTransaction = false;
+    bool terminate = false;
+    bool orderByKey = false;
 
     RunMode Mode() const;
     // Where generate writes: -o, or qarnSqlGen.sql in the current folder.

@@ -51,12 +51,26 @@ bool Succeeded(ControlHost& control, const CallResult& result, const std::string
     return false;
 }
 
-bool Generate(ControlHost& control, const qarn::cli::Options& options) {
-    CallResult put = control.Put("IncludeIdent", options.includeIdentity);
-    if (!put.ok) {
-        PrintError("IncludeIdent: " + put.description);
-        return false;
+// Sets the control's properties; false (and says why) when one is refused.
+bool PutAll(ControlHost& control, const std::vector<std::pair<const char*, Value>>& properties) {
+    for (const auto& [name, value] : properties) {
+        CallResult put = control.Put(name, value);
+        if (!put.ok) {
+            PrintError(std::string(name) + ": " + put.description);
+            return false;
+        }
     }
+    return true;
+}
+
+bool Generate(ControlHost& control, const qarn::cli::Options& options) {
+    std::vector<std::pair<const char*, Value>> properties = {{"IncludeIdent", options.includeIdentity},
+                                                             {"Terminate", options.terminate},
+                                                             {"OrderByKey", options.orderByKey}};
+    if (options.rowsPerInsert) properties.emplace_back("RowsPerInsert", std::stoi(*options.rowsPerInsert));
+    if (options.dialect) properties.emplace_back("TargetDialect", *options.dialect);
+    if (options.onDuplicate) properties.emplace_back("OnDuplicate", *options.onDuplicate);
+    if (!PutAll(control, properties)) return false;
     std::string target = options.OutputTarget();
     // The control streams to a descriptor it is given as /dev/stdout.
     if (target == qarn::cli::kStandardOutput) target = "/dev/stdout";
@@ -65,13 +79,7 @@ bool Generate(ControlHost& control, const qarn::cli::Options& options) {
 }
 
 bool RunScript(ControlHost& control, const qarn::cli::Options& options) {
-    if (options.singleTransaction) {
-        CallResult put = control.Put("SingleTransaction", true);
-        if (!put.ok) {
-            PrintError("SingleTransaction: " + put.description);
-            return false;
-        }
-    }
+    if (!PutAll(control, {{"SingleTransaction", options.singleTransaction}})) return false;
     std::vector<Value> args{*options.script, static_cast<int32_t>(options.Mode())};
     return Succeeded(control, control.Call("RunScript", std::move(args)), "RunScript");
 }

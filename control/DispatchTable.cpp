@@ -63,6 +63,16 @@ const std::vector<MemberInfo>& Members() {
         {"ShowAboutBox", DISPID_ShowAboutBox, K::Method, {}},
         {"SingleTransaction", DISPID_SingleTransaction, K::PropertyGet, {}},
         {"SingleTransaction", DISPID_SingleTransaction, K::PropertyPut, {{"blnSingleTransaction", ArgType::Bool, false, {}}}},
+        {"Terminate", DISPID_Terminate, K::PropertyGet, {}},
+        {"Terminate", DISPID_Terminate, K::PropertyPut, {{"blnTerminate", ArgType::Bool, false, {}}}},
+        {"RowsPerInsert", DISPID_RowsPerInsert, K::PropertyGet, {}},
+        {"RowsPerInsert", DISPID_RowsPerInsert, K::PropertyPut, {{"lngRowsPerInsert", ArgType::Int, false, {}}}},
+        {"TargetDialect", DISPID_TargetDialect, K::PropertyGet, {}},
+        {"TargetDialect", DISPID_TargetDialect, K::PropertyPut, {{"strTargetDialect", ArgType::Text, false, {}}}},
+        {"OrderByKey", DISPID_OrderByKey, K::PropertyGet, {}},
+        {"OrderByKey", DISPID_OrderByKey, K::PropertyPut, {{"blnOrderByKey", ArgType::Bool, false, {}}}},
+        {"OnDuplicate", DISPID_OnDuplicate, K::PropertyGet, {}},
+        {"OnDuplicate", DISPID_OnDuplicate, K::PropertyPut, {{"strOnDuplicate", ArgType::Text, false, {}}}},
     };
     return members;
 }

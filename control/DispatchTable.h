@@ -28,6 +28,11 @@ enum MemberId : DispId {
     DISPID_ShowAboutBox = -552,  // the standard About-box identifier
     // Members added since: the numbering goes on after the last one above.
     DISPID_SingleTransaction = 0x6803000B,
+    DISPID_Terminate = 0x6803000C,
+    DISPID_RowsPerInsert = 0x6803000D,
+    DISPID_TargetDialect = 0x6803000E,
+    DISPID_OrderByKey = 0x6803000F,
+    DISPID_OnDuplicate = 0x68030010,
 };
 
 enum class ArgType { Text, Bool, Int };

@@ -8,6 +8,7 @@
 #include "FormLayout.h"
 #include "dialogs/DataLinkPrompts.h"
 #include "frmAboutLight.h"
+#include "logic/ValueRendering.h"
 
 namespace qarn::control {
 
@@ -38,6 +39,11 @@ QLabel* FacePicture(QWidget* parent, const char* name, const QString& resource, 
 }
 
 const std::string& Text(const Value& v) { return std::get<std::string>(v); }
+
+// Automation's answer to a value a property cannot take.
+MemberError InvalidValue(const char* property) {
+    return {380, std::string("qarnSqlGenCntl_") + property, "Invalid property value."};
+}
 }  // namespace
 
 int qarnSqlGenCntl::LiveCount() { return liveControls.load(); }
@@ -105,6 +111,38 @@ Value qarnSqlGenCntl::Call(DispId id, InvokeKind kind, const std::vector<Value>&
         if (kind == InvokeKind::PropertyGet) return core_.SingleTransaction();
         core_.SetSingleTransaction(std::get<bool>(a[0]));
         return {};
+    case DISPID_Terminate:
+        if (kind == InvokeKind::PropertyGet) return core_.Script().terminate;
+        core_.Script().terminate = std::get<bool>(a[0]);
+        return {};
+    case DISPID_RowsPerInsert:
+        if (kind == InvokeKind::PropertyGet) return core_.Script().rowsPerInsert;
+        if (std::get<int32_t>(a[0]) < 1) throw InvalidValue("RowsPerInsert");
+        core_.Script().rowsPerInsert = std::get<int32_t>(a[0]);
+        return {};
+    case DISPID_TargetDialect: {
+        std::optional<Dialect>& target = core_.Script().target;
+        if (kind == InvokeKind::PropertyGet) return target ? std::string(DialectKeyword(*target)) : std::string();
+        Dialect d{};
+        if (!Text(a[0]).empty() && !ParseDialect(Text(a[0]), d)) throw InvalidValue("TargetDialect");
+        target = Text(a[0]).empty() ? std::nullopt : std::optional<Dialect>(d);
+        return {};
+    }
+    case DISPID_OrderByKey:
+        if (kind == InvokeKind::PropertyGet) return core_.OrderByKey();
+        core_.SetOrderByKey(std::get<bool>(a[0]));
+        return {};
+    case DISPID_OnDuplicate: {
+        OnDuplicate& on = core_.Script().onDuplicate;
+        if (kind == InvokeKind::PropertyGet)
+            return std::string(on == OnDuplicate::Skip ? "skip" : on == OnDuplicate::Update ? "update" : "");
+        const std::string& v = Text(a[0]);
+        if (v.empty() || v == "fail") on = OnDuplicate::Fail;
+        else if (v == "skip") on = OnDuplicate::Skip;
+        else if (v == "update") on = OnDuplicate::Update;
+        else throw InvalidValue("OnDuplicate");
+        return {};
+    }
     default: return {};
     }
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "logic/ScriptOutput.h"
+#include "logic/ScriptWriter.h"
 #include "textfile/TextFile.h"
 
 namespace qarn::control {
@@ -29,6 +30,14 @@ public:
     int32_t State() const { return mlngState; }
     bool IncludeIdent() const { return mblnIncludeIdent; }
     void SetIncludeIdent(bool b) { mblnIncludeIdent = b; }
+    // How Generate writes its statements (terminator, rows per INSERT, target
+    // dialect, duplicates); TruncateTable and IncludeIdent come apart.
+    const ScriptOptions& Script() const { return scriptOptions_; }
+    ScriptOptions& Script() { return scriptOptions_; }
+    // Generate orders the rows by the table's primary key (or every column)
+    // when the SELECT has no ORDER BY, so two scripts of a table compare line by line.
+    bool OrderByKey() const { return orderByKey_; }
+    void SetOrderByKey(bool b) { orderByKey_ = b; }
     // RunScript runs the whole script as one transaction: all or nothing.
     bool SingleTransaction() const { return singleTransaction_; }
     void SetSingleTransaction(bool b) { singleTransaction_ = b; }
@@ -64,6 +73,8 @@ private:
     bool mblnIncludeIdent = false;
     std::string mstrStatusText;
     bool singleTransaction_ = false;
+    ScriptOptions scriptOptions_;
+    bool orderByKey_ = false;
     std::function<void()> statusChanged_;
 };
 

@@ -33,6 +33,21 @@ std::string OutputClash(const std::string& path) {
     return {};
 }
 
+// The statement with an ORDER BY on the table's primary key, or on every
+// column when it has none, where the statement's own clauses allow one.
+std::string WithOrderByKey(const std::string& statement, const SelectAnalysis& analysis, const TableFacts& facts,
+                           Dialect dialect) {
+    if (!facts.keysRead)
+        throw ado::AdoError(5, "The columns of " + analysis.table.qualified +
+                                   " cannot be read from the catalog: the rows cannot be put in key order");
+    std::string order;
+    for (const std::string& column : facts.primaryKey.empty() ? facts.columns : facts.primaryKey) {
+        order += order.empty() ? " ORDER BY " : ", ";
+        AppendQuotedName(order, column, dialect);
+    }
+    return statement.substr(0, analysis.orderByAt) + order + " " + statement.substr(analysis.orderByAt);
+}
+
 // Shows why a statement is not run, as the library reports any failure.
 void ReportRefusal(const std::string& reason) {
     const ErrObject refusal{ado::err::StatementRefused, "Only one statement that reads can be scripted"};
@@ -62,6 +77,9 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
             ReportRefusal(statement.reason);
             return FinishRun("Error in SQL statement");
         }
+        if (std::string wrong = CheckScriptOptions(scriptOptions_, scriptOptions_.target.value_or(dialect));
+            !wrong.empty())
+            return FinishRun(wrong);
         SetStatusText("Generating SQL Insert statements for script " + OutputPathFileName);
 
         mstrFileName = OutputPathFileName;
@@ -70,15 +88,22 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
         clsSQLADO& sql = SessionWrapper();
         // The catalog is read before the rows: some servers take nothing
         // else while a result streams.
-        const TableFacts facts = gcnnDB ? ReadTableFacts(*gcnnDB, dialect, statement.table) : TableFacts{};
-        // The statement runs as the user typed it.
-        if (!sql.SQLSetText(SelectString) || !sql.SQLRunSQLWithRs(true)) return FinishRun("Error in SQL statement");
+        const bool ordered = orderByKey_ && !statement.hasOrderBy;
+        const bool withKeys = ordered || scriptOptions_.onDuplicate != OnDuplicate::Fail;
+        const TableFacts facts =
+            gcnnDB ? ReadTableFacts(*gcnnDB, dialect, statement.table, withKeys) : TableFacts{};
+        // The statement runs as the user typed it, the order added when asked for.
+        std::string runText = SelectString;
+        if (ordered) runText = WithOrderByKey(SelectString, statement, facts, dialect);
+        if (!sql.SQLSetText(runText) || !sql.SQLRunSQLWithRs(true)) return FinishRun("Error in SQL statement");
         std::shared_ptr<ado::Recordset> rs = sql.SQLrs();
         if (!rs) return FinishRun("Select statement has failed");
         if (rs->Eof() && rs->Bof()) return FinishRun("Select statement has not returned any rows");
 
-        ScriptWriter writer(*rs, statement.table, dialect, glngServerKind, facts,
-                            {TruncateTable, mblnIncludeIdent});
+        ScriptOptions options = scriptOptions_;
+        options.truncateTable = TruncateTable;
+        options.includeIdent = mblnIncludeIdent;
+        ScriptWriter writer(*rs, statement.table, dialect, facts, options);
         const LineSink sink = [this](std::string_view line) { WriteOutputLine(line); };
         writer.WriteHead(sink);
         rs->MoveFirst();

@@ -1,12 +1,19 @@
 #include "logic/ScriptWriter.h"
 
+#include <algorithm>
+
 #include "ado/AdoError.h"
-#include "basSQLGenComp.h"
+#include "ado/ConnectionString.h"
 #include "logic/ValueRendering.h"
 
 namespace qarn::control {
 
 namespace {
+
+// No server takes a statement of any size: one INSERT ends before it would
+// pass this, however many rows were asked for.
+constexpr size_t kLongestStatement = 1 << 20;
+constexpr int32_t kSqlServerRowsPerInsert = 1000;
 
 // A line break in a column name would split the row's line.
 std::string Visible(const std::string& name) {
@@ -19,12 +26,41 @@ std::string Visible(const std::string& name) {
     return out;
 }
 
+std::string Quoted(std::string_view name, Dialect dialect) {
+    std::string out;
+    AppendQuotedName(out, name, dialect);
+    return out;
+}
+
+// The table name for another dialect: each part quoted its way.
+std::string Requoted(const TableName& table, Dialect dialect) {
+    std::string out;
+    for (size_t i = 0; i < table.parts.size(); ++i) {
+        if (i) out += '.';
+        AppendQuotedName(out, table.parts[i], dialect);
+    }
+    return out;
+}
+
 }  // namespace
 
-ScriptWriter::ScriptWriter(const ado::Recordset& rs, TableName table, Dialect dialect, int32_t serverKind,
-                           const TableFacts& facts, ScriptOptions options)
-    : table_(std::move(table)), dialect_(dialect), serverKind_(serverKind), options_(options) {
-    bool overriding = false;
+std::string CheckScriptOptions(const ScriptOptions& options, Dialect target) {
+    if (options.rowsPerInsert < 1) return "Rows per INSERT must be 1 or more";
+    if (options.rowsPerInsert > 1 && target == Dialect::Jet)
+        return "Jet has no INSERT of several rows: rows per INSERT must be 1";
+    if (options.rowsPerInsert > kSqlServerRowsPerInsert && target == Dialect::SqlServer)
+        return "SQL Server takes at most 1000 rows in one INSERT";
+    if (options.onDuplicate != OnDuplicate::Fail &&
+        (target == Dialect::Jet || target == Dialect::SqlServer || target == Dialect::Ansi))
+        return "Rows already in the table cannot be skipped or updated in this dialect: it has no such INSERT";
+    return {};
+}
+
+ScriptWriter::ScriptWriter(const ado::Recordset& rs, TableName table, Dialect source, const TableFacts& facts,
+                           ScriptOptions options)
+    : target_(options.target.value_or(source)), options_(options) {
+    table_ = target_ == source ? table.qualified : Requoted(table, target_);
+    bool alwaysIdentity = false;
     for (size_t i = 0; i < rs.FieldCount(); ++i) {
         ado::Field f = rs.Fields(i);
         if (!IsSupportedField(f) || facts.IsGenerated(f.Name())) continue;
@@ -38,54 +74,107 @@ ScriptWriter::ScriptWriter(const ado::Recordset& rs, TableName table, Dialect di
             throw ado::AdoError(5, "The column name " + Visible(f.Name()) + " cannot be written on one line");
         columns_.push_back(i);
         if (identity) identities_.push_back(f.Name());
-        overriding = overriding || facts.IsAlwaysIdentity(f.Name());
+        alwaysIdentity = alwaysIdentity || facts.IsAlwaysIdentity(f.Name());
     }
     if (columns_.empty()) throw ado::AdoError(5, "None of the selected columns can be written as a value");
 
-    line_ = "INSERT INTO " + table_.qualified + "(";
+    prefix_ = "INSERT INTO " + table_ + "(";
     for (size_t n = 0; n < columns_.size(); ++n) {
-        if (n) line_ += ", ";
-        AppendFieldName(line_, rs.Fields(columns_[n]), dialect_);
+        if (n) prefix_ += ", ";
+        AppendFieldName(prefix_, rs.Fields(columns_[n]), target_);
     }
-    line_ += ")";
-    // An identity column that is always generated takes a value only when told.
-    if (overriding && dialect_ == Dialect::PostgreSql) line_ += " OVERRIDING SYSTEM VALUE";
-    line_ += " VALUES(";
-    prefixLength_ = line_.size();
+    prefix_ += ")";
+    // An identity column that is always generated takes a value only when
+    // told; a table made elsewhere may have one wherever identity values go.
+    if (target_ == Dialect::PostgreSql && (alwaysIdentity || (source != target_ && !identities_.empty())))
+        prefix_ += " OVERRIDING SYSTEM VALUE";
+    prefix_ += " VALUES";
+    suffix_ = DuplicateClause(rs, facts);
+}
+
+std::string ScriptWriter::DuplicateClause(const ado::Recordset& rs, const TableFacts& facts) const {
+    if (options_.onDuplicate == OnDuplicate::Fail) return {};
+    if (facts.primaryKey.empty())
+        throw ado::AdoError(5, "The table " + table_ + " has no primary key: rows already there cannot be found");
+    std::string key, updates;
+    for (const std::string& k : facts.primaryKey) key += (key.empty() ? "" : ", ") + Quoted(k, target_);
+    for (size_t index : columns_) {
+        const std::string& name = rs.Fields(index).Name();
+        if (std::any_of(facts.primaryKey.begin(), facts.primaryKey.end(),
+                        [&](const std::string& k) { return facts.namesIgnoreCase ? ado::EqualsNoCase(k, name) : k == name; }))
+            continue;
+        const std::string q = Quoted(name, target_);
+        if (!updates.empty()) updates += ", ";
+        updates += q + " = " +
+                   (target_ == Dialect::MySql ? "VALUES(" + q + ")"
+                    : target_ == Dialect::PostgreSql ? "EXCLUDED." + q
+                                                     : "excluded." + q);
+    }
+    const bool skip = options_.onDuplicate == OnDuplicate::Skip || updates.empty();
+    if (target_ == Dialect::MySql) {
+        // Never INSERT IGNORE: it turns data errors into warnings.
+        const std::string first = Quoted(facts.primaryKey.front(), target_);
+        return " ON DUPLICATE KEY UPDATE " + (skip ? first + " = " + first : updates);
+    }
+    return " ON CONFLICT (" + key + ") DO " + (skip ? "NOTHING" : "UPDATE SET " + updates);
+}
+
+void ScriptWriter::Statement(const LineSink& sink, std::string text) const {
+    if (options_.terminate) text += ';';
+    sink(text);
 }
 
 void ScriptWriter::WriteHead(const LineSink& sink) {
     if (options_.truncateTable) {
         // Jet and SQLite have no TRUNCATE TABLE.
-        const bool deleteFrom = serverKind_ == skJet || dialect_ == Dialect::Jet || dialect_ == Dialect::Sqlite;
-        sink((deleteFrom ? "DELETE FROM " : "TRUNCATE TABLE ") + table_.qualified);
+        const bool deleteFrom = target_ == Dialect::Jet || target_ == Dialect::Sqlite;
+        Statement(sink, (deleteFrom ? "DELETE FROM " : "TRUNCATE TABLE ") + table_);
     }
-    if (options_.includeIdent && identitySeen_ && dialect_ == Dialect::SqlServer)
-        sink("SET IDENTITY_INSERT " + table_.qualified + " ON");
+    if (options_.includeIdent && identitySeen_ && target_ == Dialect::SqlServer)
+        Statement(sink, "SET IDENTITY_INSERT " + table_ + " ON");
 }
 
 void ScriptWriter::WriteRow(const ado::Recordset& rs, const LineSink& sink) {
-    line_.resize(prefixLength_);
+    ++rowNumber_;
+    row_ = "(";
     for (size_t n = 0; n < columns_.size(); ++n) {
-        if (n) line_ += ", ";
-        AppendFieldValue(line_, rs.Fields(columns_[n]), dialect_);
+        if (n) row_ += ", ";
+        try {
+            AppendFieldValue(row_, rs.Fields(columns_[n]), target_);
+        } catch (const ado::AdoError& e) {
+            throw ado::AdoError(e.Number(), "Row " + std::to_string(rowNumber_) + ", column " +
+                                                rs.Fields(columns_[n]).Name() + ": " + e.Description());
+        }
     }
-    line_ += ')';
-    sink(line_);
+    row_ += ')';
+    if (pendingRows_ > 0 && statement_.size() + 2 + row_.size() + suffix_.size() + 1 > kLongestStatement) Flush(sink);
+    if (pendingRows_ == 0) {
+        statement_ = prefix_;
+    } else {
+        statement_ += ", ";
+    }
+    statement_ += row_;
+    if (++pendingRows_ >= options_.rowsPerInsert) Flush(sink);
+}
+
+void ScriptWriter::Flush(const LineSink& sink) {
+    if (pendingRows_ == 0) return;
+    statement_ += suffix_;
+    if (options_.terminate) statement_ += ';';
+    sink(statement_);
+    pendingRows_ = 0;
 }
 
 void ScriptWriter::WriteTail(const LineSink& sink) {
-    if (options_.includeIdent && identitySeen_ && dialect_ == Dialect::SqlServer)
-        sink("SET IDENTITY_INSERT " + table_.qualified + " OFF");
-    if (dialect_ != Dialect::PostgreSql) return;
+    Flush(sink);
+    if (options_.includeIdent && identitySeen_ && target_ == Dialect::SqlServer)
+        Statement(sink, "SET IDENTITY_INSERT " + table_ + " OFF");
+    if (target_ != Dialect::PostgreSql) return;
     // Explicit values do not move a sequence: the table's next ordinary
     // INSERT would take a value already there.
-    for (const std::string& column : identities_) {
-        std::string name;
-        AppendQuotedName(name, column, dialect_);
-        sink("SELECT setval(pg_get_serial_sequence(" + QuotedText(table_.qualified, dialect_) + ", " +
-             QuotedText(column, dialect_) + "), max(" + name + ")) FROM " + table_.qualified);
-    }
+    for (const std::string& column : identities_)
+        Statement(sink, "SELECT setval(pg_get_serial_sequence(" + QuotedText(table_, target_) + ", " +
+                            QuotedText(column, target_) + "), max(" + Quoted(column, target_) + ")) FROM " + table_);
 }
 
 }  // namespace qarn::control

@@ -1,10 +1,12 @@
 #pragma once
 // The lines of a generated script: the head lines (emptying the table,
-// identity values switched on), one INSERT per row, and the tail lines
+// identity values switched on), the INSERT statements, and the tail lines
 // (identity values switched off, sequences moved past the values written).
+// Each statement is one line.
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,10 +17,21 @@
 
 namespace qarn::control {
 
+// What a row whose key is already in the table does on replay.
+enum class OnDuplicate { Fail, Skip, Update };
+
 struct ScriptOptions {
     bool truncateTable = false;
     bool includeIdent = false;
+    bool terminate = false;         // end every statement with ";"
+    int32_t rowsPerInsert = 1;      // rows in one INSERT, where the dialect has such INSERTs
+    std::optional<Dialect> target;  // the dialect written; the one read when empty
+    OnDuplicate onDuplicate = OnDuplicate::Fail;
 };
+
+// Why the options cannot make a script for `target`; empty when they can.
+// What needs the table's key is checked when the script starts.
+std::string CheckScriptOptions(const ScriptOptions& options, Dialect target);
 
 using LineSink = std::function<void(std::string_view)>;
 
@@ -27,25 +40,36 @@ public:
     // Chooses the columns from the recordset's fields: row versions and
     // other values no literal can hold, computed columns, and identity
     // columns unless they are included, are left out.  Raises ado::AdoError
-    // when no column is left, or a column cannot be scripted.
-    ScriptWriter(const ado::Recordset& rs, TableName table, Dialect dialect, int32_t serverKind,
-                 const TableFacts& facts, ScriptOptions options);
+    // when no column is left, a column cannot be scripted, or the table has
+    // no primary key where the options need one.
+    ScriptWriter(const ado::Recordset& rs, TableName table, Dialect source, const TableFacts& facts,
+                 ScriptOptions options);
 
     void WriteHead(const LineSink& sink);
-    // The INSERT of the recordset's current row.
+    // The current row of the recordset.  A value the target dialect has no
+    // literal for fails, naming the row and the column.
     void WriteRow(const ado::Recordset& rs, const LineSink& sink);
     void WriteTail(const LineSink& sink);
 
+    Dialect Target() const { return target_; }
+
 private:
-    TableName table_;
-    Dialect dialect_;
-    int32_t serverKind_;
+    void Statement(const LineSink& sink, std::string text) const;
+    void Flush(const LineSink& sink);
+    std::string DuplicateClause(const ado::Recordset& rs, const TableFacts& facts) const;
+
+    std::string table_;  // as written into the script
+    Dialect target_;
     ScriptOptions options_;
     std::vector<size_t> columns_;          // fields written, in order
     std::vector<std::string> identities_;  // identity columns written (their names)
     bool identitySeen_ = false;
-    std::string line_;                     // reused for every row
-    size_t prefixLength_ = 0;              // everything before the values
+    std::string prefix_;                   // "INSERT INTO t(...) VALUES"
+    std::string suffix_;                   // what follows the rows (duplicates clause)
+    std::string statement_;                // the INSERT being built, reused
+    std::string row_;                      // one row's values, reused
+    int32_t pendingRows_ = 0;
+    uint64_t rowNumber_ = 0;
 };
 
 }  // namespace qarn::control

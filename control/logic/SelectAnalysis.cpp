@@ -104,17 +104,28 @@ private:
                 afterDistinct = false;
                 continue;
             }
-            if (IsSymbol(';')) return AfterSemicolon();
+            if (IsSymbol(';')) {
+                AfterSemicolon();
+                return Finish();
+            }
             if (IsSymbol(')')) return Refuse("a parenthesis is closed that was never opened");
             result_.end = token_.end;
             if (IsWord("INTO")) return Refuse("SELECT ... INTO writes its rows into a table or a file");
             if (IsWord("ORDER")) result_.hasOrderBy = true;
+            if (fromSeen && !orderByAt_ &&
+                (IsWord("LIMIT") || IsWord("OFFSET") || IsWord("FETCH") || IsWord("FOR") || IsWord("LOCK")))
+                orderByAt_ = token_.begin;
             if (!fromSeen && !afterDistinct && IsWord("FROM")) {
                 fromSeen = true;
                 if (!ReadTable()) return result_;
             }
             afterDistinct = IsWord("DISTINCT");
         }
+        return Finish();
+    }
+
+    SelectAnalysis& Finish() {
+        result_.orderByAt = orderByAt_ ? orderByAt_ : result_.end;
         return result_;
     }
 
@@ -168,6 +179,7 @@ private:
     std::string_view text_;
     Dialect dialect_;
     Token token_;
+    size_t orderByAt_ = 0;
     SelectAnalysis result_;
 };
 

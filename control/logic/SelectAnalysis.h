@@ -33,6 +33,7 @@ struct SelectAnalysis {
     TableName table;
     bool hasOrderBy = false;  // an ORDER BY at the statement's own level
     size_t end = 0;           // where the statement ends, before a trailing ";", blanks and comments
+    size_t orderByAt = 0;     // where an ORDER BY would go: before LIMIT, OFFSET, FETCH, FOR or LOCK, else `end`
 };
 
 // Reads the statement as the database of `dialect` would: literals, quoted

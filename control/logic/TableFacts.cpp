@@ -55,7 +55,57 @@ std::string QuotedText(std::string_view text, Dialect dialect) {
     return out + "'";
 }
 
-TableFacts ReadTableFacts(ado::Connection& connection, Dialect dialect, const TableName& table) {
+namespace {
+
+// The primary key (rows whose second value is "k", in key order) and every
+// column, from the dialect's catalog; false where it has none we can read.
+bool ReadKeys(ado::Connection& connection, Dialect dialect, const TableName& table, TableFacts& facts) {
+    const std::string& name = table.parts.back();
+    const std::string schema = SchemaOf(table);
+    std::string sql;
+    switch (dialect) {
+    case Dialect::PostgreSql:
+        sql = "SELECT a.attname, CASE WHEN k.pos IS NULL THEN '' ELSE 'k' || lpad(k.pos::text, 4, '0') END "
+              "FROM pg_catalog.pg_attribute a LEFT JOIN (SELECT i.indrelid, u.attnum, u.pos FROM pg_catalog.pg_index i, "
+              "unnest(i.indkey::int2[]) WITH ORDINALITY AS u(attnum, pos) WHERE i.indisprimary) k "
+              "ON k.indrelid = a.attrelid AND k.attnum = a.attnum WHERE a.attrelid = to_regclass(" +
+              QuotedText(table.qualified, dialect) + ") AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum";
+        break;
+    case Dialect::MySql:
+        sql = "SELECT c.COLUMN_NAME, IF(k.ORDINAL_POSITION IS NULL, '', CONCAT('k', LPAD(k.ORDINAL_POSITION, 4, '0'))) "
+              "FROM information_schema.COLUMNS c LEFT JOIN information_schema.KEY_COLUMN_USAGE k "
+              "ON k.TABLE_SCHEMA = c.TABLE_SCHEMA AND k.TABLE_NAME = c.TABLE_NAME AND k.COLUMN_NAME = c.COLUMN_NAME "
+              "AND k.CONSTRAINT_NAME = 'PRIMARY' WHERE c.TABLE_SCHEMA = " +
+              (schema.empty() ? std::string("DATABASE()") : QuotedText(schema, dialect)) +
+              " AND c.TABLE_NAME = " + QuotedText(name, dialect) + " ORDER BY c.ORDINAL_POSITION";
+        break;
+    case Dialect::Sqlite:
+        sql = "SELECT name, CASE WHEN pk > 0 THEN 'k' || substr('000' || pk, -4) ELSE '' END FROM pragma_table_info(" +
+              QuotedText(name, dialect) + (schema.empty() ? "" : ", " + QuotedText(schema, dialect)) + ") ORDER BY cid";
+        break;
+    case Dialect::SqlServer:
+        sql = "SELECT c.name, CASE WHEN ic.key_ordinal IS NULL THEN '' ELSE 'k' + RIGHT('000' + "
+              "CAST(ic.key_ordinal AS varchar(4)), 4) END FROM sys.columns c LEFT JOIN sys.indexes i ON i.object_id = "
+              "c.object_id AND i.is_primary_key = 1 LEFT JOIN sys.index_columns ic ON ic.object_id = i.object_id AND "
+              "ic.index_id = i.index_id AND ic.column_id = c.column_id WHERE c.object_id = OBJECT_ID(" +
+              QuotedText(table.qualified, dialect) + ") ORDER BY c.column_id";
+        break;
+    case Dialect::Jet:
+    case Dialect::Ansi: return false;
+    }
+    std::vector<std::pair<std::string, std::string>> keyed;
+    for (const auto& [column, key] : Rows(connection, sql)) {
+        facts.columns.push_back(column);
+        if (!key.empty()) keyed.emplace_back(key, column);
+    }
+    std::sort(keyed.begin(), keyed.end());
+    for (const auto& k : keyed) facts.primaryKey.push_back(k.second);
+    return !facts.columns.empty();
+}
+
+}  // namespace
+
+TableFacts ReadTableFacts(ado::Connection& connection, Dialect dialect, const TableName& table, bool withKeys) {
     TableFacts facts;
     if (table.parts.empty()) return facts;
     const std::string& name = table.parts.back();
@@ -99,6 +149,7 @@ TableFacts ReadTableFacts(ado::Connection& connection, Dialect dialect, const Ta
         case Dialect::Jet:
         case Dialect::Ansi: break;
         }
+        if (withKeys) facts.keysRead = ReadKeys(connection, dialect, table, facts);
     } catch (const ado::AdoError&) {
         return {};
     }

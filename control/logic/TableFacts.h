@@ -14,6 +14,9 @@ namespace qarn::control {
 struct TableFacts {
     std::vector<std::string> generated;       // computed (generated) columns
     std::vector<std::string> alwaysIdentity;  // PostgreSQL's GENERATED ALWAYS identity columns
+    std::vector<std::string> primaryKey;      // in key order; read only when asked for
+    std::vector<std::string> columns;         // every column in table order; read only when asked for
+    bool keysRead = false;                    // whether the catalog gave the table's columns
     bool namesIgnoreCase = true;              // how the database compares column names
 
     bool IsGenerated(const std::string& column) const;
@@ -23,7 +26,8 @@ struct TableFacts {
 // Asks the catalog of the database behind `connection`; a catalog that
 // cannot be read gives no facts (a script that names a computed column then
 // fails loudly on replay; it never loses a value).
-TableFacts ReadTableFacts(ado::Connection& connection, Dialect dialect, const TableName& table);
+// `withKeys`: also the primary key and the table's columns.
+TableFacts ReadTableFacts(ado::Connection& connection, Dialect dialect, const TableName& table, bool withKeys = false);
 
 // A text as a string literal of the dialect (for catalog queries and the
 // script's own lines).

@@ -226,11 +226,23 @@ bool IsExactSingle(double value, int32_t type) {
     return type == adSingle && std::fabs(value) <= FLT_MAX && static_cast<double>(static_cast<float>(value)) == value;
 }
 
+[[noreturn]] void RaiseNoLiteral(Dialect dialect, std::string_view what) {
+    throw AdoError(5, std::string(DialectName(dialect)) + " has no literal for " + std::string(what));
+}
+
+// Which dialects can hold NaN and the infinities: the others' columns never
+// had them, and a value turned into another one is worse than a failure.
+void CheckNonFinite(Dialect dialect, bool nan) {
+    const bool has = dialect == Dialect::PostgreSql || dialect == Dialect::Ansi || (dialect == Dialect::Sqlite && !nan);
+    if (!has) RaiseNoLiteral(dialect, nan ? "NaN" : "infinity");
+}
+
 void AppendDouble(std::string& out, double value, bool single, Dialect dialect) {
     if (!std::isfinite(value)) {
+        CheckNonFinite(dialect, std::isnan(value));
         if (dialect == Dialect::Sqlite) {
-            // SQLite stores NaN as NULL and reads an overflowing number as infinity.
-            out += std::isnan(value) ? "NULL" : value > 0 ? "9e999" : "-9e999";
+            // SQLite reads an overflowing number as infinity.
+            out += value > 0 ? "9e999" : "-9e999";
         } else {
             AppendTextLiteral(out, std::isnan(value) ? "NaN" : value > 0 ? "Infinity" : "-Infinity", dialect, false);
         }
@@ -253,6 +265,8 @@ void AppendExactNumber(std::string& out, std::string_view digits, Dialect dialec
     if (!digits.empty() && kNumberCharacters.SpanEnd(digits, 0) == digits.size()) {
         out += digits;
     } else {
+        for (std::string_view word : {"NaN", "Infinity", "-Infinity", "+Infinity"})
+            if (EqualsNoCase(digits, word)) CheckNonFinite(dialect, word == "NaN");
         AppendTextLiteral(out, digits, dialect, false);
     }
 }
@@ -414,6 +428,36 @@ bool AppendByDeclaredType(std::string& out, const Variant& value, const Field& f
 }
 
 }  // namespace
+
+std::string_view DialectName(Dialect dialect) {
+    switch (dialect) {
+    case Dialect::Jet: return "Jet";
+    case Dialect::SqlServer: return "SQL Server";
+    case Dialect::PostgreSql: return "PostgreSQL";
+    case Dialect::MySql: return "MySQL";
+    case Dialect::Sqlite: return "SQLite";
+    case Dialect::Ansi: return "ANSI SQL";
+    }
+    return "SQL";
+}
+
+namespace {
+constexpr std::pair<std::string_view, Dialect> kDialectKeywords[] = {
+    {"sqlite", Dialect::Sqlite}, {"postgresql", Dialect::PostgreSql}, {"mysql", Dialect::MySql},
+    {"sqlserver", Dialect::SqlServer}, {"jet", Dialect::Jet}, {"ansi", Dialect::Ansi}, {"mariadb", Dialect::MySql}};
+}  // namespace
+
+bool ParseDialect(std::string_view name, Dialect& dialect) {
+    for (const auto& [keyword, d] : kDialectKeywords)
+        if (EqualsNoCase(name, keyword)) return dialect = d, true;
+    return false;
+}
+
+std::string_view DialectKeyword(Dialect dialect) {
+    for (const auto& [keyword, d] : kDialectKeywords)
+        if (d == dialect) return keyword;
+    return {};
+}
 
 Dialect ChooseDialect(int32_t serverKind, std::string_view dbmsName) {
     struct Product {

@@ -24,6 +24,14 @@ Dialect ChooseDialect(int32_t serverKind, std::string_view dbmsName);
 
 // Whether a field's values can be written as a literal at all: row versions,
 // arrays, object references and long binary fields cannot.
+// The dialect's name as users know it ("SQL Server", "PostgreSQL", ...).
+std::string_view DialectName(Dialect dialect);
+// The dialect a user names: sqlite, postgresql, mysql (or mariadb),
+// sqlserver, jet or ansi, in any case; false for anything else.
+bool ParseDialect(std::string_view name, Dialect& dialect);
+// The name ParseDialect reads for the dialect.
+std::string_view DialectKeyword(Dialect dialect);
+
 bool IsSupportedField(const ado::Field& field);
 
 // Whether the provider reports the field as auto-increment; false when it
@@ -36,7 +44,8 @@ void AppendFieldName(std::string& out, const ado::Field& field, Dialect dialect)
 
 // The SQL literal of the field's current value.  The literal never holds a
 // line break (scripts are replayed line by line) and reads back as exactly
-// the value that was read.
+// the value that was read; a value the dialect has no literal for (NaN on
+// SQL Server) raises ado::AdoError rather than become another value.
 void AppendFieldValue(std::string& out, const ado::Field& field, Dialect dialect);
 
 std::string FormatFieldName(const ado::Field& field, Dialect dialect);

@@ -364,5 +364,32 @@ TEST_F(GenerateTest, ALinkIsReplacedAndAStreamIsWrittenDirectly) {
     EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
+TEST_F(GenerateTest, OrderByKeyPutsTheRowsInKeyOrderWhereTheStatementHasNone) {
+    ASSERT_TRUE(core.Connect(kSqlite + test::MakeSqliteDatabase(
+                                           "CREATE TABLE k(code TEXT PRIMARY KEY, v INT);"
+                                           "INSERT INTO k VALUES('c', 1), ('a', 3), ('b', 2);"
+                                           "CREATE TABLE n(a INT, b TEXT);"
+                                           "INSERT INTO n VALUES(2, 'x'), (1, 'y'), (1, 'a');")));
+    core.SetOrderByKey(true);
+    const std::string path = test::ScratchPath("out.sql");
+    struct Case {
+        const char* statement;
+        std::vector<std::string> firstValues;
+    };
+    for (const Case& c : {Case{"SELECT * FROM k", {"'a'", "'b'", "'c'"}},
+                          Case{"SELECT v, code FROM k -- no order\n", {"3", "2", "1"}},
+                          Case{"SELECT * FROM k LIMIT 2;", {"'a'", "'b'"}},
+                          Case{"SELECT * FROM k ORDER BY v", {"'c'", "'b'", "'a'"}},
+                          Case{"SELECT * FROM n", {"1, 'a'", "1, 'y'", "2, 'x'"}}}) {
+        ASSERT_TRUE(Generate(path, c.statement)) << c.statement << ": " << core.ReturnMessage();
+        std::vector<std::string> first;
+        for (const std::string& line : Lines(path)) {
+            const size_t open = line.find("VALUES(") + 7;
+            first.push_back(line.substr(open, line.find(c.firstValues[0].size() > 3 ? ")" : ",", open) - open));
+        }
+        EXPECT_EQ(first, c.firstValues) << c.statement;
+    }
+}
+
 }  // namespace
 }  // namespace qarn::control

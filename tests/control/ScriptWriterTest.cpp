@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "ado/DataTypes.h"
 #include "basSQLGenComp.h"
 #include "logic/ScriptWriter.h"
@@ -47,9 +49,10 @@ DateTime When(int y, int mo, int d, int h, int mi, int s) {
 }
 
 std::vector<std::string> Script(std::vector<ColumnInfo> columns, std::vector<std::vector<Variant>> rows,
-                                const std::string& table, Dialect dialect, int32_t kind, ScriptOptions options) {
+                                const std::string& table, Dialect dialect, ScriptOptions options,
+                                const TableFacts& facts = {}) {
     Recordset rs({}, std::make_unique<FakeCursor>(std::move(columns), std::move(rows)));
-    ScriptWriter writer(rs, TableName{table, {table}, {false}}, dialect, kind, TableFacts{}, options);
+    ScriptWriter writer(rs, AnalyseSelect("SELECT * FROM " + table, dialect).table, dialect, facts, options);
     std::vector<std::string> lines;
     const LineSink sink = [&](std::string_view line) { lines.emplace_back(line); };
     writer.WriteHead(sink);
@@ -69,24 +72,26 @@ std::vector<std::vector<Variant>> StaffRows() {
             {Variant::FromInt(2), Variant::FromText("Ann"), Variant::MakeNull(), Variant::FromBool(false)}};
 }
 
-// Identity values going to SQL Server need the ON/OFF lines whichever
-// provider form reached it (SQLOLEDB is kind 1, SQLNCLI and MSOLEDBSQL kind 5).
+// Identity values going to SQL Server need the ON/OFF lines, whichever
+// provider form reached it (a SQLNCLI string is kind 5 with SQL Server's
+// dialect) and whatever database the rows came from.
 TEST(ScriptWriter, SqlServerIdentityLinesWheneverIdentityValuesGoThere) {
-    for (int32_t kind : {skSqlServer, skOther}) {
-        EXPECT_THAT(Script(StaffColumns(), StaffRows(), "dbo.Staff", Dialect::SqlServer, kind, {true, true}),
-                    ElementsAre("TRUNCATE TABLE dbo.Staff", "SET IDENTITY_INSERT dbo.Staff ON",
-                                "INSERT INTO dbo.Staff([StaffID], [Name], [Started], [Active]) "
-                                "VALUES(1, 'O''Neill', '2003-05-29 14:02:26', 1)",
-                                "INSERT INTO dbo.Staff([StaffID], [Name], [Started], [Active]) "
-                                "VALUES(2, 'Ann', NULL, 0)",
-                                "SET IDENTITY_INSERT dbo.Staff OFF"))
-            << kind;
-        EXPECT_THAT(Script(StaffColumns(), StaffRows(), "dbo.Staff", Dialect::SqlServer, kind, {false, false}),
-                    ElementsAre("INSERT INTO dbo.Staff([Name], [Started], [Active]) VALUES('O''Neill', "
-                                "'2003-05-29 14:02:26', 1)",
-                                "INSERT INTO dbo.Staff([Name], [Started], [Active]) VALUES('Ann', NULL, 0)"))
-            << kind;
-    }
+    ScriptOptions both{true, true};
+    ScriptOptions neither{false, false};
+    EXPECT_THAT(Script(StaffColumns(), StaffRows(), "dbo.Staff", Dialect::SqlServer, both),
+                ElementsAre("TRUNCATE TABLE dbo.Staff", "SET IDENTITY_INSERT dbo.Staff ON",
+                            "INSERT INTO dbo.Staff([StaffID], [Name], [Started], [Active]) "
+                            "VALUES(1, 'O''Neill', '2003-05-29 14:02:26', 1)",
+                            "INSERT INTO dbo.Staff([StaffID], [Name], [Started], [Active]) VALUES(2, 'Ann', NULL, 0)",
+                            "SET IDENTITY_INSERT dbo.Staff OFF"));
+    EXPECT_THAT(Script(StaffColumns(), StaffRows(), "dbo.Staff", Dialect::SqlServer, neither),
+                ElementsAre("INSERT INTO dbo.Staff([Name], [Started], [Active]) VALUES('O''Neill', "
+                            "'2003-05-29 14:02:26', 1)",
+                            "INSERT INTO dbo.Staff([Name], [Started], [Active]) VALUES('Ann', NULL, 0)"));
+    both.target = Dialect::SqlServer;
+    EXPECT_THAT(Script(StaffColumns(), StaffRows(), "Staff", Dialect::Sqlite, both),
+                ElementsAre("TRUNCATE TABLE [Staff]", "SET IDENTITY_INSERT [Staff] ON", ::testing::_, ::testing::_,
+                            "SET IDENTITY_INSERT [Staff] OFF"));
 }
 
 TEST(ScriptWriter, ColumnsNoLineCanCarryFailClearly) {
@@ -101,11 +106,102 @@ TEST(ScriptWriter, ColumnsNoLineCanCarryFailClearly) {
                           Case{nodeTree, "The column ev_action of type pg_node_tree cannot be scripted"}}) {
         try {
             Script({Info("id", adInteger), c.column}, {{Variant::FromInt(1), Variant::FromInt(2)}}, "t",
-                   Dialect::PostgreSql, skOther, {});
+                   Dialect::PostgreSql, {});
             ADD_FAILURE() << c.message;
         } catch (const AdoError& e) {
             EXPECT_THAT(e.Description(), HasSubstr(c.message));
         }
+    }
+}
+
+std::vector<ColumnInfo> KeyedColumns() { return {Info("id", adInteger), Info("name", adVarWChar)}; }
+std::vector<std::vector<Variant>> KeyedRows(int n) {
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 1; i <= n; ++i) rows.push_back({Variant::FromInt(i), Variant::FromText("n" + std::to_string(i))});
+    return rows;
+}
+
+TEST(ScriptWriter, OptionsShapeTheStatements) {
+    TableFacts keyed;
+    keyed.primaryKey = {"id"};
+    struct Case {
+        Dialect source;
+        ScriptOptions options;
+        std::vector<std::string> lines;
+    };
+    ScriptOptions terminated;
+    terminated.terminate = true;
+    terminated.truncateTable = true;
+    ScriptOptions twoRows;
+    twoRows.rowsPerInsert = 2;
+    ScriptOptions toPostgres;
+    toPostgres.target = Dialect::PostgreSql;
+    ScriptOptions skip;
+    skip.onDuplicate = OnDuplicate::Skip;
+    ScriptOptions update;
+    update.onDuplicate = OnDuplicate::Update;
+    const Case cases[] = {
+        {Dialect::Sqlite, terminated,
+         {"DELETE FROM [my table];", "INSERT INTO [my table]([id], [name]) VALUES(1, 'n1');",
+          "INSERT INTO [my table]([id], [name]) VALUES(2, 'n2');", "INSERT INTO [my table]([id], [name]) VALUES(3, 'n3');"}},
+        {Dialect::MySql, twoRows,
+         {"INSERT INTO `my table`(`id`, `name`) VALUES(1, 'n1'), (2, 'n2')", "INSERT INTO `my table`(`id`, `name`) VALUES(3, 'n3')"}},
+        {Dialect::Sqlite, toPostgres,
+         {"INSERT INTO \"my table\"(\"id\", \"name\") VALUES(1, 'n1')", "INSERT INTO \"my table\"(\"id\", \"name\") VALUES(2, 'n2')",
+          "INSERT INTO \"my table\"(\"id\", \"name\") VALUES(3, 'n3')"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Script(KeyedColumns(), KeyedRows(3), c.source == Dialect::MySql ? "`my table`" : "[my table]", c.source,
+                         c.options, keyed),
+                  c.lines);
+
+    // What a row whose key is there already does, per dialect.
+    const std::pair<Dialect, std::pair<const char*, const char*>> duplicates[] = {
+        {Dialect::PostgreSql, {" ON CONFLICT (\"id\") DO NOTHING", " ON CONFLICT (\"id\") DO UPDATE SET \"name\" = EXCLUDED.\"name\""}},
+        {Dialect::Sqlite, {" ON CONFLICT ([id]) DO NOTHING", " ON CONFLICT ([id]) DO UPDATE SET [name] = excluded.[name]"}},
+        {Dialect::MySql, {" ON DUPLICATE KEY UPDATE `id` = `id`", " ON DUPLICATE KEY UPDATE `name` = VALUES(`name`)"}},
+    };
+    for (const auto& [dialect, clauses] : duplicates) {
+        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect, skip, keyed).at(0).ends_with(clauses.first));
+        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect, update, keyed).at(0).ends_with(clauses.second));
+    }
+    EXPECT_THROW(Script(KeyedColumns(), KeyedRows(1), "t", Dialect::PostgreSql, skip, {}), AdoError);
+}
+
+TEST(ScriptWriter, AStatementEndsBeforeItPassesOneMegabyte) {
+    ScriptOptions many;
+    many.rowsPerInsert = 100;
+    std::vector<std::vector<Variant>> rows;
+    for (int i = 0; i < 10; ++i) rows.push_back({Variant::FromInt(i), Variant::FromText(std::string(300000, 'x'))});
+    const std::vector<std::string> lines = Script(KeyedColumns(), rows, "t", Dialect::PostgreSql, many);
+    ASSERT_EQ(lines.size(), 4u);  // 3 + 3 + 3 + 1 rows
+    for (const std::string& line : lines) EXPECT_LE(line.size(), 1u << 20);
+}
+
+TEST(ScriptWriter, OptionsADialectCannotTakeAreRefused) {
+    ScriptOptions rows;
+    rows.rowsPerInsert = 2;
+    EXPECT_NE(CheckScriptOptions(rows, Dialect::Jet), "");
+    EXPECT_EQ(CheckScriptOptions(rows, Dialect::SqlServer), "");
+    rows.rowsPerInsert = 1001;
+    EXPECT_NE(CheckScriptOptions(rows, Dialect::SqlServer), "");
+    rows.rowsPerInsert = 0;
+    EXPECT_NE(CheckScriptOptions(rows, Dialect::PostgreSql), "");
+    ScriptOptions skip;
+    skip.onDuplicate = OnDuplicate::Skip;
+    for (Dialect d : {Dialect::Jet, Dialect::SqlServer, Dialect::Ansi}) EXPECT_NE(CheckScriptOptions(skip, d), "");
+    for (Dialect d : {Dialect::PostgreSql, Dialect::Sqlite, Dialect::MySql}) EXPECT_EQ(CheckScriptOptions(skip, d), "");
+}
+
+TEST(ScriptWriter, AValueTheTargetHasNoLiteralForNamesItsRowAndColumn) {
+    ScriptOptions toSqlServer;
+    toSqlServer.target = Dialect::SqlServer;
+    try {
+        Script({Info("x", adDouble)}, {{Variant::FromDouble(1)}, {Variant::FromDouble(std::nan(""))}}, "t",
+               Dialect::PostgreSql, toSqlServer);
+        ADD_FAILURE() << "no failure";
+    } catch (const AdoError& e) {
+        EXPECT_EQ(e.Description(), "Row 2, column x: SQL Server has no literal for NaN");
     }
 }
 
