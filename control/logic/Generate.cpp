@@ -90,8 +90,9 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
         // else while a result streams.
         const bool ordered = orderByKey_ && !statement.hasOrderBy;
         const bool withKeys = ordered || scriptOptions_.onDuplicate != OnDuplicate::Fail;
+        const bool converting = scriptOptions_.target && *scriptOptions_.target != dialect;
         const TableFacts facts =
-            gcnnDB ? ReadTableFacts(*gcnnDB, dialect, statement.table, withKeys) : TableFacts{};
+            gcnnDB ? ReadTableFacts(*gcnnDB, dialect, statement.table, withKeys, converting) : TableFacts{};
         // The statement runs as the user typed it, the order added when asked for.
         std::string runText = SelectString;
         if (ordered) runText = WithOrderByKey(SelectString, statement, facts, dialect);

@@ -73,6 +73,8 @@ ScriptWriter::ScriptWriter(const ado::Recordset& rs, TableName table, Dialect so
         if (f.Name().find_first_of("\r\n") != std::string::npos)
             throw ado::AdoError(5, "The column name " + Visible(f.Name()) + " cannot be written on one line");
         columns_.push_back(i);
+        // Elsewhere a number is no boolean: it goes as TRUE or FALSE.
+        booleans_.push_back(target_ != source && facts.IsBoolean(f.Name()));
         if (identity) identities_.push_back(f.Name());
         alwaysIdentity = alwaysIdentity || facts.IsAlwaysIdentity(f.Name());
     }
@@ -140,7 +142,12 @@ void ScriptWriter::WriteRow(const ado::Recordset& rs, const LineSink& sink) {
     for (size_t n = 0; n < columns_.size(); ++n) {
         if (n) row_ += ", ";
         try {
-            AppendFieldValue(row_, rs.Fields(columns_[n]), target_);
+            const ado::Field field = rs.Fields(columns_[n]);
+            if (booleans_[n] && !field.Value().IsNull()) {
+                AppendBooleanLiteral(row_, field.Value().IsTrue(), target_);
+                continue;
+            }
+            AppendFieldValue(row_, field, target_);
         } catch (const ado::AdoError& e) {
             throw ado::AdoError(e.Number(), "Row " + std::to_string(rowNumber_) + ", column " +
                                                 rs.Fields(columns_[n]).Name() + ": " + e.Description());

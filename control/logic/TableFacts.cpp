@@ -39,6 +39,8 @@ std::string SchemaOf(const TableName& table) {
 
 bool TableFacts::IsGenerated(const std::string& column) const { return Contains(generated, column, namesIgnoreCase); }
 
+bool TableFacts::IsBoolean(const std::string& column) const { return Contains(booleans, column, namesIgnoreCase); }
+
 bool TableFacts::IsAlwaysIdentity(const std::string& column) const {
     return Contains(alwaysIdentity, column, namesIgnoreCase);
 }
@@ -105,7 +107,8 @@ bool ReadKeys(ado::Connection& connection, Dialect dialect, const TableName& tab
 
 }  // namespace
 
-TableFacts ReadTableFacts(ado::Connection& connection, Dialect dialect, const TableName& table, bool withKeys) {
+TableFacts ReadTableFacts(ado::Connection& connection, Dialect dialect, const TableName& table, bool withKeys,
+                          bool withTypes) {
     TableFacts facts;
     if (table.parts.empty()) return facts;
     const std::string& name = table.parts.back();
@@ -124,12 +127,14 @@ TableFacts ReadTableFacts(ado::Connection& connection, Dialect dialect, const Ta
             break;
         case Dialect::MySql: {
             const std::string schema = SchemaOf(table);
-            for (const auto& row : Rows(connection, "SELECT COLUMN_NAME FROM information_schema.COLUMNS "
-                                                    "WHERE TABLE_SCHEMA = " +
-                                                        (schema.empty() ? "DATABASE()" : QuotedText(schema, dialect)) +
-                                                        " AND TABLE_NAME = " + QuotedText(name, dialect) +
-                                                        " AND IS_GENERATED = 'ALWAYS'"))
-                facts.generated.push_back(row.first);
+            for (const auto& [column, kind] :
+                 Rows(connection, "SELECT COLUMN_NAME, IF(IS_GENERATED = 'ALWAYS', 'g', 'b') FROM "
+                                  "information_schema.COLUMNS WHERE TABLE_SCHEMA = " +
+                                      (schema.empty() ? "DATABASE()" : QuotedText(schema, dialect)) +
+                                      " AND TABLE_NAME = " + QuotedText(name, dialect) +
+                                      " AND (IS_GENERATED = 'ALWAYS'" +
+                                      (withTypes ? " OR COLUMN_TYPE LIKE 'tinyint(1)%'" : "") + ")"))
+                (kind == "g" ? facts.generated : facts.booleans).push_back(column);
             break;
         }
         case Dialect::Sqlite: {

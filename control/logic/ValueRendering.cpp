@@ -521,6 +521,8 @@ void AppendFieldValue(std::string& out, const Field& field, Dialect dialect) {
     AppendByKind(out, value, field, dialect);
 }
 
+void AppendBooleanLiteral(std::string& out, bool value, Dialect dialect) { AppendBoolean(out, value, dialect); }
+
 std::string FormatFieldName(const Field& field, Dialect dialect) {
     std::string out;
     AppendFieldName(out, field, dialect);

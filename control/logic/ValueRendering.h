@@ -48,6 +48,9 @@ void AppendFieldName(std::string& out, const ado::Field& field, Dialect dialect)
 // SQL Server) raises ado::AdoError rather than become another value.
 void AppendFieldValue(std::string& out, const ado::Field& field, Dialect dialect);
 
+// TRUE or FALSE as the dialect writes them.
+void AppendBooleanLiteral(std::string& out, bool value, Dialect dialect);
+
 std::string FormatFieldName(const ado::Field& field, Dialect dialect);
 std::string FormatFieldValue(const ado::Field& field, Dialect dialect);
 

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <QProcess>
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <thread>
@@ -13,84 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace qarn::test::cli;
 using qarn::test::MakeSqliteDatabase;
 using qarn::test::ReadBytes;
 using qarn::test::ScratchDir;
 using qarn::test::ScratchPath;
 using qarn::test::WriteBytes;
-
-struct CliRun {
-    bool finished = false;  // false: still running at the time-out, killed
-    int exitCode = -1;      // -1 when it did not exit normally (a crash or a kill)
-    std::string out, err;
-};
-
-std::string MakeFolder(const std::string& name) {
-    std::string dir = ScratchPath(name);
-    fs::create_directories(dir);
-    return dir;
-}
-
-// The child's temporary folder, to see that nothing is left behind in it.
-const std::string& ChildTempDir() {
-    static const std::string dir = MakeFolder("tmp");
-    return dir;
-}
-
-// Runs the program in `workDir` (the scratch folder when empty).  The child
-// gets no display, no platform choice and per-user folders of its own, so it
-// must find the control beside itself and pick the offscreen platform unaided.
-// `whileRunning`, when given, is called once the child has started.
-CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir = {},
-              const std::function<void(QProcess&)>& whileRunning = {}) {
-    static const std::string dataHome = MakeFolder("xdg-data");
-    static const std::string runtimeDir = [] {
-        std::string dir = MakeFolder("xdg-runtime");
-        fs::permissions(dir, fs::perms::owner_all);  // Qt insists on 0700
-        return dir;
-    }();
-    QProcess process;
-    process.setProgram(QARN_CLI_PATH);
-    QStringList list;
-    for (const auto& a : args) list << QString::fromStdString(a);
-    process.setArguments(list);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
-    env.insert("XDG_DATA_HOME", QString::fromStdString(dataHome));
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtimeDir));
-    env.insert("TMPDIR", QString::fromStdString(ChildTempDir()));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(QString::fromStdString(workDir.empty() ? ScratchDir() : workDir));
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start();
-    CliRun run;
-    const bool started = process.waitForStarted(30000);
-    if (started && whileRunning) whileRunning(process);
-    run.finished = started && process.waitForFinished(90000);
-    if (!run.finished) {
-        process.kill();
-        process.waitForFinished(10000);
-    }
-    if (process.exitStatus() == QProcess::NormalExit) run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
-
-// Lines of a script as the control writes them: each ends with CR LF.
-std::vector<std::string> ScriptLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    EXPECT_EQ(start, text.size()) << "text after the last line end";
-    return lines;
-}
 
 // Every row of `select`, each value with its storage class, reals to the last bit.
 std::vector<std::string> Rows(const std::string& dbPath, const std::string& select) {
@@ -144,8 +79,6 @@ const std::string kWines = std::string(kWinesTable) +
 constexpr int kWineCount = 5;
 
 std::string SqliteConnection(const std::string& path) { return "Provider=SQLite;Data Source=" + path; }
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 bool EmptyFolder(const std::string& dir) { return fs::is_empty(dir); }
 

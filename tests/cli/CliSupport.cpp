@@ -1,0 +1,78 @@
+#include "cli/CliSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+
+namespace qarn::test::cli {
+
+namespace fs = std::filesystem;
+
+std::string MakeFolder(const std::string& name) {
+    std::string dir = ScratchPath(name);
+    fs::create_directories(dir);
+    return dir;
+}
+
+const std::string& ChildTempDir() {
+    static const std::string dir = MakeFolder("tmp");
+    return dir;
+}
+
+CliRun RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
+    static const std::string dataHome = MakeFolder("xdg-data");
+    static const std::string runtimeDir = [] {
+        std::string dir = MakeFolder("xdg-runtime");
+        fs::permissions(dir, fs::perms::owner_all);  // Qt insists on 0700
+        return dir;
+    }();
+    QProcess process;
+    process.setProgram(QString::fromStdString(program));
+    QStringList list;
+    for (const auto& a : args) list << QString::fromStdString(a);
+    process.setArguments(list);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
+    env.insert("XDG_DATA_HOME", QString::fromStdString(dataHome));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtimeDir));
+    env.insert("TMPDIR", QString::fromStdString(ChildTempDir()));
+    for (const auto& [name, value] : options.environment)
+        env.insert(QString::fromStdString(name), QString::fromStdString(value));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(QString::fromStdString(options.workDir.empty() ? ScratchDir() : options.workDir));
+    process.setStandardInputFile(options.standardInput.empty() ? QProcess::nullDevice()
+                                                               : QString::fromStdString(options.standardInput));
+    process.start();
+    CliRun run;
+    const bool started = process.waitForStarted(30000);
+    if (started && options.whileRunning) options.whileRunning(process);
+    run.finished = started && process.waitForFinished(90000);
+    if (!run.finished) {
+        process.kill();
+        process.waitForFinished(10000);
+    }
+    if (process.exitStatus() == QProcess::NormalExit) run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir,
+              const std::function<void(QProcess&)>& whileRunning) {
+    return RunProgram(QARN_CLI_PATH, args, {workDir, {}, {}, whileRunning});
+}
+
+std::vector<std::string> ScriptLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    EXPECT_EQ(start, text.size()) << "text after the last line end";
+    return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace qarn::test::cli

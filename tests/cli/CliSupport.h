@@ -1,0 +1,42 @@
+#pragma once
+// Running programs as users run them, for the tests of the command-line
+// host: qarnSqlGenCli and the database peers (psql, sqlite3, mariadb).
+
+#include <QProcess>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qarn::test::cli {
+
+struct CliRun {
+    bool finished = false;  // false: still running at the time-out, killed
+    int exitCode = -1;      // -1 when it did not exit normally (a crash or a kill)
+    std::string out, err;
+};
+
+struct RunOptions {
+    std::string workDir;                           // the scratch folder when empty
+    std::string standardInput;                     // a file; no input when empty
+    std::map<std::string, std::string> environment;  // added to the child's
+    std::function<void(QProcess&)> whileRunning;   // called once the child has started
+};
+
+std::string MakeFolder(const std::string& name);
+// The child's temporary folder, to see that nothing is left behind in it.
+const std::string& ChildTempDir();
+
+// Runs a program with no display, no platform choice and per-user folders
+// of its own.
+CliRun RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options = {});
+// qarnSqlGenCli, which must find the control beside itself and pick the
+// offscreen platform unaided.
+CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir = {},
+              const std::function<void(QProcess&)>& whileRunning = {});
+
+// Lines of a script as the control writes them: each ends with CR LF.
+std::vector<std::string> ScriptLines(const std::string& text);
+bool Contains(const std::string& text, const std::string& part);
+
+}  // namespace qarn::test::cli
