@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "CommandLine.h"
+#include "ProgressLine.h"
 #include "host/ControlHost.h"
 #include "ui/UserInterface.h"
 
@@ -29,8 +32,12 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+// The progress display of the running command, cleared before other text.
+qarn::cli::ProgressLine* progressLine = nullptr;
+
 // One line on standard error, at once: it interleaves with the library's reports.
 void PrintToStderr(const std::string& text) {
+    if (progressLine) progressLine->Clear();
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
 }
@@ -84,10 +91,25 @@ bool RunScript(ControlHost& control, const qarn::cli::Options& options) {
     return Succeeded(control, control.Call("RunScript", std::move(args)), "RunScript");
 }
 
+// The library's reports, printed where no progress line is in the way.
+class CliUserInterface : public qarn::ConsoleUserInterface {
+public:
+    qarn::MsgResult MessageBox(const std::string& text, qarn::MsgIcon icon, const std::string& title,
+                               qarn::MsgButtons buttons) override {
+        if (progressLine) progressLine->Clear();
+        return ConsoleUserInterface::MessageBox(text, icon, title, buttons);
+    }
+    void ShowErrorWindow(const std::string& report, const std::vector<std::string>& providerErrors) override {
+        if (progressLine) progressLine->Clear();
+        ConsoleUserInterface::ShowErrorWindow(report, providerErrors);
+    }
+};
+
 int Execute(const qarn::cli::Options& options, char* programName) {
     // The control is a widget, so Qt needs a platform even though nothing is
     // ever shown; offscreen needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qarn::host::PrepareRuntimeDirectory();
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};
     QApplication app(qtArgc, qtArgv);
@@ -96,7 +118,7 @@ int Execute(const qarn::cli::Options& options, char* programName) {
     QWidget container;
     // Message boxes and error reports of the library are printed; questions
     // take the answer that changes nothing, as no one is there to answer.
-    qarn::ConsoleUserInterface ui;
+    CliUserInterface ui;
     std::string error;
     std::unique_ptr<ControlHost> control = ControlHost::Create(qarn::dispatch::kProgId, &container, &error);
     if (!control) {
@@ -105,10 +127,23 @@ int Execute(const qarn::cli::Options& options, char* programName) {
     }
     control->SetUserInterface(&ui);
     control->SetAmbientUserMode(true);
+    // A terminal gets a line that tells how far the work is; a pipe or file
+    // gets the status texts only.
+    // A script streaming to the same terminal would be torn by it.
+    const bool scriptOnTerminal = options.command == qarn::cli::Command::Generate &&
+                                  options.OutputTarget() == qarn::cli::kStandardOutput && ::isatty(STDOUT_FILENO);
+    qarn::cli::ProgressLine progress(options.command == qarn::cli::Command::Generate ? "rows" : "lines",
+                                     !options.quiet && ::isatty(STDERR_FILENO) && !scriptOnTerminal);
+    progressLine = &progress;
     if (!options.quiet) {
         control->OnStatusTextChanged([&control] {
             std::string status = TextProperty(*control, "StatusText");
             if (!status.empty()) PrintToStderr(status);
+        });
+        control->OnProgress([&control, &progress] {
+            const auto count = control->Call("ProgressCount");
+            const auto share = control->Call("ProgressShare");
+            if (count.ok && share.ok) progress.Show(count.Int(), share.Int());
         });
     }
 
@@ -116,6 +151,8 @@ int Execute(const qarn::cli::Options& options, char* programName) {
     bool ok = Succeeded(*control, control->Call("Connect", std::move(connectArgs)), "Connect");
     if (ok) ok = options.command == qarn::cli::Command::Generate ? Generate(*control, options) : RunScript(*control, options);
 
+    progress.Clear();
+    progressLine = nullptr;
     control->Call("Disconnect", {false});
     control->SetUserInterface(nullptr);
     control.reset();

@@ -73,6 +73,8 @@ const std::vector<MemberInfo>& Members() {
         {"OrderByKey", DISPID_OrderByKey, K::PropertyPut, {{"blnOrderByKey", ArgType::Bool, false, {}}}},
         {"OnDuplicate", DISPID_OnDuplicate, K::PropertyGet, {}},
         {"OnDuplicate", DISPID_OnDuplicate, K::PropertyPut, {{"strOnDuplicate", ArgType::Text, false, {}}}},
+        {"ProgressCount", DISPID_ProgressCount, K::PropertyGet, {}},
+        {"ProgressShare", DISPID_ProgressShare, K::PropertyGet, {}},
     };
     return members;
 }

@@ -33,6 +33,8 @@ enum MemberId : DispId {
     DISPID_TargetDialect = 0x6803000E,
     DISPID_OrderByKey = 0x6803000F,
     DISPID_OnDuplicate = 0x68030010,
+    DISPID_ProgressCount = 0x68030011,
+    DISPID_ProgressShare = 0x68030012,
 };
 
 enum class ArgType { Text, Bool, Int };

@@ -2,7 +2,9 @@
 
 #include <QLabel>
 #include <QResizeEvent>
+#include <algorithm>
 #include <atomic>
+#include <climits>
 
 #include "DispatchTable.h"
 #include "FormLayout.h"
@@ -59,6 +61,10 @@ qarnSqlGenCntl::qarnSqlGenCntl(QWidget* parent) : QWidget(parent) {
         emit StatusTextChanged();
         if (sink_) sink_(kDispIdStatusTextChanged);
     });
+    core_.OnProgress([this] {
+        emit Progress();
+        if (sink_) sink_(kDispIdProgress);
+    });
 }
 
 qarnSqlGenCntl::~qarnSqlGenCntl() { --liveControls; }  // the core closes a connected session
@@ -111,6 +117,9 @@ Value qarnSqlGenCntl::Call(DispId id, InvokeKind kind, const std::vector<Value>&
         if (kind == InvokeKind::PropertyGet) return core_.SingleTransaction();
         core_.SetSingleTransaction(std::get<bool>(a[0]));
         return {};
+    case DISPID_ProgressCount:
+        return static_cast<int32_t>(std::min<int64_t>(core_.ProgressCount(), INT32_MAX));
+    case DISPID_ProgressShare: return core_.ProgressShare();
     case DISPID_Terminate:
         if (kind == InvokeKind::PropertyGet) return core_.Script().terminate;
         core_.Script().terminate = std::get<bool>(a[0]);

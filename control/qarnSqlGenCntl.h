@@ -32,6 +32,7 @@ public:
 
 signals:
     void StatusTextChanged();
+    void Progress();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

@@ -3,9 +3,11 @@
 #include <QApplication>
 
 #include "basSQLGen.h"
+#include "host/ControlHost.h"
 #include "frmSQLGen.h"
 
 int main(int argc, char** argv) {
+    qarn::host::PrepareRuntimeDirectory();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("qarnSqlGen");
     QCoreApplication::setOrganizationName("");

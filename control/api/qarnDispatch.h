@@ -55,8 +55,11 @@ constexpr const char* kProgId = "qarnSqlGenComp.qarnSqlGenCntl";
 constexpr const char* kClsidControl = "{3C5B8F61-7A2D-4E19-9B0C-5D7E2A41F6C3}";
 constexpr const char* kIidDispatch = "{3C5B8F62-7A2D-4E19-9B0C-5D7E2A41F6C3}";
 constexpr const char* kIidClassFactory = "{00000001-0000-0000-C000-000000000046}";
-// The event StatusTextChanged of the control's event interface.
+// The events of the control's event interface.  A host reads the state an
+// event announces through properties: StatusText; ProgressCount and
+// ProgressShare.
 constexpr DispId kDispIdStatusTextChanged = 1;
+constexpr DispId kDispIdProgress = 2;
 
 class IDispatchControl {
 public:

@@ -1,5 +1,10 @@
 #include "host/ControlHost.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include <dlfcn.h>
 
 #include <QCoreApplication>
@@ -120,6 +125,7 @@ ControlHost::ControlHost(std::shared_ptr<Library> library, IDispatchControl* con
     : library_(std::move(library)), control_(control) {
     control_->Advise([this](DispId event) {
         if (event == kDispIdStatusTextChanged && statusHandler_) statusHandler_();
+        if (event == kDispIdProgress && progressHandler_) progressHandler_();
     });
 }
 
@@ -167,6 +173,7 @@ CallResult ControlHost::Put(std::string_view property, Value value) {
 }
 
 void ControlHost::OnStatusTextChanged(std::function<void()> handler) { statusHandler_ = std::move(handler); }
+void ControlHost::OnProgress(std::function<void()> handler) { progressHandler_ = std::move(handler); }
 
 void ControlHost::SetAmbientUserMode(bool userMode) { control_->SetAmbientUserMode(userMode); }
 
@@ -187,6 +194,17 @@ bool CallResult::Bool() const {
 int32_t CallResult::Int() const {
     auto* i = std::get_if<int32_t>(&value);
     return i ? *i : 0;
+}
+
+void PrepareRuntimeDirectory() {
+    const char* set = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (set && *set && ::stat(set, &st) == 0 && S_ISDIR(st.st_mode)) return;
+    const std::string dir = "/tmp/runtime-" + std::to_string(::getuid());
+    ::mkdir(dir.c_str(), 0700);
+    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return;  // Qt says why
+    ::chmod(dir.c_str(), 0700);
+    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
 }
 
 }  // namespace qarn::host

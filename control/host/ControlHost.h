@@ -52,6 +52,9 @@ public:
 
     // Connects the control's StatusTextChanged event.
     void OnStatusTextChanged(std::function<void()> handler);
+    // Connects the control's Progress event, raised while Generate and
+    // RunScript work (a few times a second at most).
+    void OnProgress(std::function<void()> handler);
     void SetAmbientUserMode(bool userMode);
     // Routes the library's message boxes and error windows (nullptr: its default).
     void SetUserInterface(UserInterface* ui);
@@ -63,7 +66,13 @@ private:
     std::shared_ptr<Library> library_;
     dispatch::IDispatchControl* control_;
     std::function<void()> statusHandler_;
+    std::function<void()> progressHandler_;
 };
+
+// Gives a program started from a bare shell (no XDG_RUNTIME_DIR) the
+// private runtime folder Qt would fall back to, made as Qt wants it, so Qt
+// has nothing to warn about.  Call before the application object exists.
+void PrepareRuntimeDirectory();
 
 // Where hosts and the library keep the registration of the control: an INI
 // file under the per-user data folder ($XDG_DATA_HOME/qarnSqlGen/registry.ini).

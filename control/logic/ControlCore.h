@@ -4,6 +4,7 @@
 // scripts.  The control widget forwards its members here; tests drive it
 // directly.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,13 @@ public:
     // Called once for every status text set, after it is stored.
     void OnStatusTextChanged(std::function<void()> f) { statusChanged_ = std::move(f); }
 
+    // How far the running Generate or RunScript is: rows written or lines
+    // run, and for RunScript the share of the file read in thousandths (-1
+    // when unknown).  Announced at most four times a second, and at the end.
+    int64_t ProgressCount() const { return progressCount_; }
+    int32_t ProgressShare() const { return progressShare_; }
+    void OnProgress(std::function<void()> f) { progressChanged_ = std::move(f); }
+
     bool Connect(const std::string& ConnectionString = {}, const std::string& UDLFileName = {});
     void Disconnect(bool blnShowStatus);
     bool Generate(const std::string& OutputPathFileName, const std::string& SelectString, bool TruncateTable = false);
@@ -62,6 +70,11 @@ private:
     // RunScript's lines (or whole text) replayed inside one transaction;
     // returns the failure message, empty on success.
     std::string RunAsOneTransaction(int32_t RunMode);
+    // The next line of the script being run, counted towards the share read.
+    std::string ReadScriptLine();
+    int32_t ShareRead() const;
+    // Counts one more row or line; announces progress when it is time.
+    void Progress(int64_t count, int32_t share, bool final = false);
     // Shared end of Generate and RunScript: close the file, publish the failure.
     bool FinishRun(const std::string& failure);
 
@@ -76,6 +89,12 @@ private:
     ScriptOptions scriptOptions_;
     bool orderByKey_ = false;
     std::function<void()> statusChanged_;
+    std::function<void()> progressChanged_;
+    int64_t progressCount_ = 0;
+    int32_t progressShare_ = -1;
+    int64_t scriptSize_ = 0;  // bytes; 0 when unknown (a pipe)
+    int64_t scriptRead_ = 0;
+    std::chrono::steady_clock::time_point lastProgress_{};
 };
 
 // The connection string with its first password entry masked.

@@ -108,9 +108,13 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
         const LineSink sink = [this](std::string_view line) { WriteOutputLine(line); };
         writer.WriteHead(sink);
         rs->MoveFirst();
-        while (!rs->Eof()) {
+        Progress(0, -1, true);
+        for (int64_t rows = 1; !rs->Eof(); ++rows) {
             writer.WriteRow(*rs, sink);
+            // The clock is read every few rows only.
+            if ((rows & 255) == 0) Progress(rows, -1);
             rs->MoveNext();
+            if (rs->Eof()) Progress(rows, -1, true);
         }
         rs.reset();
         writer.WriteTail(sink);

@@ -109,12 +109,13 @@ std::string ControlCore::RunAsOneTransaction(int32_t RunMode) {
         bool refused = false;
         if (RunMode != rmLineAtATime) {
             std::string text;
-            while (!mobjInput->AtEndOfStream()) text += "\r\n" + mobjInput->ReadLine();
+            while (!mobjInput->AtEndOfStream()) text += "\r\n" + ReadScriptLine();
             refused = !IsBlank(text) && !add(text, 1);
         } else {
             for (uint64_t number = 1; !refused && !mobjInput->AtEndOfStream(); ++number) {
-                const std::string line = mobjInput->ReadLine();
+                const std::string line = ReadScriptLine();
                 refused = !IsBlank(line) && !add(line, number);
+                Progress(static_cast<int64_t>(number), ShareRead());
             }
         }
         if (refused) {
@@ -143,8 +144,10 @@ bool ControlCore::RunScript(const std::string& InputPathFileName, int32_t RunMod
     try {
         if (!OpenScriptFile()) return FinishRun("Unable to open the script file " + mstrFileName);
         SetStatusText("Processing script: " + mstrFileName);
+        Progress(0, ShareRead(), true);
         if (singleTransaction_) {
             failure = RunAsOneTransaction(RunMode);
+            Progress(progressCount_, ShareRead(), true);
             if (failure.empty()) SetStatusText("Script Processed: " + mstrFileName);
             return FinishRun(failure);
         }
@@ -156,11 +159,12 @@ bool ControlCore::RunScript(const std::string& InputPathFileName, int32_t RunMod
         };
         if (RunMode != rmLineAtATime) {
             std::string text;
-            while (!mobjInput->AtEndOfStream()) text += "\r\n" + mobjInput->ReadLine();
+            while (!mobjInput->AtEndOfStream()) text += "\r\n" + ReadScriptLine();
             if (!IsBlank(text)) failure = run(text);
         } else {
             for (size_t number = 1; failure.empty() && !mobjInput->AtEndOfStream(); ++number) {
-                std::string line = mobjInput->ReadLine();
+                std::string line = ReadScriptLine();
+                Progress(static_cast<int64_t>(number), ShareRead());
                 if (IsBlank(line)) continue;
                 if (gobjSQLADO)
                     gobjSQLADO->SetReportContext("Line " + std::to_string(number) + ": " + FirstCharacters(line, 200));
@@ -177,6 +181,7 @@ bool ControlCore::RunScript(const std::string& InputPathFileName, int32_t RunMod
     // Also after a failure: the session must not stay inside the script's transaction.
     if (!openBefore && RollBackWhatTheScriptLeftOpen() && failure.empty())
         failure = "The script left a transaction open; it was rolled back";
+    Progress(progressCount_, ShareRead(), true);
     if (failure.empty()) SetStatusText("Script Processed: " + mstrFileName);
     return FinishRun(failure);
 }

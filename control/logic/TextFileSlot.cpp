@@ -1,6 +1,10 @@
 // The control's one text file: the script being written or read.
 #include "ControlCore.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 #include "ado/AdoError.h"
 
 namespace qarn::control {
@@ -24,6 +28,9 @@ bool ControlCore::OpenScriptFile() {
         CloseTextFile();
         if (!textfile::FileExists(mstrFileName)) return false;
         mobjInput = std::make_unique<textfile::TextReader>(mstrFileName);
+        struct stat st {};
+        scriptSize_ = ::stat(mstrFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
+        scriptRead_ = 0;
         return true;
     } catch (...) {
         return false;
@@ -37,6 +44,31 @@ void ControlCore::CloseTextFile() {
         if (mobjInput) mobjInput->Close();
     } catch (...) {
     }
+}
+
+std::string ControlCore::ReadScriptLine() {
+    std::string line = mobjInput->ReadLine();
+    scriptRead_ += static_cast<int64_t>(line.size()) + 1;  // the line end, as near as it matters
+    return line;
+}
+
+int32_t ControlCore::ShareRead() const {
+    if (mobjInput && mobjInput->AtEndOfStream()) return 1000;
+    if (scriptSize_ <= 0) return -1;
+    return static_cast<int32_t>(std::min<int64_t>(1000, scriptRead_ * 1000 / scriptSize_));
+}
+
+void ControlCore::Progress(int64_t count, int32_t share, bool final) {
+    // A quarter of a second between announcements: often enough to see, too
+    // seldom to cost anything.
+    constexpr auto kInterval = std::chrono::milliseconds(250);
+    progressCount_ = count;
+    progressShare_ = share;
+    if (!progressChanged_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!final && now - lastProgress_ < kInterval) return;
+    lastProgress_ = now;
+    progressChanged_();
 }
 
 bool ControlCore::FinishRun(const std::string& failure) {

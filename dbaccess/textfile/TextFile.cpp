@@ -63,12 +63,17 @@ TextWriter::TextWriter(const std::string& path) : path_(path) {
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) RaiseFileError(EISDIR, "Cannot create", path);
     file_ = std::fopen(path.c_str(), "wb");
     if (!file_) RaiseFileError(errno, "Cannot create", path);
-    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+    Buffer();
 }
 
-TextWriter::TextWriter(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {
-    std::setvbuf(file_, nullptr, _IOFBF, 1 << 20);
+// The C library ignores a buffer size given without a buffer.
+void TextWriter::Buffer() {
+    constexpr size_t kBufferSize = 1 << 20;
+    buffer_ = std::make_unique<char[]>(kBufferSize);
+    std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
 }
+
+TextWriter::TextWriter(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) { Buffer(); }
 
 TextWriter::~TextWriter() {
     if (file_) std::fclose(file_);

@@ -36,8 +36,10 @@ public:
     bool IsOpen() const { return file_ != nullptr; }
 
 private:
+    void Buffer();
     std::FILE* file_ = nullptr;
     std::string path_;
+    std::unique_ptr<char[]> buffer_;  // a large buffer: few, big writes
 };
 
 class TextReader {

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "support/TestSupport.h"
@@ -62,6 +67,40 @@ CliRun RunProgram(const std::string& program, const std::vector<std::string>& ar
 CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir,
               const std::function<void(QProcess&)>& whileRunning) {
     return RunProgram(QARN_CLI_PATH, args, {workDir, {}, {}, whileRunning});
+}
+
+CliRun RunCliInTerminal(const std::vector<std::string>& args) {
+    CliRun run;
+    int master = -1, slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        ADD_FAILURE() << "no pseudo-terminal";
+        return run;
+    }
+    std::vector<std::string> argv = {QARN_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(slave, STDERR_FILENO);
+        ::close(master);
+        ::chdir(ScratchDir().c_str());
+        ::setenv("TMPDIR", ChildTempDir().c_str(), 1);
+        std::vector<char*> raw;
+        for (std::string& a : argv) raw.push_back(a.data());
+        raw.push_back(nullptr);
+        ::execv(raw[0], raw.data());
+        ::_exit(127);
+    }
+    ::close(slave);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) run.err.append(buffer, static_cast<size_t>(n));
+    ::close(master);
+    int status = 0;
+    run.finished = ::waitpid(child, &status, 0) == child;
+    if (run.finished && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    return run;
 }
 
 std::vector<std::string> ScriptLines(const std::string& text) {

@@ -367,4 +367,28 @@ TEST(CliSample, TheSamplesScriptRecreatesItThroughItsOwnConnectionString) {
     EXPECT_EQ(Rows(copy, all), original);
 }
 
+// A terminal is shown how far the work is, in place; a pipe only the statuses.
+TEST(CliProgress, ALineOnATerminalNothingOnAPipe) {
+    const std::string db = MakeSqliteDatabase(
+        "CREATE TABLE big(n INTEGER);"
+        "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 20000) INSERT INTO big SELECT i FROM c;");
+    const std::string out = ScratchPath("progress.sql");
+    const std::vector<std::string> generate = {"generate", "-c", SqliteConnection(db), "-s", "SELECT * FROM big", "-o", out};
+    CliRun t = RunCliInTerminal(generate);
+    ASSERT_EQ(t.exitCode, 0) << t.err;
+    EXPECT_TRUE(Contains(t.err, "\r20,000 rows  ")) << t.err;
+    EXPECT_TRUE(Contains(t.err, "rows/s  0:")) << t.err;
+    EXPECT_TRUE(Contains(t.err, "\r\033[KStatements Generated")) << t.err;  // the line is cleared first
+    CliRun r = RunCliInTerminal({"run", "-c", SqliteConnection(db), "-f", out, "--single-transaction"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "\r20,000 lines  100%")) << r.err;
+
+    CliRun p = RunCli(generate);
+    ASSERT_EQ(p.exitCode, 0) << p.err;
+    EXPECT_FALSE(Contains(p.err, "rows")) << p.err;
+    EXPECT_FALSE(Contains(p.err, "\r")) << p.err;
+    CliRun q = RunCliInTerminal({"generate", "-c", SqliteConnection(db), "-s", "SELECT * FROM big", "-o", out, "-q"});
+    EXPECT_EQ(q.err, "");
+}
+
 }  // namespace
