@@ -45,6 +45,7 @@ struct ServerPath {
 };
 const std::vector<ServerPath>& ServerPaths();
 std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info);
+inline void PrintTo(const ServerPath& path, std::ostream* os) { *os << path.name; }
 
 // The Access file shipped by fp-units-db, unpacked into the scratch folder;
 // empty when it is not installed.
