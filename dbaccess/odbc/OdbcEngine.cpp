@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <type_traits>
 #include <utility>
@@ -361,8 +362,10 @@ ExecuteResult ResultOf(std::unique_ptr<Statement> stmt, const DriverHabits& habi
 
 // Every failure of a statement's results, in order: the executing call's
 // and then each later statement's as SQLMoreResults reaches it.  Row counts
-// of the results that are not row sets add up in `rows`.
-std::vector<ErrorRecord> WalkResults(const Statement& stmt, SQLRETURN rc, int64_t& rows) {
+// of the results that are not row sets add up in `rows`; each row set is
+// shown to `onRows` first, when given.
+std::vector<ErrorRecord> WalkResults(const Statement& stmt, SQLRETURN rc, int64_t& rows,
+                                     const std::function<void(const Statement&)>& onRows = {}) {
     auto same = [](const std::vector<ErrorRecord>& a, const std::vector<ErrorRecord>& b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const ErrorRecord& x, const ErrorRecord& y) {
             return x.Number == y.Number && x.SQLState == y.SQLState && x.Description == y.Description;
@@ -384,8 +387,9 @@ std::vector<ErrorRecord> WalkResults(const Statement& stmt, SQLRETURN rc, int64_
             const std::string& state = records.front().SQLState;
             if (state == "HY010" || state.rfind("08", 0) == 0) break;
             previous = std::move(records);
-        } else if (SQL_SUCCEEDED(rc) && !HasResultSet(stmt)) {
-            rows += std::max<int64_t>(RowCount(stmt), 0);
+        } else if (SQL_SUCCEEDED(rc)) {
+            if (!HasResultSet(stmt)) rows += std::max<int64_t>(RowCount(stmt), 0);
+            else if (onRows) onRows(stmt);
         }
         rc = SQLMoreResults(stmt.Get());
         if (rc == SQL_NO_DATA) break;
@@ -527,6 +531,13 @@ public:
 
     bool IsOutput() const { return direction_ != adParamInput && direction_ != adParamUnknown; }
 
+    // Whether the driver had more of the value than the buffer holds; it
+    // then says how much (01004), or that it cannot tell.
+    bool Truncated() const {
+        if (IsFixed(form_) || indicator_ == SQL_NULL_DATA) return false;
+        return indicator_ == SQL_NO_TOTAL || static_cast<size_t>(std::max<SQLLEN>(indicator_, 0)) > Usable();
+    }
+
     // Writes what the driver left in the buffer into `v`.
     void Store(Variant& v) const {
         if (indicator_ == SQL_NULL_DATA) return v.SetNull();
@@ -535,8 +546,7 @@ public:
             std::memcpy(&fixed, bytes_.data(), sizeof fixed);
             StoreValue(form_, &fixed, sizeof fixed, v);
         } else {
-            size_t terminator = form_ == ValueForm::Binary ? 0 : narrowText_ || form_ != ValueForm::Text ? 1 : 2;
-            size_t length = std::min(static_cast<size_t>(std::max<SQLLEN>(indicator_, 0)), bytes_.size() - terminator);
+            size_t length = std::min(static_cast<size_t>(std::max<SQLLEN>(indicator_, 0)), Usable());
             if (narrowText_) v.SetText(std::string_view(bytes_.data(), length));
             else StoreValue(form_, bytes_.data(), length, v);
         }
@@ -545,6 +555,10 @@ public:
 private:
     // Output text and bytes of unknown size get this much room.
     static constexpr size_t kOutputRoom = 8000;
+    // No output buffer gets room for more characters (or bytes) than this,
+    // whatever its declared size (MariaDB declares 4 GB for a LONGTEXT); a
+    // longer value is read from the row the drivers also give the outputs in.
+    static constexpr size_t kLargestOutputRoom = 65536;
     // A UTF-8 character takes up to four bytes.
     static constexpr size_t kMaxBytesPerChar = 4;
 
@@ -656,9 +670,17 @@ private:
         bool sized = form_ == ValueForm::Text || form_ == ValueForm::Binary;
         if (sized) columnSize_ = std::max<SQLULEN>({columnSize_, declared, declared ? 0 : kOutputRoom});
         size_t perChar = form_ == ValueForm::Binary ? 1 : kMaxBytesPerChar;
-        size_t room = sized ? columnSize_ * perChar + perChar : kSmallRoom;
-        if (bytes_.size() < room) bytes_.resize(room);
+        size_t room = sized ? std::min<size_t>(columnSize_, kLargestOutputRoom) * perChar + perChar : kSmallRoom;
+        // An input longer than that keeps its room, and room for a terminator.
+        bytes_.resize(std::max(room, bytes_.size() + Terminator()));
     }
+
+    size_t Terminator() const {
+        if (form_ == ValueForm::Binary) return 0;
+        return narrowText_ || form_ != ValueForm::Text ? 1 : sizeof(SQLWCHAR);
+    }
+
+    size_t Usable() const { return bytes_.size() - std::min(bytes_.size(), Terminator()); }
 
     int32_t direction_;
     SQLSMALLINT sqlType_ = SQL_WVARCHAR;
@@ -901,14 +923,41 @@ public:
             result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), habits_);
             return result;
         }
-        // The drivers fill output buffers only once every result is consumed;
-        // psqlodbc and MariaDB also deliver the output values as a row set,
-        // which this consumes.
+        // The drivers fill output buffers only once every result is consumed.
+        // psqlodbc and MariaDB also deliver the output values, in order, as
+        // the last row set with one column for each: a value too long for
+        // its buffer is read whole from there.
+        const auto outputs = static_cast<size_t>(
+            std::count_if(slots.begin(), slots.end(), [](const ParameterSlot& s) { return s.IsOutput(); }));
+        std::vector<Variant> outputRow;
+        ValueReader reader(habits_.utf8Text);
+        auto readOutputRow = [&](const Statement& rows) {
+            SQLSMALLINT count = 0;
+            rows.Check(SQLNumResultCols(rows.Get(), &count), "SQLNumResultCols");
+            if (static_cast<size_t>(count) != outputs || !SQL_SUCCEEDED(SQLFetch(rows.Get()))) return;
+            outputRow.assign(outputs, Variant());
+            for (size_t i = 0; i < outputs; ++i) {
+                ValueForm form = ValueForm::Text;
+                const auto column = static_cast<SQLUSMALLINT>(i + 1);
+                DescribeColumn(rows, column, form, habits_);
+                reader.Read(rows, column, form, outputRow[i]);
+            }
+        };
         std::vector<ErrorRecord> failures =
-            WalkResults(*stmt, rc == SQL_NO_DATA ? SQL_SUCCESS : rc, result.rowsAffected);
+            WalkResults(*stmt, rc == SQL_NO_DATA ? SQL_SUCCESS : rc, result.rowsAffected, readOutputRow);
         if (!failures.empty()) throw ProviderError(std::move(failures));
-        for (size_t m = 0; m < slots.size(); ++m)
-            if (slots[m].IsOutput()) slots[m].Store(params[order[m + firstMarker]].value);
+        for (size_t m = 0, k = 0; m < slots.size(); ++m) {
+            if (!slots[m].IsOutput()) continue;
+            BoundParameter& p = params[order[m + firstMarker]];
+            if (!slots[m].Truncated()) slots[m].Store(p.value);
+            else if (outputRow.size() == outputs) p.value = outputRow[k];
+            else
+                throw ProviderError({{err::ProviderFailure,
+                                      "The value of the output parameter '" + p.name +
+                                          "' is longer than its buffer, and the driver gives no other way to read it whole",
+                                      "22001"}});
+            ++k;
+        }
         return result;
     }
 
