@@ -660,7 +660,8 @@ private:
     }
 
     // Room for an output value: the declared size or the input's, whichever
-    // is larger, or a default when neither is known.
+    // is larger, or a default when neither is known; at most the largest
+    // room, unless the input needs more.
     void Reserve(size_t declared) {
         // Room for the digits, sign and point of the widest exact number.
         // Fixed values get as much: MariaDB (3.1.15) fetches a datetime
@@ -1029,13 +1030,13 @@ private:
         if (!SQL_SUCCEEDED(ExecDirect(*shape, odbc::PostgresShapeQuery(body)))) return ExecuteAsIs(sql, timeoutSeconds);
         SQLSMALLINT count = 0;
         shape->Check(SQLNumResultCols(shape->Get(), &count), "SQLNumResultCols");
-        if (count <= 0) return ExecuteAsIs(sql, timeoutSeconds);
-        const auto columnCount = static_cast<size_t>(count);
+        const auto columnCount = static_cast<size_t>(std::max<SQLSMALLINT>(count, 0));
         std::vector<ColumnInfo> columns(columnCount);
         std::vector<ValueForm> forms(columnCount);
         for (size_t i = 0; i < columnCount; ++i)
             columns[i] = DescribeColumn(*shape, static_cast<SQLUSMALLINT>(i + 1), forms[i], habits_);
         shape->Free();
+        if (columnCount == 0) return ExecuteAsIs(sql, timeoutSeconds);
 
         std::vector<std::string_view> casts(columnCount);
         ExecuteResult types = ExecuteAsIs(odbc::PostgresTypeQuery(body, columnCount), timeoutSeconds);
@@ -1054,6 +1055,7 @@ private:
             casts[i] = reading.cast;
             ++described;
         }
+        types.cursor.reset();
         if (described != columnCount)
             throw ProviderError({{err::ProviderFailure, "PostgreSQL did not name the types of the query's columns", "HY000"}});
 

@@ -7,8 +7,8 @@ namespace qarn::ado::odbc {
 namespace {
 constexpr std::string_view kAlias = "qarn_q";
 
-// ", qarn_q.c1, qarn_q.c2 ..." style lists over the positional names the
-// body's columns get, so that duplicate or odd names cannot get in the way.
+// "c1, c2, ...": the names the body's columns get by their places, so that
+// duplicate or odd names cannot get in the way.
 std::string PositionalNames(size_t columns) {
     std::string names;
     for (size_t i = 1; i <= columns; ++i) names += (i > 1 ? ", c" : "c") + std::to_string(i);

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "ado/DataTypes.h"
 #include "odbc/OdbcEngine.h"
 #include "odbc/OdbcHandles.h"
+#include "odbc/OdbcPostgres.h"
 #include "odbc/OdbcTypeMap.h"
 #include "support/TestSupport.h"
 
@@ -714,6 +716,25 @@ TEST(OdbcTypeMap, ParametersBindAsTheTypeTheirColumnsReadAs) {
     }
     EXPECT_EQ(odbc::SqlTypeForAdo(adCurrency).form, odbc::ValueForm::Currency);
     EXPECT_EQ(odbc::SqlTypeForAdo(adVariant).sqlType, SQL_UNKNOWN_TYPE);
+}
+
+// Only one statement that a subquery can hold is read through one: the
+// others would fail there, or lose their effect.
+TEST(OdbcPostgresQuery, OnlyStatementsASubqueryHoldsAreWrapped) {
+    const std::vector<std::pair<std::string_view, std::optional<std::string_view>>> cases = {
+        {"SELECT 1;  -- done\n", "SELECT 1"},
+        {"(SELECT 1) UNION (SELECT 2);;", "(SELECT 1) UNION (SELECT 2)"},
+        {"VALUES (1, 'x;y')", "VALUES (1, 'x;y')"},
+        {"TABLE t", "TABLE t"},
+        {"WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a", "WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a"},
+        {"WITH d AS (DELETE FROM t RETURNING *) SELECT * FROM d", std::nullopt},
+        {"SELECT * INTO t2 FROM t", std::nullopt},
+        {"SELECT 1; SELECT 2", std::nullopt},
+        {"INSERT INTO t VALUES (1)", std::nullopt},
+        {"SHOW DateStyle", std::nullopt},
+        {"SELECT 'open", std::nullopt},
+    };
+    for (const auto& [sql, body] : cases) EXPECT_EQ(odbc::PostgresQueryBody(sql), body) << sql;
 }
 
 TEST(OdbcTypeMap, DecimalTextBecomesPlainDigits) {
