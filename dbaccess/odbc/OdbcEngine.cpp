@@ -274,13 +274,14 @@ ColumnInfo DescribeColumn(const Statement& stmt, SQLUSMALLINT column, ValueForm&
     // MDBTools fails these attributes; what it cannot tell stays unknown.
     std::optional<SQLLEN> isUnsigned = NumericAttribute(h, column, SQL_DESC_UNSIGNED);
     std::optional<SQLLEN> autoIncrement = NumericAttribute(h, column, SQL_DESC_AUTO_UNIQUE_VALUE);
-    odbc::TypeMapping mapping =
-        odbc::MapSqlType(sqlType, isUnsigned.value_or(SQL_FALSE) == SQL_TRUE, TextAttribute(h, column, SQL_DESC_TYPE_NAME));
+    std::string typeName = TextAttribute(h, column, SQL_DESC_TYPE_NAME);
+    odbc::TypeMapping mapping = odbc::MapSqlType(sqlType, isUnsigned.value_or(SQL_FALSE) == SQL_TRUE, typeName);
     form = habits.datesAsText && mapping.form == ValueForm::Timestamp ? ValueForm::DateText : mapping.form;
 
     ColumnInfo info;
     info.name = odbc::FromBuffer(name.data(), name.size(), nameLength);
     info.type = mapping.adoType;
+    info.typeName = std::move(typeName);
     info.attributes = mapping.attributes | odbc::NullableAttributes(nullable);
     // Characters for text, bytes for everything else.
     std::optional<SQLLEN> length =
