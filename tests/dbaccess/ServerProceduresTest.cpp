@@ -2,6 +2,7 @@
 // parameters by name and by definition, output and return values, result
 // pages, and transactions.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "basSQLGenComp.h"
 #include "clsSQLADO.h"
@@ -169,18 +170,20 @@ protected:
 
 TEST_P(LongOutputs, ArriveWhole) {
     clsSQLADO& sql = *gobjSQLADO;
-    const bool postgres = GetParam().dialect == sql::Dialect::PostgreSql;
+    // Named per process: the paths' cases may run at once.
+    const std::string name = "qarn_long_" + std::to_string(getpid());
     const std::vector<std::string> setup =
-        postgres ? std::vector<std::string>{"CREATE OR REPLACE FUNCTION qarn_long(n integer, OUT t text, OUT b bytea) AS "
-                                            "$$ SELECT repeat(U&'\\00FC\\+01F600a\\000A', n), "
-                                            "decode(repeat('00ff', n * 2), 'hex') $$ LANGUAGE sql"}
-                 : std::vector<std::string>{"DROP PROCEDURE IF EXISTS qarn_long",
-                                            "CREATE PROCEDURE qarn_long(IN n int, OUT t LONGTEXT, OUT b LONGBLOB) "
-                                            "BEGIN SET t = REPEAT(CONVERT(X'C3BCF09F9880610A' USING utf8mb4), n); "
-                                            "SET b = REPEAT(X'00FF', n * 2); END"};
+        GetParam().dialect == sql::Dialect::PostgreSql
+            ? std::vector<std::string>{"CREATE OR REPLACE FUNCTION " + name + "(n integer, OUT t text, OUT b bytea) AS "
+                                       "$$ SELECT repeat(U&'\\00FC\\+01F600a\\000A', n), "
+                                       "decode(repeat('00ff', n * 2), 'hex') $$ LANGUAGE sql"}
+            : std::vector<std::string>{"DROP PROCEDURE IF EXISTS " + name,
+                                       "CREATE PROCEDURE " + name + "(IN n int, OUT t LONGTEXT, OUT b LONGBLOB) "
+                                       "BEGIN SET t = REPEAT(CONVERT(X'C3BCF09F9880610A' USING utf8mb4), n); "
+                                       "SET b = REPEAT(X'00FF', n * 2); END"};
     for (const std::string& statement : setup)
         ASSERT_TRUE(sql.SQLSetText(statement) && sql.SQLRunProcNoRs()) << statement;
-    ASSERT_TRUE(sql.SQLSetProcName("qarn_long"));
+    ASSERT_TRUE(sql.SQLSetProcName(name));
     ASSERT_TRUE(sql.SQLAddParm("n", Variant::FromInt(25000), false));
     sql.SQLRunProcNoRsRet();
     std::string text, bytes;
@@ -192,6 +195,8 @@ TEST_P(LongOutputs, ArriveWhole) {
     EXPECT_EQ(b.Kind(), ado::VarKind::Binary);
     EXPECT_TRUE(b.AsText() == bytes) << b.AsText().size() << " bytes instead of " << bytes.size();
     for (const auto& shown : ui.shown) ADD_FAILURE() << shown.text;
+    const char* kind = GetParam().dialect == sql::Dialect::PostgreSql ? "DROP FUNCTION " : "DROP PROCEDURE ";
+    EXPECT_TRUE(sql.SQLSetText(kind + name) && sql.SQLRunProcNoRs());
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPaths, LongOutputs, ::testing::ValuesIn(test::ServerPaths()), test::ServerPathName);
