@@ -516,6 +516,12 @@ void AppendFieldName(std::string& out, const Field& field, Dialect dialect) {
 
 void AppendFieldValue(std::string& out, const Field& field, Dialect dialect) {
     const Variant& value = field.Value();
+    // A value PostgreSQL gave as its own text goes back as it came: the
+    // column type's input reads it, infinities, eras and offsets included.
+    if (dialect == Dialect::PostgreSql && value.Kind() == VarKind::Text) {
+        AppendTextLiteral(out, value.AsText(), dialect, true);
+        return;
+    }
     // SQLite keeps each value as it was stored, whatever the declared type.
     if (dialect != Dialect::Sqlite && AppendByDeclaredType(out, value, field, dialect)) return;
     AppendByKind(out, value, field, dialect);

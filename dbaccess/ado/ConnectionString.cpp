@@ -117,4 +117,20 @@ std::string OdbcQuote(std::string_view value) {
     return out;
 }
 
+std::string ReplaceEntry(std::string_view connectionString, std::string_view key, std::string_view value) {
+    std::string out;
+    auto add = [&out](std::string_view k, std::string_view v) {
+        if (!out.empty()) out += ';';
+        out.append(k).append("=");
+        // unixODBC reads a driver name with blanks whole only between braces.
+        std::string quoted = OdbcQuote(v);
+        if (EqualsNoCase(k, "Driver") && quoted == v) quoted = "{" + quoted + "}";  // nothing in it to escape
+        out += quoted;
+    };
+    for (const ConnectionEntry& e : ParseConnectionString(connectionString))
+        if (!EqualsNoCase(e.key, key)) add(e.key, e.value);
+    add(key, value);
+    return out;
+}
+
 }  // namespace qarn::ado

@@ -24,6 +24,10 @@ std::string EntryValue(const std::vector<ConnectionEntry>& entries, std::initial
 // holds ";", "{", "}", "=" or leading/trailing blanks.
 std::string OdbcQuote(std::string_view value);
 
+// An ODBC connection string with every entry named `key` (any case) left
+// out and key=value added at its end; a Driver value stays braced.
+std::string ReplaceEntry(std::string_view connectionString, std::string_view key, std::string_view value);
+
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool ContainsNoCase(std::string_view haystack, std::string_view needle);
 std::string ToUpper(std::string_view s);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <type_traits>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "ado/ConnectionString.h"
 #include "ado/DataTypes.h"
 #include "odbc/OdbcHandles.h"
+#include "odbc/OdbcPostgres.h"
 #include "odbc/OdbcTypeMap.h"
 
 namespace qarn::ado {
@@ -46,7 +48,8 @@ SQLSMALLINT CTypeFor(ValueForm form) {
     case ValueForm::Timestamp: return SQL_C_TYPE_TIMESTAMP;
     case ValueForm::Decimal:
     case ValueForm::Currency:
-    case ValueForm::Time:
+    case ValueForm::SingleText:
+    case ValueForm::DateText:
     case ValueForm::Guid: return SQL_C_CHAR;
     }
     return SQL_C_WCHAR;
@@ -131,9 +134,14 @@ void StoreValue(ValueForm form, const void* data, size_t bytes, Variant& v) {
         if (!odbc::AppendPlainDecimal(out, text)) v.SetText(text);  // NaN and the like stay as the driver wrote them
         return;
     }
-    case ValueForm::Time: {
-        // MariaDB's TIME spans more than a day and may be negative: such
-        // values stay text.
+    case ValueForm::SingleText: {
+        float f = 0;
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
+        if (ec == std::errc() && end == text.data() + text.size()) v.SetDouble(static_cast<double>(f));
+        else v.SetText(text);
+        return;
+    }
+    case ValueForm::DateText: {
         DateTime d;
         if (ParseDateText(text, d)) v.SetDate(d);
         else v.SetText(text);
@@ -142,12 +150,23 @@ void StoreValue(ValueForm form, const void* data, size_t bytes, Variant& v) {
     }
 }
 
+// How a driver wants its values, where it departs from the rule.
+struct DriverHabits {
+    // MariaDB Connector/ODBC (3.1) cuts a text at its first NUL character
+    // when it converts it to UTF-16, and writes UTF-8 into UTF-16 output
+    // buffers: text travels as the connection's UTF-8, which is read whole.
+    bool utf8Text = false;
+    // MariaDB (3.1.15) gives a zero date as NULL through the time struct,
+    // refuses a fraction in a time parameter (22008) and leaves its own
+    // time struct in a timestamp output buffer: dates and times travel as
+    // text.
+    bool datesAsText = false;
+};
+
 // Reads column values with SQLGetData into buffers that grow to the
 // largest value seen and are then reused.
 class ValueReader {
 public:
-    // MariaDB Connector/ODBC cuts a text at its first NUL character when it
-    // converts it to UTF-16; read as bytes, the connection's UTF-8 arrives whole.
     explicit ValueReader(bool utf8Text = false) : utf8Text_(utf8Text) {}
 
     void Read(const Statement& stmt, SQLUSMALLINT column, ValueForm form, Variant& v) {
@@ -230,12 +249,13 @@ bool HasDigits(ValueForm form) {
     case ValueForm::Bit: return false;
     case ValueForm::Decimal:
     case ValueForm::Currency:
-    case ValueForm::Time: return true;
+    case ValueForm::SingleText:
+    case ValueForm::DateText: return true;
     default: return IsFixed(form);
     }
 }
 
-ColumnInfo DescribeColumn(const Statement& stmt, SQLUSMALLINT column, ValueForm& form) {
+ColumnInfo DescribeColumn(const Statement& stmt, SQLUSMALLINT column, ValueForm& form, const DriverHabits& habits) {
     SQLHSTMT h = stmt.Get();
     std::vector<SQLWCHAR> name(256);
     SQLSMALLINT nameLength = 0, sqlType = 0, digits = 0, nullable = SQL_NULLABLE_UNKNOWN;
@@ -254,13 +274,14 @@ ColumnInfo DescribeColumn(const Statement& stmt, SQLUSMALLINT column, ValueForm&
     // MDBTools fails these attributes; what it cannot tell stays unknown.
     std::optional<SQLLEN> isUnsigned = NumericAttribute(h, column, SQL_DESC_UNSIGNED);
     std::optional<SQLLEN> autoIncrement = NumericAttribute(h, column, SQL_DESC_AUTO_UNIQUE_VALUE);
-    odbc::TypeMapping mapping =
-        odbc::MapSqlType(sqlType, isUnsigned.value_or(SQL_FALSE) == SQL_TRUE, TextAttribute(h, column, SQL_DESC_TYPE_NAME));
-    form = mapping.form;
+    std::string typeName = TextAttribute(h, column, SQL_DESC_TYPE_NAME);
+    odbc::TypeMapping mapping = odbc::MapSqlType(sqlType, isUnsigned.value_or(SQL_FALSE) == SQL_TRUE, typeName);
+    form = habits.datesAsText && mapping.form == ValueForm::Timestamp ? ValueForm::DateText : mapping.form;
 
     ColumnInfo info;
     info.name = odbc::FromBuffer(name.data(), name.size(), nameLength);
     info.type = mapping.adoType;
+    info.typeName = std::move(typeName);
     info.attributes = mapping.attributes | odbc::NullableAttributes(nullable);
     // Characters for text, bytes for everything else.
     std::optional<SQLLEN> length =
@@ -278,15 +299,21 @@ ColumnInfo DescribeColumn(const Statement& stmt, SQLUSMALLINT column, ValueForm&
 class OdbcCursor final : public EngineCursor {
 public:
     // Takes a statement with a pending result set.
-    explicit OdbcCursor(std::unique_ptr<Statement> stmt, bool utf8Text = false)
-        : stmt_(std::move(stmt)), reader_(utf8Text) {
+    explicit OdbcCursor(std::unique_ptr<Statement> stmt, const DriverHabits& habits = {})
+        : stmt_(std::move(stmt)), reader_(habits.utf8Text) {
         SQLSMALLINT count = 0;
         stmt_->Check(SQLNumResultCols(stmt_->Get(), &count), "SQLNumResultCols");
         columns_.reserve(static_cast<size_t>(count));
         forms_.resize(static_cast<size_t>(count));
         for (SQLUSMALLINT i = 0; i < static_cast<SQLUSMALLINT>(count); ++i)
-            columns_.push_back(DescribeColumn(*stmt_, i + 1, forms_[i]));
+            columns_.push_back(DescribeColumn(*stmt_, i + 1, forms_[i], habits));
     }
+
+    // Takes a statement with a pending result set whose columns were
+    // described before, each read in its form.
+    OdbcCursor(std::unique_ptr<Statement> stmt, std::vector<ColumnInfo> columns, std::vector<ValueForm> forms,
+               const DriverHabits& habits)
+        : stmt_(std::move(stmt)), columns_(std::move(columns)), forms_(std::move(forms)), reader_(habits.utf8Text) {}
 
     const std::vector<ColumnInfo>& Columns() const override { return columns_; }
 
@@ -327,17 +354,19 @@ int64_t RowCount(const Statement& stmt) {
 }
 
 // The cursor or the row count of the statement's current result.
-ExecuteResult ResultOf(std::unique_ptr<Statement> stmt, bool utf8Text) {
+ExecuteResult ResultOf(std::unique_ptr<Statement> stmt, const DriverHabits& habits) {
     ExecuteResult result;
-    if (HasResultSet(*stmt)) result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), utf8Text);
+    if (HasResultSet(*stmt)) result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), habits);
     else result.rowsAffected = RowCount(*stmt);
     return result;
 }
 
 // Every failure of a statement's results, in order: the executing call's
 // and then each later statement's as SQLMoreResults reaches it.  Row counts
-// of the results that are not row sets add up in `rows`.
-std::vector<ErrorRecord> WalkResults(const Statement& stmt, SQLRETURN rc, int64_t& rows) {
+// of the results that are not row sets add up in `rows`; each row set is
+// shown to `onRows` first, when given.
+std::vector<ErrorRecord> WalkResults(const Statement& stmt, SQLRETURN rc, int64_t& rows,
+                                     const std::function<void(const Statement&)>& onRows = {}) {
     auto same = [](const std::vector<ErrorRecord>& a, const std::vector<ErrorRecord>& b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const ErrorRecord& x, const ErrorRecord& y) {
             return x.Number == y.Number && x.SQLState == y.SQLState && x.Description == y.Description;
@@ -359,8 +388,9 @@ std::vector<ErrorRecord> WalkResults(const Statement& stmt, SQLRETURN rc, int64_
             const std::string& state = records.front().SQLState;
             if (state == "HY010" || state.rfind("08", 0) == 0) break;
             previous = std::move(records);
-        } else if (SQL_SUCCEEDED(rc) && !HasResultSet(stmt)) {
-            rows += std::max<int64_t>(RowCount(stmt), 0);
+        } else if (SQL_SUCCEEDED(rc)) {
+            if (!HasResultSet(stmt)) rows += std::max<int64_t>(RowCount(stmt), 0);
+            else if (onRows) onRows(stmt);
         }
         rc = SQLMoreResults(stmt.Get());
         if (rc == SQL_NO_DATA) break;
@@ -466,30 +496,19 @@ bool ToBit(const Variant& v, SQLINTEGER& out) {
                                            p.value.ToText() + "'");
 }
 
-// How a driver wants its parameters, where it departs from the rule.
-struct ParameterHabits {
-    // MariaDB (3.1) writes UTF-8 into UTF-16 output buffers: text travels
-    // as UTF-8 both ways.
-    bool utf8Text = false;
-    // MariaDB (3.1.15) refuses a fraction in a time parameter (22008) and
-    // leaves its own time struct in a timestamp output buffer: dates and
-    // times travel as text the server converts.
-    bool datesAsText = false;
-};
-
 // One bound parameter's buffer, alive until its values are read back.
 class ParameterSlot {
 public:
-    ParameterSlot(const BoundParameter& p, const ParameterHabits& habits) : direction_(p.direction) {
+    ParameterSlot(const BoundParameter& p, const DriverHabits& habits) : direction_(p.direction) {
         odbc::BindingType binding = odbc::SqlTypeForAdo(p.type);
         if (binding.sqlType == SQL_UNKNOWN_TYPE) binding = odbc::SqlTypeForAdo(AdoTypeOfValue(p.value));
         sqlType_ = binding.sqlType;
         form_ = ParameterForm(binding.form);
         narrowText_ = habits.utf8Text && form_ == ValueForm::Text;
         dateOnly_ = sqlType_ == SQL_TYPE_DATE || sqlType_ == SQL_DATE;
-        if (habits.datesAsText && (form_ == ValueForm::Time || form_ == ValueForm::Timestamp)) {
+        if (habits.datesAsText && (form_ == ValueForm::DateText || form_ == ValueForm::Timestamp)) {
             withDate_ = form_ == ValueForm::Timestamp;
-            form_ = ValueForm::Time;
+            form_ = ValueForm::DateText;
             sqlType_ = SQL_VARCHAR;
         }
         // A whole number above the signed range binds unsigned whatever the
@@ -513,6 +532,13 @@ public:
 
     bool IsOutput() const { return direction_ != adParamInput && direction_ != adParamUnknown; }
 
+    // Whether the driver had more of the value than the buffer holds; it
+    // then says how much (01004), or that it cannot tell.
+    bool Truncated() const {
+        if (IsFixed(form_) || indicator_ == SQL_NULL_DATA) return false;
+        return indicator_ == SQL_NO_TOTAL || static_cast<size_t>(std::max<SQLLEN>(indicator_, 0)) > Usable();
+    }
+
     // Writes what the driver left in the buffer into `v`.
     void Store(Variant& v) const {
         if (indicator_ == SQL_NULL_DATA) return v.SetNull();
@@ -521,8 +547,7 @@ public:
             std::memcpy(&fixed, bytes_.data(), sizeof fixed);
             StoreValue(form_, &fixed, sizeof fixed, v);
         } else {
-            size_t terminator = form_ == ValueForm::Binary ? 0 : narrowText_ || form_ != ValueForm::Text ? 1 : 2;
-            size_t length = std::min(static_cast<size_t>(std::max<SQLLEN>(indicator_, 0)), bytes_.size() - terminator);
+            size_t length = std::min(static_cast<size_t>(std::max<SQLLEN>(indicator_, 0)), Usable());
             if (narrowText_) v.SetText(std::string_view(bytes_.data(), length));
             else StoreValue(form_, bytes_.data(), length, v);
         }
@@ -531,6 +556,10 @@ public:
 private:
     // Output text and bytes of unknown size get this much room.
     static constexpr size_t kOutputRoom = 8000;
+    // No output buffer gets room for more characters (or bytes) than this,
+    // whatever its declared size (MariaDB declares 4 GB for a LONGTEXT); a
+    // longer value is read from the row the drivers also give the outputs in.
+    static constexpr size_t kLargestOutputRoom = 65536;
     // A UTF-8 character takes up to four bytes.
     static constexpr size_t kMaxBytesPerChar = 4;
 
@@ -541,7 +570,7 @@ private:
             columnSize_ = dateOnly_ ? 10 : 29;  // yyyy-mm-dd[ hh:mm:ss.fffffffff]
             digits_ = dateOnly_ ? 0 : 9;
             break;
-        case ValueForm::Time:
+        case ValueForm::DateText:
             columnSize_ = withDate_ ? 29 : 18;  // [yyyy-mm-dd ]hh:mm:ss.fffffffff
             digits_ = 9;
             break;
@@ -589,7 +618,7 @@ private:
             std::string bytes = v.ToText();
             return PutBytes(bytes.data(), bytes.size(), std::max<size_t>(bytes.size(), 1));
         }
-        case ValueForm::Time: {
+        case ValueForm::DateText: {
             std::string text;
             if (v.Kind() == VarKind::Date) {
                 AppendDateText(text, v.AsDate());
@@ -600,6 +629,7 @@ private:
             }
             return PutBytes(text.data(), text.size(), std::max<size_t>(columnSize_, text.size()));
         }
+        case ValueForm::SingleText:
         case ValueForm::Decimal:
         case ValueForm::Currency: {
             std::string text;
@@ -631,7 +661,8 @@ private:
     }
 
     // Room for an output value: the declared size or the input's, whichever
-    // is larger, or a default when neither is known.
+    // is larger, or a default when neither is known; at most the largest
+    // room, unless the input needs more.
     void Reserve(size_t declared) {
         // Room for the digits, sign and point of the widest exact number.
         // Fixed values get as much: MariaDB (3.1.15) fetches a datetime
@@ -641,9 +672,17 @@ private:
         bool sized = form_ == ValueForm::Text || form_ == ValueForm::Binary;
         if (sized) columnSize_ = std::max<SQLULEN>({columnSize_, declared, declared ? 0 : kOutputRoom});
         size_t perChar = form_ == ValueForm::Binary ? 1 : kMaxBytesPerChar;
-        size_t room = sized ? columnSize_ * perChar + perChar : kSmallRoom;
-        if (bytes_.size() < room) bytes_.resize(room);
+        size_t room = sized ? std::min<size_t>(columnSize_, kLargestOutputRoom) * perChar + perChar : kSmallRoom;
+        // An input longer than that keeps its room, and room for a terminator.
+        bytes_.resize(std::max(room, bytes_.size() + Terminator()));
     }
+
+    size_t Terminator() const {
+        if (form_ == ValueForm::Binary) return 0;
+        return narrowText_ || form_ != ValueForm::Text ? 1 : sizeof(SQLWCHAR);
+    }
+
+    size_t Usable() const { return bytes_.size() - std::min(bytes_.size(), Terminator()); }
 
     int32_t direction_;
     SQLSMALLINT sqlType_ = SQL_WVARCHAR;
@@ -733,12 +772,15 @@ public:
     OdbcConnection(std::shared_ptr<Connection> connection, const std::string& connectionString)
         : connection_(std::move(connection)) {
         dbms_ = connection_->InfoText(SQL_DBMS_NAME);
+        habits_.utf8Text = habits_.datesAsText = IsMySql();
         // The file-based drivers name their database file in the string.
         std::vector<ConnectionEntry> entries = ParseConnectionString(connectionString);
         for (std::string_view key : {"DBQ", "Database"}) {
             if (key == "Database" && !odbc::EqualsIgnoreCase(dbms_, "SQLite")) continue;
             if (std::string file = EntryValue(entries, {key}); !file.empty()) files_.push_back(file);
         }
+        if (IsPostgres()) ExactPostgresSession(connectionString);
+        if (IsMySql()) Utf8MySqlSession(connectionString);
     }
 
     ExecuteResult ExecuteReadOnly(const std::string& sql, int32_t timeoutSeconds) override {
@@ -779,12 +821,11 @@ public:
     std::vector<std::string> DatabaseFiles() override { return files_; }
 
     ExecuteResult Execute(const std::string& sql, int32_t timeoutSeconds) override {
-        auto stmt = NewStatement(timeoutSeconds);
-        SQLRETURN rc = ExecDirect(*stmt, sql);
-        // A searched UPDATE or DELETE that touched nothing.
-        if (rc == SQL_NO_DATA) return {nullptr, 0};
-        stmt->Check(rc, "SQLExecDirect");
-        return ResultOf(std::move(stmt), IsMySql());
+        if (IsPostgres()) {
+            if (std::optional<std::string_view> body = odbc::PostgresQueryBody(sql))
+                return ExecutePostgresQuery(sql, *body, timeoutSeconds);
+        }
+        return ExecuteAsIs(sql, timeoutSeconds);
     }
 
     int64_t ExecuteBatch(const std::string& sql, int32_t timeoutSeconds) override {
@@ -860,11 +901,10 @@ public:
         // A function called in a SELECT returns its value as the one row.
         size_t firstMarker = style == CallStyle::Select ? 1 : 0;
 
-        ParameterHabits habits{IsMySql(), IsMySql()};
         // The buffers outlive the statement bound to them.
         std::vector<ParameterSlot> slots;
         slots.reserve(params.size());
-        for (size_t m = firstMarker; m < order.size(); ++m) slots.emplace_back(params[order[m]], habits);
+        for (size_t m = firstMarker; m < order.size(); ++m) slots.emplace_back(params[order[m]], habits_);
         auto stmt = NewStatement(timeoutSeconds);
         for (size_t m = 0; m < slots.size(); ++m) slots[m].Bind(*stmt, static_cast<SQLUSMALLINT>(m + 1));
         size_t arguments = params.size() - (hasReturn ? 1 : 0);
@@ -873,7 +913,7 @@ public:
 
         ExecuteResult result;
         if (style == CallStyle::Select) {
-            OdbcCursor cursor(std::move(stmt), IsMySql());
+            OdbcCursor cursor(std::move(stmt), habits_);
             std::vector<Variant> row;
             if (cursor.Fetch(row) && !row.empty()) params[order.front()].value = row.front();
             return result;
@@ -882,17 +922,44 @@ public:
         if (!hasOutput && rc != SQL_NO_DATA && HasResultSet(*stmt)) {
             // The cursor outlives the input buffers.
             stmt->Check(SQLFreeStmt(stmt->Get(), SQL_RESET_PARAMS), "SQLFreeStmt");
-            result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), IsMySql());
+            result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), habits_);
             return result;
         }
-        // The drivers fill output buffers only once every result is consumed;
-        // psqlodbc and MariaDB also deliver the output values as a row set,
-        // which this consumes.
+        // The drivers fill output buffers only once every result is consumed.
+        // psqlodbc and MariaDB also deliver the output values, in order, as
+        // the last row set with one column for each: a value too long for
+        // its buffer is read whole from there.
+        const auto outputs = static_cast<size_t>(
+            std::count_if(slots.begin(), slots.end(), [](const ParameterSlot& s) { return s.IsOutput(); }));
+        std::vector<Variant> outputRow;
+        ValueReader reader(habits_.utf8Text);
+        auto readOutputRow = [&](const Statement& rows) {
+            SQLSMALLINT count = 0;
+            rows.Check(SQLNumResultCols(rows.Get(), &count), "SQLNumResultCols");
+            if (static_cast<size_t>(count) != outputs || !SQL_SUCCEEDED(SQLFetch(rows.Get()))) return;
+            outputRow.assign(outputs, Variant());
+            for (size_t i = 0; i < outputs; ++i) {
+                ValueForm form = ValueForm::Text;
+                const auto column = static_cast<SQLUSMALLINT>(i + 1);
+                DescribeColumn(rows, column, form, habits_);
+                reader.Read(rows, column, form, outputRow[i]);
+            }
+        };
         std::vector<ErrorRecord> failures =
-            WalkResults(*stmt, rc == SQL_NO_DATA ? SQL_SUCCESS : rc, result.rowsAffected);
+            WalkResults(*stmt, rc == SQL_NO_DATA ? SQL_SUCCESS : rc, result.rowsAffected, readOutputRow);
         if (!failures.empty()) throw ProviderError(std::move(failures));
-        for (size_t m = 0; m < slots.size(); ++m)
-            if (slots[m].IsOutput()) slots[m].Store(params[order[m + firstMarker]].value);
+        for (size_t m = 0, k = 0; m < slots.size(); ++m) {
+            if (!slots[m].IsOutput()) continue;
+            BoundParameter& p = params[order[m + firstMarker]];
+            if (!slots[m].Truncated()) slots[m].Store(p.value);
+            else if (outputRow.size() == outputs) p.value = outputRow[k];
+            else
+                throw ProviderError({{err::ProviderFailure,
+                                      "The value of the output parameter '" + p.name +
+                                          "' is longer than its buffer, and the driver gives no other way to read it whole",
+                                      "22001"}});
+            ++k;
+        }
         return result;
     }
 
@@ -931,12 +998,120 @@ private:
     bool IsPostgres() const { return dbms_ == "PostgreSQL"; }
     bool IsSqlServer() const { return dbms_.find("SQL Server") != std::string::npos; }
 
-    Variant FirstValue(const std::string& sql) {
-        ExecuteResult result = Execute(sql, -1);
+    // Runs SQL text with the driver's own view of its result.
+    ExecuteResult ExecuteAsIs(const std::string& sql, int32_t timeoutSeconds) {
+        auto stmt = NewStatement(timeoutSeconds);
+        SQLRETURN rc = ExecDirect(*stmt, sql);
+        // A searched UPDATE or DELETE that touched nothing.
+        if (rc == SQL_NO_DATA) return {nullptr, 0};
+        stmt->Check(rc, "SQLExecDirect");
+        return ResultOf(std::move(stmt), habits_);
+    }
+
+    // The first row of SQL text run as it is; empty when there is none.
+    std::vector<Variant> FirstRow(const std::string& sql) {
+        ExecuteResult result = ExecuteAsIs(sql, -1);
         std::vector<Variant> row;
-        if (!result.cursor || !result.cursor->Fetch(row) || row.empty()) return Variant::MakeNull();
+        if (!result.cursor || !result.cursor->Fetch(row)) return {};
         result.cursor->Close();
-        return row.front();
+        return row;
+    }
+
+    Variant FirstValue(const std::string& sql) {
+        std::vector<Variant> row = FirstRow(sql);
+        return row.empty() ? Variant::MakeNull() : row.front();
+    }
+
+    // A query on PostgreSQL, read by the types of its columns as the server
+    // names them: the columns whose values psqlodbc would change reach it as
+    // text the server wrote.  A query the server cannot take as a subquery
+    // runs as it is, and so fails with its own message if it is wrong.
+    ExecuteResult ExecutePostgresQuery(const std::string& sql, std::string_view body, int32_t timeoutSeconds) {
+        auto shape = NewStatement(timeoutSeconds);
+        if (!SQL_SUCCEEDED(ExecDirect(*shape, odbc::PostgresShapeQuery(body)))) return ExecuteAsIs(sql, timeoutSeconds);
+        SQLSMALLINT count = 0;
+        shape->Check(SQLNumResultCols(shape->Get(), &count), "SQLNumResultCols");
+        const auto columnCount = static_cast<size_t>(std::max<SQLSMALLINT>(count, 0));
+        std::vector<ColumnInfo> columns(columnCount);
+        std::vector<ValueForm> forms(columnCount);
+        for (size_t i = 0; i < columnCount; ++i)
+            columns[i] = DescribeColumn(*shape, static_cast<SQLUSMALLINT>(i + 1), forms[i], habits_);
+        shape->Free();
+        if (columnCount == 0) return ExecuteAsIs(sql, timeoutSeconds);
+
+        std::vector<std::string_view> casts(columnCount);
+        ExecuteResult types = ExecuteAsIs(odbc::PostgresTypeQuery(body, columnCount), timeoutSeconds);
+        std::vector<Variant> row;
+        size_t described = 0;
+        while (types.cursor && types.cursor->Fetch(row)) {
+            const int64_t position = row.size() == 3 && row[0].Kind() == VarKind::Int ? row[0].AsInt() : 0;
+            if (position < 1 || static_cast<size_t>(position) > columnCount) continue;
+            const auto i = static_cast<size_t>(position - 1);
+            const std::string kind = row[2].ToText();
+            odbc::PostgresReading reading = odbc::ReadPostgresType(row[1].ToText(), kind.empty() ? ' ' : kind[0]);
+            columns[i].typeName = row[1].ToText();
+            columns[i].textInput = reading.textInput;
+            if (reading.adoType) columns[i].type = reading.adoType;
+            forms[i] = reading.form;
+            casts[i] = reading.cast;
+            ++described;
+        }
+        types.cursor.reset();
+        if (described != columnCount)
+            throw ProviderError({{err::ProviderFailure, "PostgreSQL did not name the types of the query's columns", "HY000"}});
+
+        const bool converted = std::any_of(casts.begin(), casts.end(), [](std::string_view c) { return !c.empty(); });
+        auto stmt = NewStatement(timeoutSeconds);
+        SQLRETURN rc = ExecDirect(*stmt, converted ? odbc::PostgresReadingQuery(body, casts) : sql);
+        stmt->Check(rc, "SQLExecDirect");
+        SQLSMALLINT readCount = 0;
+        stmt->Check(SQLNumResultCols(stmt->Get(), &readCount), "SQLNumResultCols");
+        if (readCount != count)
+            throw ProviderError({{err::ProviderFailure, "The query's columns changed while it was read", "HY000"}});
+        ExecuteResult result;
+        result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), std::move(columns), std::move(forms), habits_);
+        return result;
+    }
+
+    // Makes psqlodbc deliver text as the server holds it and the server
+    // write every value exactly; psqlodbc may be set (in the string or its
+    // data source) to turn line feeds into CR LF, which a second connection
+    // without that setting replaces.
+    void ExactPostgresSession(const std::string& connectionString) {
+        auto convertsLineFeeds = [this] { return FirstValue("SELECT E'\\n'").AsText() != "\n"; };
+        if (convertsLineFeeds()) {
+            Reconnect(ReplaceEntry(connectionString, "LFConversion", "0"));
+            if (convertsLineFeeds())
+                throw ProviderError({{err::ProviderFailure,
+                                      "The PostgreSQL driver turns line feeds into CR LF and cannot be told not to",
+                                      "HY000"}});
+        }
+        ExecuteBatch(odbc::kPostgresExactSettings, -1);
+    }
+
+    // Text is read as the connection's bytes, which must be UTF-8 whatever
+    // character set the string asked for; the driver and the server must
+    // agree on it, so the connection is made again with utf8mb4.
+    void Utf8MySqlSession(const std::string& connectionString) {
+        auto utf8 = [this] {
+            std::vector<Variant> row =
+                FirstRow("SELECT @@character_set_client, @@character_set_connection, @@character_set_results");
+            return row.size() == 3 && std::all_of(row.begin(), row.end(), [](const Variant& v) {
+                       return odbc::EqualsIgnoreCase(v.ToText(), "utf8mb4");
+                   });
+        };
+        if (utf8()) return;
+        Reconnect(ReplaceEntry(connectionString, "CHARSET", "utf8mb4"));
+        if (!utf8())
+            throw ProviderError({{err::ProviderFailure,
+                                  "The connection to " + dbms_ + " cannot be made to use the character set utf8mb4",
+                                  "HY000"}});
+    }
+
+    void Reconnect(const std::string& connectionString) {
+        auto fresh = std::make_shared<Connection>();
+        fresh->Connect(connectionString, kLoginTimeoutSeconds);
+        connection_ = std::move(fresh);
     }
 
     // PostgreSQL takes a savepoint only inside a transaction block, and
@@ -987,7 +1162,7 @@ private:
         std::string where = target.schema ? "pronamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = " +
                                                 Quoted(*target.schema) + ")"
                                           : "pg_catalog.pg_function_is_visible(oid)";
-        ExecuteResult found = Execute("SELECT 1 FROM pg_catalog.pg_proc WHERE prokind = 'p' AND proname = " +
+        ExecuteResult found = ExecuteAsIs("SELECT 1 FROM pg_catalog.pg_proc WHERE prokind = 'p' AND proname = " +
                                           Quoted(target.name) + " AND " + where,
                                       -1);
         std::vector<Variant> row;
@@ -1019,6 +1194,7 @@ private:
 
     std::shared_ptr<Connection> connection_;
     std::string dbms_;
+    DriverHabits habits_;
     std::vector<std::string> files_;
     bool inTransaction_ = false;
     std::vector<SQLWCHAR> wideSql_;

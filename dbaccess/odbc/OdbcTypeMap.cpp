@@ -41,9 +41,9 @@ constexpr std::array kRows = {
     Row{SQL_LONGVARBINARY, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong},
     Row{SQL_TYPE_DATE, adDBDate, adDBDate, ValueForm::Timestamp, 0},
     Row{SQL_DATE, adDBDate, adDBDate, ValueForm::Timestamp, 0},
-    Row{SQL_TYPE_TIME, adDBTime, adDBTime, ValueForm::Time, 0},
-    Row{SQL_TIME, adDBTime, adDBTime, ValueForm::Time, 0},
-    Row{kSqlServerTime, adDBTime, adDBTime, ValueForm::Time, 0},
+    Row{SQL_TYPE_TIME, adDBTime, adDBTime, ValueForm::DateText, 0},
+    Row{SQL_TIME, adDBTime, adDBTime, ValueForm::DateText, 0},
+    Row{kSqlServerTime, adDBTime, adDBTime, ValueForm::DateText, 0},
     Row{SQL_TYPE_TIMESTAMP, adDBTimeStamp, adDBTimeStamp, ValueForm::Timestamp, 0},
     Row{SQL_TIMESTAMP, adDBTimeStamp, adDBTimeStamp, ValueForm::Timestamp, 0},
     Row{SQL_GUID, adGUID, adGUID, ValueForm::Guid, 0},
@@ -85,6 +85,43 @@ TypeMapping MapSqlType(SQLSMALLINT sqlType, bool isUnsigned, std::string_view ty
     if (row == kRows.end()) return {adVarWChar, 0, ValueForm::Text};
     if (isUnsigned && row->ado != row->adoUnsigned) return {row->adoUnsigned, row->attributes, UnsignedForm(row->form)};
     return {row->ado, row->attributes, row->form};
+}
+
+PostgresReading ReadPostgresType(std::string_view typeName, char typeKind) {
+    struct Known {
+        std::string_view name;
+        PostgresReading reading;
+    };
+    constexpr auto as = [](ValueForm form, std::string_view cast = {}, int32_t adoType = 0) {
+        return PostgresReading{form, cast, adoType, true};
+    };
+    constexpr PostgresReading kNoInput{ValueForm::Text, {}, 0, false};
+    static constexpr Known kKnown[] = {
+        {"int2", as(ValueForm::Int32)},        {"int4", as(ValueForm::Int32)},   {"int8", as(ValueForm::Int64)},
+        {"float4", as(ValueForm::SingleText)}, {"float8", as(ValueForm::Double)}, {"numeric", as(ValueForm::Decimal)},
+        {"bool", as(ValueForm::Bit)},          {"bytea", as(ValueForm::Binary)}, {"text", as(ValueForm::Text)},
+        {"varchar", as(ValueForm::Text)},      {"bpchar", as(ValueForm::Text)},  {"name", as(ValueForm::Text)},
+        {"uuid", as(ValueForm::Guid)},  // in capitals, which read back as the same value
+        // psqlodbc writes these in its own format, losing infinities, eras,
+        // years past 9999 and offsets from UTC.
+        {"date", as(ValueForm::Text, "text")},
+        {"time", as(ValueForm::Text, "text")},
+        {"timestamp", as(ValueForm::Text, "text")},
+        {"timestamptz", as(ValueForm::Text, "text")},
+        // Money's text follows lc_monetary; its digits do not.
+        {"money", as(ValueForm::Currency, "numeric", adCurrency)},
+        // No input function: a script cannot recreate these.
+        {"pg_node_tree", kNoInput},
+        {"pg_ndistinct", kNoInput},
+        {"pg_dependencies", kNoInput},
+        {"pg_mcv_list", kNoInput},
+    };
+    constexpr char kPseudoType = 'p';
+    for (const Known& k : kKnown)
+        if (k.name == typeName) return k.reading;
+    PostgresReading text;
+    text.textInput = typeKind != kPseudoType;
+    return text;
 }
 
 int32_t NullableAttributes(SQLSMALLINT nullable) {

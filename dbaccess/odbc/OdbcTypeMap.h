@@ -21,6 +21,7 @@ enum class ValueForm : uint8_t {
     Int64,      // SQL_C_SBIGINT, SetInt
     UInt64,     // SQL_C_UBIGINT, SetUInt
     Single,     // SQL_C_FLOAT widened to SetDouble
+    SingleText, // text read as a float and widened: psqlodbc rounds a float4 through a double
     Double,     // SQL_C_DOUBLE
     Decimal,    // text, SetDecimal with plain digits
     Currency,   // text, SetCurrency with plain digits
@@ -28,7 +29,8 @@ enum class ValueForm : uint8_t {
     Text,       // SQL_C_WCHAR, SetText
     Binary,     // SQL_C_BINARY, SetBinary
     Timestamp,  // SQL_C_TYPE_TIMESTAMP, SetDate
-    Time,       // text (keeps fractions the time struct drops), SetDate on day zero
+    DateText,   // text (keeps fractions the time struct drops), SetDate when it is a date or time of
+                // day (a time on day zero), else SetText: MariaDB's zero dates and long times
     Guid,       // text, SetGuid
 };
 
@@ -42,6 +44,22 @@ struct TypeMapping {
 // the driver's name for it (SQL_DESC_TYPE_NAME).  Types we do not know
 // travel as text.
 TypeMapping MapSqlType(SQLSMALLINT sqlType, bool isUnsigned, std::string_view typeName);
+
+// How a PostgreSQL column is read, by its type's name in pg_type and its
+// kind there (typtype; domains resolved to their base type).  Only types
+// whose C form the driver delivers exactly keep it; every other value is
+// read as the server's own text, which the type's input reads back.
+struct PostgresReading {
+    ValueForm form = ValueForm::Text;
+    // The type the query converts the column to before the driver sees it,
+    // where the driver would rewrite the value; empty when none.
+    std::string_view cast;
+    int32_t adoType = 0;  // 0: the type the driver reports
+    // False where no text reads back as the value (pg_node_tree, the
+    // statistics types and pseudo-types).
+    bool textInput = true;
+};
+PostgresReading ReadPostgresType(std::string_view typeName, char typeKind);
 
 // adFldIsNullable and adFldMayBeNull as the column's nullability allows.
 int32_t NullableAttributes(SQLSMALLINT nullable);

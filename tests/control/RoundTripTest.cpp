@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <cstdio>
 #include <optional>
 
@@ -24,7 +25,6 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr size_t kRows = 6;
 using Value = std::optional<std::string>;  // bytes; nullopt is NULL
 
 enum Engine : size_t { kSqlite, kPostgres, kMariaDb };
@@ -42,12 +42,14 @@ struct Server {
     std::string scriptK;        // the column k as the script names it
     std::string scriptId;
     std::string emptyingHead;   // the head line before the table name
+    std::vector<std::string> setup = {};    // run once connected, before the table is made
+    std::vector<std::string> cleanup = {};  // run after the tables are dropped
 };
 
 struct Column {
     std::string name;
     std::string type;
-    std::vector<std::string> literals;  // one per row
+    std::vector<std::string> literals;  // one per row; rows past the last are NULL
 };
 
 std::string Fill(std::string pattern, const std::string& value) {
@@ -219,6 +221,8 @@ protected:
     void SetUp() override { gblnCloseDB(); }
     void TearDown() override {
         DropTables();
+        if (gcnnDB && gcnnDB->State() == ado::adStateOpen)
+            for (const std::string& sql : cleanup) Exec(sql);
         gblnCloseDB();
     }
 
@@ -243,12 +247,11 @@ protected:
 
     // Rows whose identity values are neither 1, 2, ... nor contiguous.
     void InsertRows(const Server& s, const std::vector<Column>& columns) {
-        for (size_t r = 0; r < kRows; ++r) {
+        for (size_t r = 0; r < rows; ++r) {
             std::string names = "id, k", values = std::to_string(1000 + 7 * r * r) + ", " + std::to_string(r);
             for (const Column& c : columns) {
-                ASSERT_EQ(c.literals.size(), kRows) << c.name;
                 names += ", " + Quote(s, c.name);
-                values += ", " + c.literals[r];
+                values += ", " + (r < c.literals.size() ? c.literals[r] : "NULL");
             }
             Exec("INSERT INTO " + table + "(" + names + ") VALUES(" + values + ")");
         }
@@ -276,9 +279,9 @@ protected:
         const size_t head = truncate ? 1 : 0;
         // PostgreSQL's sequence is moved past the identity values written.
         const size_t tail = withId && s.engine == kPostgres ? 1 : 0;
-        ASSERT_EQ(lines.size(), kRows + head + tail) << path;
+        ASSERT_EQ(lines.size(), rows + head + tail) << path;
         if (tail) EXPECT_EQ(lines.back().rfind("SELECT setval(pg_get_serial_sequence(", 0), 0u) << lines.back();
-        lines.resize(kRows + head);
+        lines.resize(rows + head);
         if (truncate) {
             EXPECT_EQ(lines[0], s.emptyingHead + table);
         }
@@ -305,10 +308,10 @@ protected:
 
     // Rows are matched by k, the first column: a row missing from the copy
     // does not keep the others from being compared.
-    static void ExpectSameRows(const std::vector<std::string>& names, const std::string& sqlOfOriginal,
-                               const std::string& sqlOfCopy, const std::string& how) {
+    void ExpectSameRows(const std::vector<std::string>& names, const std::string& sqlOfOriginal,
+                        const std::string& sqlOfCopy, const std::string& how) {
         const Rows a = ReadAll(sqlOfOriginal), b = ReadAll(sqlOfCopy);
-        ASSERT_EQ(a.size(), kRows) << how;
+        ASSERT_EQ(a.size(), rows) << how;
         EXPECT_EQ(b.size(), a.size()) << how;
         for (const auto& row : a) {
             const auto same = std::find_if(b.begin(), b.end(), [&](const auto& other) { return Identical(other[0], row[0]); });
@@ -343,8 +346,12 @@ protected:
     // Scripts written from the table, replayed into an empty copy after the
     // original was moved away under another name.
     void RoundTrip(const Server& s, const std::vector<Column>& columns) {
+        rows = 0;
+        for (const Column& c : columns) rows = std::max(rows, c.literals.size());
         ASSERT_TRUE(core.Connect(s.connection)) << core.ReturnMessage();
         DropTables();
+        for (const std::string& sql : s.setup) Exec(sql);
+        cleanup = s.cleanup;
         CreateTable(s, table, columns);
         InsertRows(s, columns);
 
@@ -370,6 +377,8 @@ protected:
         for (const auto& shown : ui.shown) ADD_FAILURE() << "shown: " << shown.text;
     }
 
+    size_t rows = 0;  // in the table: as many as the column with the most literals has
+    std::vector<std::string> cleanup;
     test::RecordingUserInterface ui;
     ControlCore core;
     // Named per process: the servers are shared with other test programs.
@@ -413,6 +422,196 @@ TEST_P(RoundTripOn, ColumnNamesThatNeedQuoting) { RoundTrip(GetParam().make(), A
 
 INSTANTIATE_TEST_SUITE_P(RoundTrip, RoundTripOn, ::testing::ValuesIn(kTargets),
                          [](const ::testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------- every type
+
+// Columns named after their place and type, one per entry of (type, literals).
+std::vector<Column> Typed(std::vector<std::pair<std::string, std::vector<std::string>>> types) {
+    std::vector<Column> columns;
+    for (auto& [type, literals] : types) {
+        std::string name = "t" + std::to_string(columns.size()) + "_";
+        for (char c : type.substr(0, type.find_first_of("('"))) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        columns.push_back({name, type, std::move(literals)});
+    }
+    return columns;
+}
+
+// Every built-in type PostgreSQL reads back from text, at its extremes, and
+// types made from them.  Times with time zones are read in a zone with
+// summer time, where an hour repeats when it ends.
+std::vector<Column> PostgresTypes(const Server& s, const std::string& suffix) {
+    const std::vector<Value> texts = {"\x01\x1f\x7f ctl"s, "\xF0\x9F\x98\x80 four bytes"s, "back\\slash 'q' \"dq\""s,
+                                      "CR\rLF\n"s, ""s};
+    return Typed({
+        {"smallint", {"-32768", "32767", "0"}},
+        {"integer", {"-2147483648", "2147483647"}},
+        {"bigint", {"-9223372036854775808", "9223372036854775807"}},
+        {"numeric", {"'NaN'", "'Infinity'", "'-Infinity'", "0.000", "-0.00000000000000000000000000000000000001",
+                     "123456789012345678901234567890123456789012345678901234567890.5"}},
+        {"real", {"'NaN'", "'-Infinity'", "'-0'", "1.4e-45", "3.4028235e38", "7.038531e-26"}},
+        {"double precision", {"'Infinity'", "'-0'", "5e-324", "1.7976931348623157e308", "0.1", "'NaN'"}},
+        {"money", {"92233720368547758.07", "-92233720368547758.08", "0", "0.01"}},
+        {"char(3)", Encoded({"a"s, ""s, "\xE2\x9C\x93\xE2\x9C\x93\xE2\x9C\x93"s}, s.textFromHex)},
+        {"varchar(40)", Encoded(texts, s.textFromHex)},
+        {"text", Encoded(texts, s.textFromHex)},
+        {"\"char\"", {R"('\200')", "'a'", "''"}},
+        {"name", {"'Ch\xC3\xA2teau'"}},
+        {"bytea", Encoded(kBinaries, s.binaryFromHex)},
+        {"date", {"'infinity'", "'-infinity'", "'4714-11-24 BC'", "'5874897-12-31'", "'0001-01-01 BC'", "'2000-02-29'"}},
+        {"time(6)", {"'24:00:00'", "'00:00:00'", "'23:59:59.999999'", "'00:00:00.000001'"}},
+        {"timetz", {"'00:00:00+1559'", "'24:00:00-1559'", "'12:34:56.789012+05:30'"}},
+        {"timestamp(6)", {"'infinity'", "'-infinity'", "'4714-11-24 00:00:00 BC'", "'294276-12-31 23:59:59.999999'",
+                          "'2000-01-01 00:00:00.000001'"}},
+        {"timestamptz", {"'infinity'", "'-infinity'", "'2024-11-03 01:30:00-04'", "'2024-11-03 01:30:00-05'",
+                         "'4714-11-24 00:00:00+00 BC'", "'294276-12-31 23:59:59.999999+00'"}},
+        {"interval", {"'1 year 2 mons -3 days 04:05:06.789'", "'-178000000 years'", "'00:00:00.000001'",
+                      "'1 mon -1 days'", "'2562047788:00:54.775807'"}},
+        {"boolean", {"true", "false"}},
+        {"qarn_mood" + suffix, {"'sad'", "'it''s'"}},
+        {"uuid", {"'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'"}},
+        {"json", {R"('  {"b":1,  "a":2, "a":3}  ')", R"('"\u0000 \ud83d\ude00"')", "'[]'"}},
+        {"jsonb", {R"('{"a": 1.50, "b": [true, null, "x"]}')", "'1e-5'"}},
+        {"xml", {R"('<a b="1">x &amp; y</a>')", "'text only'"}},
+        {"inet", {"'192.168.0.1/24'", "'::ffff:1.2.3.4/128'"}},
+        {"cidr", {"'10.0.0.0/8'", "'2001:db8::/32'"}},
+        {"macaddr", {"'08:00:2b:01:02:03'"}},
+        {"macaddr8", {"'08:00:2b:01:02:03:04:05'"}},
+        {"bit(3)", {"B'101'"}},
+        {"bit varying", {"B''", "B'1010101010101'"}},
+        {"point", {"'(1.5,-2)'", "'(NaN,1e-300)'"}},
+        {"line", {"'{1,-1,0.1}'"}},
+        {"lseg", {"'[(0,0),(1,0.1)]'"}},
+        {"box", {"'(1,1),(0,0)'"}},
+        {"path", {"'[(0,0),(1,1)]'", "'((0,0),(1,1),(2,0))'"}},
+        {"polygon", {"'((0,0),(1,1),(2,0))'"}},
+        {"circle", {"'<(0,0),1.5>'"}},
+        {"tsvector", {R"('a fat:1A cat:2,3B ''it''''s''')"}},
+        {"tsquery", {"'fat & (rat | !cat) <-> mouse:*'"}},
+        {"int4range", {"'[1,10)'", "'empty'", "'(,)'"}},
+        {"numrange", {"'[-1.50,2.000)'"}},
+        {"tstzrange", {"'[2024-11-03 01:30:00-04,2024-11-03 01:30:00-05)'", "'[-infinity,infinity]'"}},
+        {"daterange", {"'[0001-01-01 BC,infinity)'"}},
+        {"int4multirange", {"'{[1,3), [5,7)}'", "'{}'"}},
+        {"oid", {"4294967295", "0"}},
+        {"regclass", {"'pg_class'"}},
+        {"regtype", {"'integer[]'"}},
+        {"xid", {"'4294967295'", "'0'"}},
+        {"xid8", {"'18446744073709551615'"}},
+        {"cid", {"'4294967295'"}},
+        {"tid", {"'(4294967295,65535)'"}},
+        {"pg_lsn", {"'FFFFFFFF/FFFFFFFF'"}},
+        {"pg_snapshot", {"'10:20:10,14,15'"}},
+        {"regproc", {"'now'"}},
+        {"regconfig", {"'english'"}},
+        {"oidvector", {"'1 4294967295'"}},
+        {"jsonpath", {"'$.a[*] ? (@ > 1.5e3)'"}},
+        {"tsrange", {"'(-infinity,\"2000-01-01 00:00:00.000001\"]'"}},
+        {"datemultirange", {"'{[2000-01-01 BC,2000-01-02 BC), [infinity,infinity]}'"}},
+        {"integer[]", {"'{1,NULL,-3}'", "'[0:1]={1,2}'", "'{{1,2},{3,4}}'", "'{}'"}},
+        {"text[]", {R"('{"a,b","c\"d","NULL",NULL,"","\\"}')"}},
+        {"date[]", {R"('{infinity,"2000-01-01 BC"}')"}},
+        {"timestamptz[]", {R"('{"2024-11-03 01:30:00-04","2024-11-03 01:30:00-05"}')"}},
+        {"bytea[]", {R"('{"\\x00ff",""}')"}},
+        {"double precision[]", {"'{NaN,-0,5e-324,-Infinity}'"}},
+        {"numeric[]", {"'{NaN,1.000}'"}},
+        {"money[]", {"'{1.50,-92233720368547758.08}'"}},
+        {"boolean[]", {"'{t,f,NULL}'"}},
+        {"interval[]", {R"('{"-178000000 years","1 mon -1 days"}')"}},
+        {"jsonb[]", {R"('{"{\"a\": 1.50}",null}')"}},
+        {"int4range[]", {R"x('{"[1,2)",empty}')x"}},
+        {"qarn_pair" + suffix, {R"('(1,"x,y")')", "'(,)'"}},
+        {"qarn_when" + suffix, {"'infinity'", "'2000-01-01 BC'"}},
+    });
+}
+
+// Every MariaDB type, at its extremes.
+std::vector<Column> MariaDbTypes(const Server& s) {
+    const std::vector<Value> texts = {"\0nul"s, "\x01\x1f\x7f ctl"s, "\xF0\x9F\x98\x80 four bytes"s, "back\\slash 'q'"s,
+                                      "CR\rLF\n\x1a"s, ""s};
+    return Typed({
+        {"TINYINT", {"-128", "127", "0"}},
+        {"TINYINT UNSIGNED", {"0", "255"}},
+        {"SMALLINT", {"-32768", "32767"}},
+        {"SMALLINT UNSIGNED", {"65535"}},
+        {"MEDIUMINT", {"-8388608", "8388607"}},
+        {"MEDIUMINT UNSIGNED", {"16777215"}},
+        {"INT", {"-2147483648", "2147483647"}},
+        {"INT UNSIGNED", {"4294967295"}},
+        {"BIGINT", {"-9223372036854775808", "9223372036854775807"}},
+        {"BIGINT UNSIGNED", {"18446744073709551615", "0"}},
+        {"DECIMAL(65,30)", {"99999999999999999999999999999999999.999999999999999999999999999999",
+                            "-99999999999999999999999999999999999.999999999999999999999999999999",
+                            "0.000000000000000000000000000001", "0"}},
+        {"FLOAT", {"3.40282e38", "-1.17549e-38", "1.4e-45", "0.1", "7.038531e-26", "-0e0"}},
+        {"DOUBLE", {"1.7976931348623157e308", "-2.2250738585072014e-308", "5e-324", "0.1", "-0e0"}},
+        {"BIT(1)", {"b'0'", "b'1'"}},
+        {"BIT(64)", {"b'1111111111111111111111111111111111111111111111111111111111111111'", "0", "b'1'"}},
+        {"CHAR(10)", Encoded({"\0\x01 \xF0\x9F\x98\x80 "s, "'\\\r\n\x1a"s, ""s}, s.textFromHex)},
+        {"VARCHAR(100)", Encoded(texts, s.textFromHex)},
+        {"TEXT", Encoded(texts, s.textFromHex)},
+        {"LONGTEXT", Encoded({LongText(), "\0"s}, s.textFromHex)},
+        {"BINARY(4)", {"X'00ff'", "X''", "X'ffffffff'"}},
+        {"VARBINARY(300)", Encoded(kBinaries, s.binaryFromHex)},
+        {"BLOB", Encoded(kBinaries, s.binaryFromHex)},
+        {"DATE", {"'0000-00-00'", "'1000-01-01'", "'9999-12-31'", "'2024-00-00'", "'0001-01-01'"}},
+        {"DATETIME(6)", {"'0000-00-00 00:00:00'", "'1000-01-01 00:00:00'", "'9999-12-31 23:59:59.999999'",
+                         "'2024-02-00 12:00:00.5'"}},
+        {"TIMESTAMP(6) NULL", {"'0000-00-00 00:00:00'", "'1970-01-01 00:00:01'", "'2038-01-19 03:14:07.999999'"}},
+        {"TIME(6)", {"'838:59:59'", "'-838:59:59'", "'-00:00:00.000001'", "'00:00:00'", "'23:59:59.999999'"}},
+        {"YEAR", {"0", "1901", "2155"}},
+        {"ENUM('a','it''s','')", {"'it''s'", "''", "'a'"}},
+        {"SET('x','y','z')", {"''", "'x,z'", "'x,y,z'"}},
+        {"JSON", {R"('{"a": [1, 2.50, "\\u0000"]}')", "'[]'"}},
+        {"INET6", {"'::ffff:1.2.3.4'", "'::'", "'ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff'"}},
+        {"UUID", {"'00000000-0000-0000-0000-000000000000'", "'ffffffff-ffff-ffff-ffff-ffffffffffff'"}},
+    });
+}
+
+class TypeRoundTrip : public RoundTripTest, public ::testing::WithParamInterface<test::ServerPath> {
+protected:
+    void SetUp() override {
+        RoundTripTest::SetUp();
+        QARN_REQUIRE_SERVER(GetParam().facts());
+    }
+};
+
+TEST_P(TypeRoundTrip, EveryTypeAtItsExtremes) {
+    if (GetParam().dialect == sql::Dialect::MySql) {
+        const Server s = MariaDb(GetParam().connection());
+        RoundTrip(s, MariaDbTypes(s));
+        return;
+    }
+    const std::string suffix = "_" + std::to_string(getpid());
+    Server s = Postgres(GetParam().connection());
+    s.setup = {"SET TimeZone = 'America/New_York'",
+               "DROP TYPE IF EXISTS qarn_mood" + suffix, "CREATE TYPE qarn_mood" + suffix + " AS ENUM ('sad', 'it''s')",
+               "DROP TYPE IF EXISTS qarn_pair" + suffix, "CREATE TYPE qarn_pair" + suffix + " AS (a integer, b text)",
+               "DROP DOMAIN IF EXISTS qarn_when" + suffix, "CREATE DOMAIN qarn_when" + suffix + " AS date"};
+    s.cleanup = {"DROP TYPE qarn_mood" + suffix, "DROP TYPE qarn_pair" + suffix, "DROP DOMAIN qarn_when" + suffix};
+    RoundTrip(s, PostgresTypes(s, suffix));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPaths, TypeRoundTrip, ::testing::ValuesIn(test::ServerPaths()), test::ServerPathName);
+
+// A column whose values no text reads back fails Generate, naming the
+// column and its type, on every path to PostgreSQL.
+class UnscriptableColumn : public TypeRoundTrip {};
+
+TEST_P(UnscriptableColumn, FailsGenerateNamingIt) {
+    ASSERT_TRUE(core.Connect(GetParam().connection())) << core.ReturnMessage();
+    EXPECT_FALSE(core.Generate(test::ScratchPath("tree.sql"), "SELECT ev_class, ev_action FROM pg_rewrite", false));
+    EXPECT_NE(core.ReturnMessage().find("column ev_action of type pg_node_tree"), std::string::npos)
+        << core.ReturnMessage();
+}
+
+std::vector<test::ServerPath> PostgresPaths() {
+    std::vector<test::ServerPath> paths;
+    for (const test::ServerPath& p : test::ServerPaths())
+        if (p.dialect == sql::Dialect::PostgreSql) paths.push_back(p);
+    return paths;
+}
+
+INSTANTIATE_TEST_SUITE_P(PostgresPaths, UnscriptableColumn, ::testing::ValuesIn(PostgresPaths()), test::ServerPathName);
 
 }  // namespace
 }  // namespace qarn::control

@@ -393,7 +393,8 @@ TEST(BooleanValue, EachDialectsLiterals) {
     ExpectEachDialect(adInteger, Variant::FromBool(false), no);
     // A Boolean column that holds a number or text is true when the value counts as true.
     EXPECT_EQ(Render(adBoolean, Variant::FromInt(-1), Dialect::SqlServer), "1");
-    EXPECT_EQ(Render(adBoolean, Variant::FromText("True"), Dialect::PostgreSql), "TRUE");
+    // PostgreSQL reads its own text back, whatever it says ('t' is true there).
+    EXPECT_EQ(Render(adBoolean, Variant::FromText("t"), Dialect::PostgreSql), "'t'");
     EXPECT_EQ(Render(adBoolean, Variant::FromText("no"), Dialect::Jet), "False");
     // SQLite keeps what it stored.
     EXPECT_EQ(Render(adBoolean, Variant::FromInt(-1), Dialect::Sqlite), "-1");

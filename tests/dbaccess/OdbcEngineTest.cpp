@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "ado/DataTypes.h"
 #include "odbc/OdbcEngine.h"
 #include "odbc/OdbcHandles.h"
+#include "odbc/OdbcPostgres.h"
 #include "odbc/OdbcTypeMap.h"
 #include "support/TestSupport.h"
 
@@ -352,19 +354,41 @@ TEST_F(OdbcPostgres, ColumnTypesAttributesAndIdentity) {
     EXPECT_EQ(rows[0][8], Variant::FromBool(true));  // a real boolean, not "1"
 }
 
-TEST_F(OdbcPostgres, DatesTimesGuidsAndFloats) {
-    auto c = Open();
-    Rows rows = Query(*c, "SELECT timestamp '2024-02-29 12:34:56.789012', date '9999-12-31', "
-                          "time '23:59:59.999999', uuid 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', "
-                          "real '3.4028235e38', false");
+// psqlodbc writes dates and times its own way, rounds a real through a
+// double, reads money as a double and xid as a signed number, and may be
+// set to turn line feeds into CR LF: each value must still arrive as the
+// server holds it, and each column name its type.
+TEST_F(OdbcPostgres, ValuesArriveAsTheServerHoldsThem) {
+    auto c = Open(";LFConversion=1");
+    c->Execute("SET TimeZone = 'America/New_York'", -1);
+    ExecuteResult r = c->Execute(
+        "SELECT timestamptz '2024-11-03 01:30:00-05', date '5874897-12-31', time '24:00:00', real '7.038531e-26', "
+        "money '-92233720368547758.08', xid '4294967295', E'a\\nb', uuid 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', "
+        "ev_action FROM pg_rewrite LIMIT 1;",
+        -1);
+    ASSERT_NE(r.cursor, nullptr);
+    const auto& cols = r.cursor->Columns();
+    const std::vector<std::string> types = {"timestamptz", "date", "time", "float4", "money", "xid", "text", "uuid",
+                                            "pg_node_tree"};
+    ASSERT_EQ(cols.size(), types.size());
+    for (size_t i = 0; i < cols.size(); ++i) {
+        EXPECT_EQ(cols[i].typeName, types[i]);
+        EXPECT_EQ(cols[i].textInput, i + 1 < cols.size()) << types[i];
+    }
+    EXPECT_EQ(cols[4].type, adCurrency);
+    Rows rows = ReadAll(*r.cursor);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][0], Variant::FromDate(Date(2024, 2, 29, 12, 34, 56, 789012000)));
-    EXPECT_EQ(rows[0][1], Variant::FromDate(Date(9999, 12, 31)));
-    EXPECT_EQ(rows[0][2], Variant::FromDate(Date(1899, 12, 30, 23, 59, 59, 999999000)));
-    EXPECT_EQ(rows[0][3].Kind(), VarKind::Guid);
-    EXPECT_EQ(odbc::ToLower(rows[0][3].AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
-    EXPECT_EQ(rows[0][4], Variant::FromDouble(static_cast<double>(3.4028235e38f)));
-    EXPECT_EQ(rows[0][5], Variant::FromBool(false));
+    EXPECT_EQ(rows[0][0], Variant::FromText("2024-11-03 01:30:00-05"));
+    EXPECT_EQ(rows[0][1], Variant::FromText("5874897-12-31"));
+    EXPECT_EQ(rows[0][2], Variant::FromText("24:00:00"));
+    EXPECT_EQ(rows[0][3], Variant::FromDouble(static_cast<double>(7.038531e-26f)));
+    Variant money;
+    money.SetCurrency("-92233720368547758.08");
+    EXPECT_EQ(rows[0][4], money);
+    EXPECT_EQ(rows[0][5], Variant::FromText("4294967295"));
+    EXPECT_EQ(rows[0][6], Variant::FromText("a\nb"));
+    EXPECT_EQ(rows[0][7].Kind(), VarKind::Guid);
+    EXPECT_EQ(odbc::ToLower(rows[0][7].AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
 }
 
 TEST_F(OdbcPostgres, QueryTimeoutCancelsTheStatement) {
@@ -530,6 +554,19 @@ TEST_F(OdbcMariaDb, ColumnTypesAttributesAndAutoIncrement) {
     EXPECT_EQ(rows[0][12], Variant::FromDate(Date(2024, 2, 29, 12, 34, 56, 789012000)));
 }
 
+// Whatever character set the string names, text arrives as UTF-8, and a
+// zero date as it is.
+TEST_F(OdbcMariaDb, TextArrivesAsUtf8AndZeroDatesAsThemselves) {
+    auto c = Open(";CHARSET=latin1");
+    c->Execute("CREATE TEMPORARY TABLE zero (d date, t datetime(6))", -1);
+    c->Execute("INSERT INTO zero VALUES ('0000-00-00', '2024-02-29 12:34:56.789012')", -1);
+    Rows rows = Query(*c, "SELECT CONVERT(X'C39CF09F9880' USING utf8mb4), d, t FROM zero");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], Variant::FromText("\xC3\x9C\xF0\x9F\x98\x80"));
+    EXPECT_EQ(rows[0][1], Variant::FromText("0000-00-00"));
+    EXPECT_EQ(rows[0][2], Variant::FromDate(Date(2024, 2, 29, 12, 34, 56, 789012000)));
+}
+
 TEST_F(OdbcMariaDb, MultiStatementBatchRaisesTheFailingStatement) {
     auto c = Open(";OPTION=67108864");  // multi-statement flag
     c->Execute("CREATE TEMPORARY TABLE batch (i int)", -1);
@@ -679,6 +716,25 @@ TEST(OdbcTypeMap, ParametersBindAsTheTypeTheirColumnsReadAs) {
     }
     EXPECT_EQ(odbc::SqlTypeForAdo(adCurrency).form, odbc::ValueForm::Currency);
     EXPECT_EQ(odbc::SqlTypeForAdo(adVariant).sqlType, SQL_UNKNOWN_TYPE);
+}
+
+// Only one statement that a subquery can hold is read through one: the
+// others would fail there, or lose their effect.
+TEST(OdbcPostgresQuery, OnlyStatementsASubqueryHoldsAreWrapped) {
+    const std::vector<std::pair<std::string_view, std::optional<std::string_view>>> cases = {
+        {"SELECT 1;  -- done\n", "SELECT 1"},
+        {"(SELECT 1) UNION (SELECT 2);;", "(SELECT 1) UNION (SELECT 2)"},
+        {"VALUES (1, 'x;y')", "VALUES (1, 'x;y')"},
+        {"TABLE t", "TABLE t"},
+        {"WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a", "WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a"},
+        {"WITH d AS (DELETE FROM t RETURNING *) SELECT * FROM d", std::nullopt},
+        {"SELECT * INTO t2 FROM t", std::nullopt},
+        {"SELECT 1; SELECT 2", std::nullopt},
+        {"INSERT INTO t VALUES (1)", std::nullopt},
+        {"SHOW DateStyle", std::nullopt},
+        {"SELECT 'open", std::nullopt},
+    };
+    for (const auto& [sql, body] : cases) EXPECT_EQ(odbc::PostgresQueryBody(sql), body) << sql;
 }
 
 TEST(OdbcTypeMap, DecimalTextBecomesPlainDigits) {

@@ -2,12 +2,14 @@
 // parameters by name and by definition, output and return values, result
 // pages, and transactions.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "basSQLGenComp.h"
 #include "clsSQLADO.h"
 #include "support/TestSupport.h"
 
 using namespace qarn;
+using namespace std::string_literals;
 using ado::Variant;
 
 namespace {
@@ -149,3 +151,53 @@ TEST_P(ServerProceduresTest, TransactionsCommitAndRollBack) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerProceduresTest, ::testing::Values(&Postgres, &MariaDb),
                          [](const auto& info) { return info.param == &Postgres ? "Postgres" : "MariaDb"; });
+
+namespace {
+// Output values far longer than any buffer sized for them, on every path to
+// each server: text of four-byte characters and bytes, 100,000 of each.
+class LongOutputs : public ::testing::TestWithParam<test::ServerPath> {
+protected:
+    void SetUp() override {
+        QARN_REQUIRE_SERVER(GetParam().facts());
+        ASSERT_TRUE(gblnOpenDB("", GetParam().connection()));
+    }
+    void TearDown() override {
+        gblnCloseDB();
+        gobjSQLADO.reset();
+    }
+    test::RecordingUserInterface ui;
+};
+
+TEST_P(LongOutputs, ArriveWhole) {
+    clsSQLADO& sql = *gobjSQLADO;
+    // Named per process: the paths' cases may run at once.
+    const std::string name = "qarn_long_" + std::to_string(getpid());
+    const std::vector<std::string> setup =
+        GetParam().dialect == sql::Dialect::PostgreSql
+            ? std::vector<std::string>{"CREATE OR REPLACE FUNCTION " + name + "(n integer, OUT t text, OUT b bytea) AS "
+                                       "$$ SELECT repeat(U&'\\00FC\\+01F600a\\000A', n), "
+                                       "decode(repeat('00ff', n * 2), 'hex') $$ LANGUAGE sql"}
+            : std::vector<std::string>{"DROP PROCEDURE IF EXISTS " + name,
+                                       "CREATE PROCEDURE " + name + "(IN n int, OUT t LONGTEXT, OUT b LONGBLOB) "
+                                       "BEGIN SET t = REPEAT(CONVERT(X'C3BCF09F9880610A' USING utf8mb4), n); "
+                                       "SET b = REPEAT(X'00FF', n * 2); END"};
+    for (const std::string& statement : setup)
+        ASSERT_TRUE(sql.SQLSetText(statement) && sql.SQLRunProcNoRs()) << statement;
+    ASSERT_TRUE(sql.SQLSetProcName(name));
+    ASSERT_TRUE(sql.SQLAddParm("n", Variant::FromInt(25000), false));
+    sql.SQLRunProcNoRsRet();
+    std::string text, bytes;
+    for (int i = 0; i < 25000; ++i) text += "\xC3\xBC\xF0\x9F\x98\x80" "a\n";
+    for (int i = 0; i < 50000; ++i) bytes += "\x00\xff"s;
+    const Variant t = sql.SQLGetParameterValue(std::string("t")), b = sql.SQLGetParameterValue(std::string("b"));
+    EXPECT_EQ(t.Kind(), ado::VarKind::Text);
+    EXPECT_TRUE(t.AsText() == text) << t.AsText().size() << " bytes instead of " << text.size();
+    EXPECT_EQ(b.Kind(), ado::VarKind::Binary);
+    EXPECT_TRUE(b.AsText() == bytes) << b.AsText().size() << " bytes instead of " << bytes.size();
+    for (const auto& shown : ui.shown) ADD_FAILURE() << shown.text;
+    const char* kind = GetParam().dialect == sql::Dialect::PostgreSql ? "DROP FUNCTION " : "DROP PROCEDURE ";
+    EXPECT_TRUE(sql.SQLSetText(kind + name) && sql.SQLRunProcNoRs());
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPaths, LongOutputs, ::testing::ValuesIn(test::ServerPaths()), test::ServerPathName);
+}  // namespace

@@ -48,6 +48,7 @@ const std::vector<ServerPath>& ServerPaths();
 const std::vector<ServerPath>& DatabasePaths();
 inline void PrintTo(const ServerPath& path, std::ostream* out) { *out << path.name; }
 std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info);
+inline void PrintTo(const ServerPath& path, std::ostream* os) { *os << path.name; }
 
 // The Access file shipped by fp-units-db, unpacked into the scratch folder;
 // empty when it is not installed.
