@@ -48,6 +48,17 @@ std::string WithOrderByKey(const std::string& statement, const SelectAnalysis& a
     return statement.substr(0, analysis.orderByAt) + order + " " + statement.substr(analysis.orderByAt);
 }
 
+struct ReadCloser {
+    std::shared_ptr<ado::Recordset> rs;
+    ~ReadCloser() {
+        try {
+            rs->Close();
+        } catch (...) {
+            // The run's own failure is what the caller hears of.
+        }
+    }
+};
+
 // Shows why a statement is not run, as the library reports any failure.
 void ReportRefusal(const std::string& reason) {
     const ErrObject refusal{ado::err::StatementRefused, "Only one statement that reads can be scripted"};
@@ -99,6 +110,9 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
         if (!sql.SQLSetText(runText) || !sql.SQLRunSQLWithRs(true)) return FinishRun("Error in SQL statement");
         std::shared_ptr<ado::Recordset> rs = sql.SQLrs();
         if (!rs) return FinishRun("Select statement has failed");
+        // However the run ends, the read ends with it: its read-only
+        // transaction must not outlive the run.
+        const ReadCloser closer{rs};
         if (rs->Eof() && rs->Bof()) return FinishRun("Select statement has not returned any rows");
 
         ScriptOptions options = scriptOptions_;

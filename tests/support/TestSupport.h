@@ -46,7 +46,6 @@ struct ServerPath {
 const std::vector<ServerPath>& ServerPaths();
 // SQLite (a new file for every connection string asked for), then ServerPaths().
 const std::vector<ServerPath>& DatabasePaths();
-inline void PrintTo(const ServerPath& path, std::ostream* out) { *out << path.name; }
 std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info);
 inline void PrintTo(const ServerPath& path, std::ostream* os) { *os << path.name; }
 
