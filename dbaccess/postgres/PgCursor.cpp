@@ -1,5 +1,6 @@
 #include "postgres/PgCursor.h"
 
+#include <cstring>
 #include <string_view>
 
 #include "postgres/PgErrors.h"
@@ -24,25 +25,52 @@ Cursor::~Cursor() {
 }
 
 bool Cursor::Fetch(std::vector<Variant>& row) {
-    ResultHandle r = TakeRow();
-    if (!r) {
-        if (failure_) std::rethrow_exception(failure_);
-        if (connectionClosed_) throw AdoError(err::ObjectClosed);
-        return false;
-    }
-    const int n = static_cast<int>(forms_.size());
     if (row.size() != forms_.size()) row.resize(forms_.size());
-    const PGresult* res = r.get();
-    for (int i = 0; i < n; ++i) {
-        Variant& v = row[static_cast<size_t>(i)];
-        if (PQgetisnull(res, 0, i)) {
-            v.SetNull();
+    if (pending_) {
+        Decode(pending_.get(), row);
+        pending_.reset();
+        return true;
+    }
+    if (!buffer_.empty()) {
+        DecodeBuffered(buffer_.front(), row);
+        buffer_.pop_front();
+        return true;
+    }
+    if (ResultHandle r = ReadStreamed()) {
+        Decode(r.get(), row);
+        return true;
+    }
+    if (failure_) std::rethrow_exception(failure_);
+    if (connectionClosed_) throw AdoError(err::ObjectClosed);
+    return false;
+}
+
+void Cursor::Decode(const PGresult* result, std::vector<Variant>& row) const {
+    for (size_t i = 0; i < forms_.size(); ++i) {
+        const int column = static_cast<int>(i);
+        if (PQgetisnull(result, 0, column)) {
+            row[i].SetNull();
         } else {
-            DecodeValue(forms_[static_cast<size_t>(i)],
-                        std::string_view(PQgetvalue(res, 0, i), static_cast<size_t>(PQgetlength(res, 0, i))), v);
+            DecodeValue(forms_[i],
+                        std::string_view(PQgetvalue(result, 0, column), static_cast<size_t>(PQgetlength(result, 0, column))),
+                        row[i]);
         }
     }
-    return true;
+}
+
+void Cursor::DecodeBuffered(std::string_view packed, std::vector<Variant>& row) const {
+    size_t at = 0;
+    for (size_t i = 0; i < forms_.size(); ++i) {
+        int32_t length = 0;
+        std::memcpy(&length, packed.data() + at, sizeof length);
+        at += sizeof length;
+        if (length < 0) {
+            row[i].SetNull();
+            continue;
+        }
+        DecodeValue(forms_[i], packed.substr(at, static_cast<size_t>(length)), row[i]);
+        at += static_cast<size_t>(length);
+    }
 }
 
 void Cursor::Close() {
@@ -53,7 +81,14 @@ void Cursor::Close() {
 
 void Cursor::BufferRest() noexcept {
     try {
-        while (ResultHandle r = ReadStreamed()) buffer_.push_back(std::move(r));
+        while (ResultHandle r = ReadStreamed()) {
+            std::string& packed = buffer_.emplace_back();
+            for (int i = 0; i < PQnfields(r.get()); ++i) {
+                const int32_t length = PQgetisnull(r.get(), 0, i) ? -1 : PQgetlength(r.get(), 0, i);
+                packed.append(reinterpret_cast<const char*>(&length), sizeof length);
+                if (length > 0) packed.append(PQgetvalue(r.get(), 0, i), static_cast<size_t>(length));
+            }
+        }
     } catch (...) {
         // Kept in failure_: raised when the fetches reach it.
     }
@@ -64,16 +99,6 @@ void Cursor::Detach() noexcept {
     streaming_ = false;
     pending_.reset();
     buffer_.clear();
-}
-
-ResultHandle Cursor::TakeRow() {
-    if (pending_) return std::move(pending_);
-    if (!buffer_.empty()) {
-        ResultHandle r = std::move(buffer_.front());
-        buffer_.pop_front();
-        return r;
-    }
-    return ReadStreamed();
 }
 
 // The next row from the connection; null at the end of the rows.

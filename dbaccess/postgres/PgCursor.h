@@ -16,6 +16,8 @@
 #include <deque>
 #include <exception>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "ado/Engine.h"
@@ -46,8 +48,9 @@ public:
     void Detach() noexcept;
 
 private:
-    ResultHandle TakeRow();
     ResultHandle ReadStreamed();
+    void Decode(const PGresult* result, std::vector<Variant>& row) const;
+    void DecodeBuffered(std::string_view packed, std::vector<Variant>& row) const;
     [[noreturn]] void Fail(const PGresult* result);
     void EndStream(bool cancel) noexcept;
 
@@ -55,7 +58,9 @@ private:
     std::vector<ColumnInfo> columns_;
     std::vector<ValueForm> forms_;
     ResultHandle pending_;             // a row read but not fetched yet
-    std::deque<ResultHandle> buffer_;  // rows read early for another command
+    // Rows read early for another command, each packed as, per column, a
+    // 32-bit length (-1 for NULL) and the bytes of the value's text.
+    std::deque<std::string> buffer_;
     bool streaming_;
     int32_t timeoutSeconds_;
     bool cancelOnClose_;
