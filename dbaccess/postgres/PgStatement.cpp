@@ -81,7 +81,11 @@ ExecuteResult RunStatement(const std::shared_ptr<Session>& session, const std::s
     if (!PQsendQueryParams(conn, sql.c_str(), a.Count(), a.types.data(), a.values.data(), a.lengths.data(),
                            a.formats.data(), 0))
         session->RaiseConnection();
-    PQsetSingleRowMode(conn);
+    if (!PQsetSingleRowMode(conn)) {
+        // Never expected; rows arriving whole would be read as none.
+        session->Discard();
+        Raise(state::General, "libpq refused to stream the statement's rows one at a time");
+    }
     ResultHandle r = session->Next(timeoutSeconds);
     if (!r) session->RaiseConnection();
 
