@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "ado/Command.h"
+#include "ado/ConnectionString.h"
 #include "support/TestSupport.h"
 
 namespace qarn {
@@ -35,31 +36,33 @@ TEST_P(ServerReadOnlyTest, AFunctionThatWritesFailsAndTheConnectionStaysUsable) 
     QARN_REQUIRE_SERVER(path.facts());
     auto c = test::OpenConnection(path.connection());
     const bool pg = path.dialect == Dialect::PostgreSql;
-    test::Exec(c, "DROP TABLE IF EXISTS qarn_victim");
-    test::Exec(c, "CREATE TABLE qarn_victim(n int)");
-    test::Exec(c, "INSERT INTO qarn_victim VALUES (1)");
-    test::Exec(c, pg ? "DROP FUNCTION IF EXISTS qarn_wipe()" : "DROP FUNCTION IF EXISTS qarn_wipe");
-    test::Exec(c, pg ? "CREATE FUNCTION qarn_wipe() RETURNS int LANGUAGE sql AS 'DELETE FROM qarn_victim; SELECT 1'"
-                     : "CREATE FUNCTION qarn_wipe() RETURNS int MODIFIES SQL DATA BEGIN DELETE FROM qarn_victim; "
+    // Names of this path's own: the paths to one server run side by side.
+    const std::string victim = "qarn_victim_" + ado::ToLower(path.name), wipe = "qarn_wipe_" + ado::ToLower(path.name);
+    test::Exec(c, "DROP TABLE IF EXISTS " + victim);
+    test::Exec(c, "CREATE TABLE " + victim + "(n int)");
+    test::Exec(c, "INSERT INTO " + victim + " VALUES (1)");
+    test::Exec(c, "DROP FUNCTION IF EXISTS " + wipe + (pg ? "()" : ""));
+    test::Exec(c, pg ? "CREATE FUNCTION " + wipe + "() RETURNS int LANGUAGE sql AS 'DELETE FROM " + victim + "; SELECT 1'"
+                     : "CREATE FUNCTION " + wipe + "() RETURNS int MODIFIES SQL DATA BEGIN DELETE FROM " + victim + "; "
                        "RETURN 1; END");
 
     EXPECT_THROW(
         {
-            auto rs = ReadOnly(c, "SELECT qarn_wipe() FROM qarn_victim");
+            auto rs = ReadOnly(c, "SELECT " + wipe + "() FROM " + victim);
             while (!rs->Eof()) rs->MoveNext();
         },
         ado::AdoError);
     EXPECT_FALSE(c->Errors().empty());
-    EXPECT_EQ(Count(c, "qarn_victim"), 1);
+    EXPECT_EQ(Count(c, victim), 1);
     EXPECT_FALSE(c->TransactionOpen());
 
     // A read that succeeds ends its transaction too: what follows commits on its own.
-    auto rs = ReadOnly(c, "SELECT n FROM qarn_victim");
+    auto rs = ReadOnly(c, "SELECT n FROM " + victim);
     while (!rs->Eof()) rs->MoveNext();
     EXPECT_FALSE(c->TransactionOpen());
-    test::Exec(c, "INSERT INTO qarn_victim VALUES (2)");
+    test::Exec(c, "INSERT INTO " + victim + " VALUES (2)");
     auto other = test::OpenConnection(path.connection());
-    EXPECT_EQ(Count(other, "qarn_victim"), 2);
+    EXPECT_EQ(Count(other, victim), 2);
 }
 
 TEST_P(ServerReadOnlyTest, ATransactionBegunBySqlTextIsSeen) {
