@@ -13,7 +13,6 @@ namespace qarn::ado {
 namespace {
 
 constexpr std::string_view kSqlServerDriver = "FreeTDS";
-constexpr std::string_view kPostgresDriver = "PostgreSQL Unicode";
 constexpr std::string_view kMariaDbDriver = "MariaDB Unicode";
 constexpr std::string_view kAccessDriver = "MDBTools";
 
@@ -158,10 +157,7 @@ ProviderRoute RouteConnectionString(const std::string& connectionString) {
         return JetRoute(entries);
     if (StartsWithNoCase(p, "MSDASQL")) return PassThroughRoute(entries);
     if (EqualsNoCase(p, "SQLite")) return SqliteRoute(entries);
-    // psqlodbc streams only with a declared cursor, and reports booleans as
-    // text unless told otherwise.
-    if (EqualsNoCase(p, "PostgreSQL"))
-        return ServerRoute(entries, kPostgresDriver, "UseDeclareFetch=1;Fetch=1000;BoolsAsChar=0");
+    if (EqualsNoCase(p, "PostgreSQL")) return {ProviderRoute::Engine::Postgres, connectionString};
     if (EqualsNoCase(p, "MySQL") || EqualsNoCase(p, "MariaDB"))
         return ServerRoute(entries, kMariaDbDriver, "OPTION=" + std::to_string(kMariaDbMultiStatements));
     throw AdoError(err::ProviderNotFound);

@@ -8,9 +8,10 @@
 namespace qarn::ado {
 
 struct ProviderRoute {
-    enum class Engine { Sqlite, Odbc };
+    enum class Engine { Sqlite, Odbc, Postgres };
     Engine engine = Engine::Odbc;
-    // SQLite: the database file (or ":memory:"); ODBC: the driver connection string.
+    // SQLite: the database file (or ":memory:"); ODBC: the driver connection
+    // string; PostgreSQL: the connection string itself, which that engine reads.
     std::string target;
 };
 

@@ -1,6 +1,7 @@
 # Starts PostgreSQL and MariaDB for the tests on 127.0.0.1, on free ports,
 # in a temporary folder, and stops them again.  Sourced by scripts/test.
-# After start_servers the QARN_PG_* and QARN_MY_* variables name them.
+# After start_servers the QARN_PG_* and QARN_MY_* variables name them, and
+# QARN_PGSTANDBY_PORT a hot standby of that PostgreSQL server.
 
 free_port() {
     python3 - <<'PY' 2>/dev/null || shuf -i 20000-60000 -n 1
@@ -35,6 +36,33 @@ stop_postgres() {
     [ -n "${QARN_PG_BIN:-}" ] || return 0
     (cd / && runuser -u postgres -- "$QARN_PG_BIN/pg_ctl" -D "$QARN_PG_DIR/data" -m immediate -w stop >/dev/null 2>&1) || true
     QARN_PG_BIN=
+}
+
+# A hot standby of the PostgreSQL server above, copied with pg_basebackup
+# (initdb's defaults already allow replication from the local socket) and
+# streaming from it: a read-only server for the replication tests.  The
+# copy is not synced to disk (the servers run with fsync=off anyway), which
+# keeps this to about a second.
+start_postgres_standby() {
+    QARN_PGSTANDBY_DIR="$QARN_SERVER_ROOT/pg-standby"
+    mkdir -p "$QARN_PGSTANDBY_DIR"
+    chown postgres:postgres "$QARN_PGSTANDBY_DIR"
+    QARN_PGSTANDBY_PORT=$(free_port)
+    (cd / && runuser -u postgres -- "$QARN_PG_BIN/pg_basebackup" -h "$QARN_PG_DIR" -p "$QARN_PG_PORT" -U postgres \
+        -D "$QARN_PGSTANDBY_DIR/data" -R -X stream -c fast --no-sync --no-manifest >"$QARN_SERVER_ROOT/pg-basebackup.log" 2>&1) || {
+        cat "$QARN_SERVER_ROOT/pg-basebackup.log" >&2; return 1; }
+    (cd / && runuser -u postgres -- "$QARN_PG_BIN/pg_ctl" -D "$QARN_PGSTANDBY_DIR/data" -l "$QARN_PGSTANDBY_DIR/pg.log" \
+        -w -o "-c listen_addresses=127.0.0.1 -p $QARN_PGSTANDBY_PORT -k $QARN_PGSTANDBY_DIR -c fsync=off" start >/dev/null) || {
+        cat "$QARN_PGSTANDBY_DIR/pg.log" >&2; return 1; }
+    QARN_PGSTANDBY_STARTED=1
+    export QARN_PGSTANDBY_PORT
+    echo "PostgreSQL hot standby on 127.0.0.1:$QARN_PGSTANDBY_PORT"
+}
+
+stop_postgres_standby() {
+    [ -n "${QARN_PGSTANDBY_STARTED:-}" ] || return 0
+    (cd / && runuser -u postgres -- "$QARN_PG_BIN/pg_ctl" -D "$QARN_PGSTANDBY_DIR/data" -m immediate -w stop >/dev/null 2>&1) || true
+    QARN_PGSTANDBY_STARTED=
 }
 
 start_mariadb() {
@@ -79,11 +107,12 @@ stop_mariadb() {
 start_servers() {
     QARN_SERVER_ROOT=$(mktemp -d /tmp/qarn-servers-XXXXXX)
     chmod 755 "$QARN_SERVER_ROOT"
-    start_postgres && start_mariadb
+    start_postgres && start_postgres_standby && start_mariadb
 }
 
 stop_servers() {
     stop_mariadb
+    stop_postgres_standby
     stop_postgres
     [ -n "${QARN_SERVER_ROOT:-}" ] && rm -rf "$QARN_SERVER_ROOT"
     QARN_SERVER_ROOT=

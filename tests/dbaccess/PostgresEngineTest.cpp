@@ -1,0 +1,568 @@
+// The PostgreSQL engine on libpq: connection strings, values of every kind
+// as the server sends them, streaming and its failures, procedures, the
+// pipelined replay and replicated servers.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "ado/DataTypes.h"
+#include "postgres/PgConnectionString.h"
+#include "postgres/PgEngine.h"
+#include "support/TestSupport.h"
+
+namespace qarn::ado {
+
+[[maybe_unused]] static void PrintTo(const Variant& v, std::ostream* os) {
+    *os << "kind " << static_cast<int>(v.Kind()) << " '" << v.ToText() << "'";
+}
+
+namespace {
+using ::testing::HasSubstr;
+using Rows = std::vector<std::vector<Variant>>;
+
+Rows ReadAll(EngineCursor& cursor) {
+    Rows rows;
+    std::vector<Variant> row;
+    while (cursor.Fetch(row)) rows.push_back(row);
+    return rows;
+}
+
+Rows Query(EngineConnection& c, const std::string& sql) {
+    ExecuteResult r = c.Execute(sql, -1);
+    if (!r.cursor) ADD_FAILURE() << "no rows from " << sql;
+    return r.cursor ? ReadAll(*r.cursor) : Rows{};
+}
+
+// Runs `action`, which must fail with a provider error of one record; returns it.
+ErrorRecord Failure(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AdoError& e) {
+        EXPECT_EQ(e.Number(), err::ProviderFailure) << e.Description();
+        if (e.Records().size() == 1) {
+            EXPECT_EQ(e.Records()[0].Number, err::ProviderFailure);
+            EXPECT_EQ(e.Records()[0].Description, e.Description());
+            return e.Records()[0];
+        }
+        ADD_FAILURE() << e.Records().size() << " records: " << e.Description();
+        return {};
+    }
+    ADD_FAILURE() << "no provider error";
+    return {};
+}
+
+// A TCP port on 127.0.0.1 that nothing listens on.
+std::string ClosedPort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return std::to_string(ntohs(addr.sin_port));
+}
+
+DateTime Date(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, uint32_t nanos = 0) {
+    return {y, uint8_t(mo), uint8_t(d), uint8_t(h), uint8_t(mi), uint8_t(s), nanos};
+}
+
+// ------------------------------------------------------------------ connection strings
+
+std::string Conninfo(const std::string& connectionString) {
+    std::string out;
+    for (const auto& e : postgres::TranslateConnectionString(connectionString))
+        out += (out.empty() ? "" : " ") + e.keyword + "=" + e.value;
+    return out;
+}
+
+TEST(PgConnectionString, EntriesBecomeLibpqKeywords) {
+    const std::string tail = " connect_timeout=15 client_encoding=UTF8";
+    struct Case {
+        std::string text, conninfo;
+    } cases[] = {
+        {"Provider=PostgreSQL;Data Source=h1:5432,h2:5433;Initial Catalog=d;User ID=u;Password='p;w'",
+         "dbname=d user=u password=p;w host=h1,h2 port=5432,5433" + tail},
+        {"Server=h1, h2;Port=6000;UID=u;PWD=x", "user=u password=x host=h1,h2 port=6000,6000" + tail},
+        {"Server=h1,h2:7;Port=6000", "host=h1,h2 port=6000,7" + tail},
+        {"Data Source=[::1]:5432,[fe80::1];Database=d", "dbname=d host=::1,fe80::1 port=5432," + tail},
+        {"Data Source=::1;Port=5;User=u", "user=u host=::1 port=5" + tail},
+        {"Data Source=h;Port=1,2", "", },  // one host, two ports
+        {"Data Source=/run/postgresql;Persist Security Info=False", "host=/run/postgresql" + tail},
+        {"Target Session Attrs=Prefer-Standby", "target_session_attrs=prefer-standby" + tail},
+        {"sslmode=disable;Connect_Timeout=3;application_name=a b", "sslmode=disable connect_timeout=3 application_name=a b"
+                                                                   " client_encoding=UTF8"},
+    };
+    for (const Case& c : cases) {
+        if (c.conninfo.empty()) {
+            EXPECT_THROW(Conninfo(c.text), AdoError) << c.text;
+        } else {
+            EXPECT_EQ(Conninfo(c.text), c.conninfo) << c.text;
+        }
+    }
+}
+
+TEST(PgConnectionString, RefusalsNameTheEntry) {
+    struct Case {
+        const char* text;
+        const char* named;
+    } cases[] = {
+        {"Provider=PostgreSQL;Colour=blue", "'Colour'"},
+        {"Port=99999", "'99999'"},
+        {"Data Source=h:abc", "'abc'"},
+        {"Data Source=[::1", "[::1"},
+        {"Data Source=h1,,h2", "empty host"},
+        {"Target Session Attrs=primary-ish", "'primary-ish'"},
+        {"Server=a;Data Source=b", "'Server' and in 'Data Source'"},
+        {"Data Source=a;host=b", "'Data Source' and in 'host'"},
+        {"replication=database", "'replication'"},
+        {"client_encoding=LATIN1", "LATIN1"},
+    };
+    for (const Case& c : cases) {
+        ErrorRecord r = Failure([&] { postgres::TranslateConnectionString(c.text); });
+        EXPECT_THAT(r.Description, HasSubstr(c.named)) << c.text;
+    }
+}
+
+// ------------------------------------------------------------------ one server
+
+class PgEngine : public ::testing::Test {
+protected:
+    void SetUp() override { QARN_REQUIRE_SERVER(test::PostgresServer()); }
+    static std::shared_ptr<EngineConnection> Open(const std::string& extra = "") {
+        return OpenPostgres(test::PostgresProviderString() + extra);
+    }
+};
+
+TEST_F(PgEngine, ValuesOfEveryKindArriveExactly) {
+    auto c = Open();
+    c->Execute("SET TimeZone = 'UTC'", -1);
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        std::string expr;
+        int32_t type;
+        Variant value;
+        std::string typeName;
+    } cases[] = {
+        {"int2 '-32768'", adSmallInt, Variant::FromInt(-32768), "int2"},
+        {"int4 '2147483647'", adInteger, Variant::FromInt(2147483647), "int4"},
+        {"int8 '-9223372036854775808'", adBigInt, Variant::FromInt(INT64_MIN), "int8"},
+        {"oid '4294967295'", adVarWChar, Variant::FromText("4294967295"), "oid"},
+        {"xid '123'", adVarWChar, Variant::FromText("123"), "xid"},
+        {"float8 'NaN'", adDouble, Variant::FromDouble(nan), "float8"},
+        {"float8 'Infinity'", adDouble, Variant::FromDouble(inf), "float8"},
+        {"float8 '-Infinity'", adDouble, Variant::FromDouble(-inf), "float8"},
+        {"float8 '5e-324'", adDouble, Variant::FromDouble(5e-324), "float8"},
+        {"float8 '0.1' + float8 '0.2'", adDouble, Variant::FromDouble(0.1 + 0.2), "float8"},
+        {"float4 '1.1'", adSingle, Variant::FromDouble(static_cast<double>(1.1f)), "float4"},
+        {"float4 '3.4028235e38'", adSingle, Variant::FromDouble(static_cast<double>(3.4028235e38f)), "float4"},
+        {"numeric '-123.4500'", adNumeric, Variant::FromDecimal("-123.4500"), "numeric"},
+        {"numeric '1e40'", adNumeric, Variant::FromDecimal("1" + std::string(40, '0')), "numeric"},
+        {"numeric 'NaN'", adNumeric, Variant::FromText("NaN"), "numeric"},
+        {"numeric '-Infinity'", adNumeric, Variant::FromText("-Infinity"), "numeric"},
+        {"money '-12.34'", adCurrency, Variant::FromText("-$12.34"), "money"},
+        {"true", adBoolean, Variant::FromBool(true), "bool"},
+        {"bytea '\\x00ff0a'", adLongVarBinary, Variant::FromBinary(std::string("\0\xff\n", 3)), "bytea"},
+        {"bytea ''", adLongVarBinary, Variant::FromBinary(""), "bytea"},
+        {"text 'Zoë ✓ ''q'''", adLongVarWChar, Variant::FromText("Zoë ✓ 'q'"), "text"},
+        {"char(3) 'a'", adWChar, Variant::FromText("a  "), "bpchar"},
+        {"NULL::varchar(9)", adVarWChar, Variant::MakeNull(), "varchar"},
+        {"date '2024-02-29'", adDBDate, Variant::FromDate(Date(2024, 2, 29)), "date"},
+        {"date '0001-01-01'", adDBDate, Variant::FromDate(Date(1, 1, 1)), "date"},
+        {"date '0044-03-15 BC'", adDBDate, Variant::FromText("0044-03-15 BC"), "date"},
+        {"date '10000-01-01'", adDBDate, Variant::FromText("10000-01-01"), "date"},
+        {"date 'infinity'", adDBDate, Variant::FromText("infinity"), "date"},
+        {"time '23:59:59.999999'", adDBTime, Variant::FromDate(Date(1899, 12, 30, 23, 59, 59, 999999000)), "time"},
+        {"time '24:00:00'", adDBTime, Variant::FromText("24:00:00"), "time"},
+        {"timestamp '2024-02-29 12:34:56.789012'", adDBTimeStamp,
+         Variant::FromDate(Date(2024, 2, 29, 12, 34, 56, 789012000)), "timestamp"},
+        {"timestamp '-infinity'", adDBTimeStamp, Variant::FromText("-infinity"), "timestamp"},
+        {"timestamptz '2024-01-02 03:04:05.5+02'", adDBTimeStamp, Variant::FromText("2024-01-02 01:04:05.5+00"),
+         "timestamptz"},
+        {"timetz '10:00+02'", adDBTime, Variant::FromText("10:00:00+02"), "timetz"},
+        {"interval '1 day 02:00'", adVarWChar, Variant::FromText("1 day 02:00:00"), "interval"},
+        {"uuid 'A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11'", adGUID, [] {
+             Variant v;
+             v.SetGuid("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
+             return v;
+         }(), "uuid"},
+        {"jsonb '{\"b\": 1, \"a\": [true]}'", adLongVarWChar, Variant::FromText("{\"a\": [true], \"b\": 1}"), "jsonb"},
+        {"ARRAY[1, NULL]", adLongVarWChar, Variant::FromText("{1,NULL}"), "_int4"},
+        {"int4range(1, 5)", adVarWChar, Variant::FromText("[1,5)"), "int4range"},
+        {"B'101'", adVarWChar, Variant::FromText("101"), "bit"},
+        {"inet '10.0.0.1/8'", adVarWChar, Variant::FromText("10.0.0.1/8"), "inet"},
+        {"point(1, 2)", adVarWChar, Variant::FromText("(1,2)"), "point"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.expr);
+        ExecuteResult r = c->Execute("SELECT " + k.expr, -1);
+        ASSERT_NE(r.cursor, nullptr);
+        const ColumnInfo& col = r.cursor->Columns().at(0);
+        EXPECT_EQ(col.type, k.type);
+        EXPECT_EQ(col.typeName, k.typeName);
+        EXPECT_TRUE(col.textInput);
+        Rows rows = ReadAll(*r.cursor);
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0][0], k.value);
+        if (k.value.Kind() == VarKind::Double) {
+            EXPECT_EQ(std::signbit(rows[0][0].AsDouble()), std::signbit(k.value.AsDouble()));
+        }
+    }
+    // -0 keeps its sign.
+    EXPECT_TRUE(std::signbit(Query(*c, "SELECT float8 '-0'")[0][0].AsDouble()));
+
+    // What no text can recreate says so.
+    ExecuteResult r = c->Execute("SELECT ROW(1, 'a'), NULL::pg_node_tree, most_common_vals, 1 FROM pg_stats LIMIT 0", -1);
+    ASSERT_NE(r.cursor, nullptr);
+    std::vector<bool> readable;
+    for (const ColumnInfo& col : r.cursor->Columns()) readable.push_back(col.textInput);
+    EXPECT_EQ(readable, (std::vector<bool>{false, false, false, true}));
+}
+
+TEST_F(PgEngine, ColumnsKnowTheirTableIdentityNullabilityAndSizes) {
+    auto c = Open();
+    c->Execute("CREATE TEMPORARY TABLE typed (id serial PRIMARY KEY, g int GENERATED ALWAYS AS IDENTITY, "
+               "i int NOT NULL, v varchar(20), n numeric(20,6), t text, ts timestamp(3))",
+               -1);
+    ExecuteResult r = c->Execute("SELECT id, g, i, v, n, t, ts, i + 1 AS e FROM typed", -1);
+    ASSERT_NE(r.cursor, nullptr);
+    const auto& cols = r.cursor->Columns();
+    ASSERT_EQ(cols.size(), 8u);
+    std::vector<std::optional<bool>> identity;
+    std::vector<int32_t> nullable;
+    for (const ColumnInfo& col : cols) {
+        identity.push_back(col.autoIncrement);
+        nullable.push_back(col.attributes & (adFldIsNullable | adFldMayBeNull));
+    }
+    const int32_t both = adFldIsNullable | adFldMayBeNull;
+    EXPECT_EQ(identity, (std::vector<std::optional<bool>>{true, true, false, false, false, false, false, std::nullopt}));
+    EXPECT_EQ(nullable, (std::vector<int32_t>{0, 0, 0, both, both, both, both, adFldMayBeNull}));
+    EXPECT_EQ(cols[3].definedSize, 20);
+    EXPECT_EQ(cols[4].precision, 20);
+    EXPECT_EQ(cols[4].scale, 6);
+    EXPECT_TRUE(cols[5].attributes & adFldLong);
+    EXPECT_EQ(cols[6].scale, 3);
+    EXPECT_TRUE(ReadAll(*r.cursor).empty());
+}
+
+TEST_F(PgEngine, FailuresCarryTheServersMessageDetailHintAndState) {
+    auto c = Open();
+    c->Execute("CREATE TEMPORARY TABLE uniq (k int PRIMARY KEY)", -1);
+    c->Execute("INSERT INTO uniq VALUES (1)", -1);
+    struct Case {
+        std::string sql, state, description;
+    } cases[] = {
+        {"SELECT 1 / 0", "22012", "ERROR: division by zero"},
+        {"INSERT INTO uniq VALUES (1)", "23505",
+         "ERROR: duplicate key value violates unique constraint \"uniq_pkey\" DETAIL: Key (k)=(1) already exists."},
+        {"SELECT pg_no_such_function(1)", "42883",
+         "ERROR: function pg_no_such_function(integer) does not exist HINT: No function matches the given name and "
+         "argument types. You might need to add explicit type casts."},
+        {"SELECT 1; SELECT 2", "42601", "ERROR: cannot insert multiple commands into a prepared statement"},
+        {"  -- nothing\n", "42601", "the command text holds no SQL statement"},
+        {"COPY uniq FROM STDIN", "0A000", "COPY FROM STDIN and COPY TO STDOUT"},
+    };
+    for (const Case& k : cases) {
+        ErrorRecord r = Failure([&] { c->Execute(k.sql, -1); });
+        EXPECT_EQ(r.SQLState, k.state) << k.sql;
+        EXPECT_THAT(r.Description, HasSubstr(k.description)) << k.sql;
+        // The connection goes on.
+        EXPECT_EQ(Query(*c, "SELECT 7")[0][0], Variant::FromInt(7));
+    }
+    ErrorRecord timeout = Failure([&] { c->Execute("SELECT pg_sleep(30)", 1); });
+    EXPECT_EQ(timeout.SQLState, "57014");
+    EXPECT_THAT(timeout.Description, HasSubstr("command timeout of 1 seconds expired"));
+
+    ErrorRecord refused = Failure([&] {
+        OpenPostgres("Provider=PostgreSQL;Data Source=127.0.0.1;Port=" + ClosedPort() + ";User ID=x");
+    });
+    EXPECT_EQ(refused.SQLState, "08001");
+    EXPECT_THAT(refused.Description, HasSubstr("Connection refused"));
+}
+
+TEST_F(PgEngine, RowsStreamAndAFailureOnALateRowFailsThatFetch) {
+    auto c = Open();
+    ExecuteResult r = c->Execute("SELECT i, 1 / (i - 100000) FROM generate_series(1, 100000) AS i", -1);
+    ASSERT_NE(r.cursor, nullptr);  // the failing row is still to come
+    std::vector<Variant> row;
+    int64_t fetched = 0;
+    ErrorRecord e = Failure([&] {
+        while (r.cursor->Fetch(row)) ASSERT_EQ(row[0].AsInt(), ++fetched);
+    });
+    EXPECT_EQ(fetched, 99999);
+    EXPECT_EQ(e.SQLState, "22012");
+    EXPECT_THROW(r.cursor->Fetch(row), AdoError);  // and again, never a silent end
+}
+
+TEST_F(PgEngine, ACommandWhileACursorStreamsLeavesTheCursorWhole) {
+    auto c = Open();
+    ExecuteResult first = c->Execute("SELECT i FROM generate_series(1, 30000) AS i", -1);
+    std::vector<Variant> row;
+    ASSERT_TRUE(first.cursor->Fetch(row));
+    // Another statement, a script and a transaction run in between.
+    EXPECT_EQ(Query(*c, "SELECT 'other'")[0][0], Variant::FromText("other"));
+    c->BeginTrans();
+    EXPECT_EQ(c->ExecuteBatch("CREATE TEMPORARY TABLE mid (i int); INSERT INTO mid VALUES (1), (2)", -1), 2);
+    c->RollbackTrans();
+    int64_t next = 2, count = 1;
+    while (first.cursor->Fetch(row)) {
+        ASSERT_EQ(row[0].AsInt(), next++);
+        ++count;
+    }
+    EXPECT_EQ(count, 30000);
+}
+
+TEST_F(PgEngine, AServerThatGoesAwayMidReadFailsTheFetch) {
+    auto c = Open();
+    auto killer = Open();
+    const std::string pid = Query(*c, "SELECT pg_backend_pid()::text")[0][0].AsText();
+    ExecuteResult r = c->Execute("SELECT generate_series(1, 100000000), repeat('x', 200)", -1);
+    std::vector<Variant> row;
+    ASSERT_TRUE(r.cursor->Fetch(row));
+    EXPECT_EQ(Query(*killer, "SELECT pg_terminate_backend(" + pid + ")")[0][0], Variant::FromBool(true));
+    ErrorRecord e = Failure([&] {
+        while (r.cursor->Fetch(row)) {
+        }
+    });
+    EXPECT_THAT((std::vector<std::string>{"57P01", "08006"}), ::testing::Contains(e.SQLState)) << e.Description;
+    EXPECT_THROW(r.cursor->Fetch(row), AdoError);
+    Failure([&] { c->Execute("SELECT 1", -1); });
+}
+
+TEST_F(PgEngine, ReadOnlyQueriesEndTheirTransactionHoweverTheyEnd) {
+    auto c = Open();
+    // Closed early: the statement is cancelled, the transaction rolled back.
+    ExecuteResult r = c->ExecuteReadOnly("SELECT generate_series(1, 100000000)", -1);
+    std::vector<Variant> row;
+    ASSERT_TRUE(r.cursor->Fetch(row));
+    EXPECT_TRUE(c->TransactionOpen());
+    r.cursor->Close();
+    EXPECT_FALSE(c->TransactionOpen());
+    // Writing fails and leaves nothing open.
+    Failure([&] { c->ExecuteReadOnly("CREATE TEMPORARY TABLE ro (i int)", -1); });
+    EXPECT_FALSE(c->TransactionOpen());
+    // Inside an open transaction the query is the transaction's own.
+    c->BeginTrans();
+    EXPECT_EQ(ReadAll(*c->ExecuteReadOnly("SELECT 5", -1).cursor)[0][0], Variant::FromInt(5));
+    EXPECT_TRUE(c->TransactionOpen());
+    EXPECT_THROW(c->BeginTrans(), AdoError);
+    c->RollbackTrans();
+    EXPECT_THROW(c->RollbackTrans(), AdoError);
+}
+
+TEST_F(PgEngine, TransactionsAndScripts) {
+    auto c = Open();
+    auto other = Open();
+    c->ExecuteBatch("DROP TABLE IF EXISTS pg_engine_tx; CREATE TABLE pg_engine_tx (i int)", -1);
+    auto count = [&] { return Query(*other, "SELECT count(*) FROM pg_engine_tx")[0][0].AsInt(); };
+    // A script's row counts add up; a SELECT in it is read and dropped.
+    EXPECT_EQ(c->ExecuteBatch("INSERT INTO pg_engine_tx VALUES (1); INSERT INTO pg_engine_tx VALUES (2), (3); "
+                              "SELECT * FROM pg_engine_tx; UPDATE pg_engine_tx SET i = i + 1",
+                              -1),
+              6);
+    // A script is one transaction: its failure undoes what it did.
+    ErrorRecord e = Failure([&] { c->ExecuteBatch("INSERT INTO pg_engine_tx VALUES (4); SELECT 1 / 0; SELECT 1", -1); });
+    EXPECT_EQ(e.SQLState, "22012");
+    EXPECT_EQ(count(), 3);
+
+    c->BeginTrans();
+    c->Execute("INSERT INTO pg_engine_tx VALUES (5)", -1);
+    EXPECT_EQ(count(), 3);
+    c->CommitTrans();
+    EXPECT_EQ(count(), 4);
+    // A transaction that failed is not committed, and the commit says so.
+    c->BeginTrans();
+    c->Execute("INSERT INTO pg_engine_tx VALUES (6)", -1);
+    Failure([&] { c->Execute("SELECT 1 / 0", -1); });
+    EXPECT_EQ(Failure([&] { c->CommitTrans(); }).SQLState, "25P02");
+    EXPECT_FALSE(c->TransactionOpen());
+    EXPECT_EQ(count(), 4);
+    // Closing rolls back what is open.
+    c->BeginTrans();
+    c->Execute("INSERT INTO pg_engine_tx VALUES (7)", -1);
+    c->Close();
+    EXPECT_EQ(count(), 4);
+    EXPECT_THROW(c->Execute("SELECT 1", -1), AdoError);
+    other->Execute("DROP TABLE pg_engine_tx", -1);
+}
+
+TEST_F(PgEngine, ReplayInATransactionPipelinesAndNamesTheFailingStatement) {
+    auto c = Open();
+    c->ExecuteBatch("DROP TABLE IF EXISTS pg_engine_replay; CREATE TABLE pg_engine_replay (i int PRIMARY KEY)", -1);
+    auto count = [&] { return Query(*c, "SELECT count(*) FROM pg_engine_replay")[0][0].AsInt(); };
+    // Past the first Sync; a text of two statements runs on its own.
+    c->BeginTrans();
+    auto replay = c->BeginReplay(-1);
+    for (uint64_t i = 1; i <= 5000; ++i)
+        replay->Add("INSERT INTO pg_engine_replay VALUES (" + std::to_string(i) + ")", i);
+    replay->Add("INSERT INTO pg_engine_replay VALUES (5001); INSERT INTO pg_engine_replay VALUES (5002)", 5001);
+    replay->Add("INSERT INTO pg_engine_replay VALUES (5003)", 5003);
+    replay->Finish();
+    EXPECT_TRUE(c->TransactionOpen());
+    c->CommitTrans();
+    EXPECT_EQ(count(), 5003);
+
+    // The failure is a duplicate key well past a Sync; what follows it is aborted.
+    c->BeginTrans();
+    replay = c->BeginReplay(-1);
+    uint64_t failedTag = 0;
+    try {
+        for (uint64_t i = 1; i <= 9000; ++i) {
+            int64_t key = i == 6000 ? 1 : 10000 + static_cast<int64_t>(i);
+            replay->Add("INSERT INTO pg_engine_replay VALUES (" + std::to_string(key) + ")", i);
+        }
+        replay->Finish();
+    } catch (const ReplayError& e) {
+        failedTag = e.Tag();
+        EXPECT_EQ(e.Records().at(0).SQLState, "23505");
+    }
+    EXPECT_EQ(failedTag, 6000u);
+    replay.reset();
+    c->RollbackTrans();
+    EXPECT_EQ(count(), 5003);
+
+    // Outside a transaction each statement commits on its own.
+    replay = c->BeginReplay(-1);
+    replay->Add("INSERT INTO pg_engine_replay VALUES (-1)", 1);
+    try {
+        replay->Add("INSERT INTO pg_engine_replay VALUES (-1)", 2);
+        ADD_FAILURE() << "a duplicate key was replayed";
+    } catch (const ReplayError& e) {
+        EXPECT_EQ(e.Tag(), 2u);
+    }
+    EXPECT_EQ(count(), 5004);
+    c->Execute("DROP TABLE pg_engine_replay", -1);
+}
+
+TEST_F(PgEngine, ProceduresAndFunctionsReturnTheirOutputs) {
+    auto c = Open();
+    c->ExecuteBatch(
+        "CREATE OR REPLACE FUNCTION pg_engine_out(a integer, b text, OUT doubled integer, OUT label text) AS "
+        "$$ BEGIN doubled := a * 2; label := b || repeat('!', 100000); END $$ LANGUAGE plpgsql;"
+        "CREATE OR REPLACE PROCEDURE pg_engine_inout(IN a integer, OUT twice integer, INOUT total numeric) AS "
+        "$$ BEGIN twice := a * 2; total := total + a; END $$ LANGUAGE plpgsql;"
+        "CREATE OR REPLACE FUNCTION pg_engine_add(integer, b integer) RETURNS integer AS $$ SELECT $1 + b $$ "
+        "LANGUAGE sql;"
+        "CREATE OR REPLACE FUNCTION pg_engine_series(n integer) RETURNS TABLE (i integer) AS "
+        "$$ SELECT generate_series(1, n) $$ LANGUAGE sql;"
+        "CREATE OR REPLACE FUNCTION pg_engine_kinds(d timestamp, t time, flag boolean, b bytea, g uuid, n numeric, "
+        "OUT d2 timestamp, OUT t2 time, OUT nflag boolean, OUT b2 bytea, OUT g2 uuid, OUT n2 numeric) AS "
+        "$$ BEGIN d2 := d + interval '1 day'; t2 := t + interval '1 hour'; nflag := NOT flag; "
+        "b2 := b || '\\x00'::bytea; g2 := g; n2 := n * 10; END $$ LANGUAGE plpgsql",
+        -1);
+    auto shape = [](const std::vector<BoundParameter>& p) {
+        std::vector<std::tuple<std::string, int32_t, int32_t>> out;
+        for (const auto& x : p) out.emplace_back(x.name, x.type, x.direction);
+        return out;
+    };
+    using Shape = std::vector<std::tuple<std::string, int32_t, int32_t>>;
+
+    auto out = c->ProcedureParameters("pg_engine_out");
+    EXPECT_EQ(shape(out), (Shape{{"a", adInteger, adParamInput}, {"b", adLongVarWChar, adParamInput},
+                                 {"doubled", adInteger, adParamOutput}, {"label", adLongVarWChar, adParamOutput}}));
+    out[0].value = Variant::FromInt(21);
+    out[1].value = Variant::FromText("Ünï 'q'");
+    c->CallProcedure("pg_engine_out", out, -1);
+    EXPECT_EQ(out[2].value, Variant::FromInt(42));
+    EXPECT_EQ(out[3].value, Variant::FromText("Ünï 'q'" + std::string(100000, '!')));
+
+    auto inout = c->ProcedureParameters("public.pg_engine_inout");
+    EXPECT_EQ(shape(inout), (Shape{{"a", adInteger, adParamInput}, {"twice", adInteger, adParamOutput},
+                                   {"total", adNumeric, adParamInputOutput}}));
+    inout[0].value = Variant::FromInt(21);
+    inout[2].value = Variant::FromDecimal("1.5");
+    c->CallProcedure("pg_engine_inout", inout, -1);
+    EXPECT_EQ(inout[1].value, Variant::FromInt(42));
+    EXPECT_EQ(inout[2].value, Variant::FromDecimal("22.5"));
+
+    auto add = c->ProcedureParameters("PG_ENGINE_ADD");  // unquoted names fold to lower case
+    EXPECT_EQ(shape(add), (Shape{{"RETURN_VALUE", adInteger, adParamReturnValue}, {"$1", adInteger, adParamInput},
+                                 {"b", adInteger, adParamInput}}));
+    add[1].value = Variant::FromInt(40);
+    add[2].value = Variant::FromText("2");
+    c->CallProcedure("pg_engine_add", add, -1);
+    EXPECT_EQ(add[0].value, Variant::FromInt(42));
+    add[1].value = Variant::FromText("forty");
+    try {
+        c->CallProcedure("pg_engine_add", add, -1);
+        ADD_FAILURE() << "a text that is no number went in as an integer";
+    } catch (const AdoError& e) {
+        EXPECT_EQ(e.Number(), err::NoCommandText);
+    }
+
+    auto series = c->ProcedureParameters("pg_engine_series");
+    ASSERT_EQ(shape(series), (Shape{{"n", adInteger, adParamInput}}));
+    series[0].value = Variant::FromInt(3);
+    ExecuteResult rows = c->CallProcedure("pg_engine_series", series, -1);
+    ASSERT_NE(rows.cursor, nullptr);
+    EXPECT_EQ(ReadAll(*rows.cursor).size(), 3u);
+
+    auto kinds = c->ProcedureParameters("pg_engine_kinds");
+    ASSERT_EQ(kinds.size(), 12u);
+    const Variant inputs[] = {Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000)),
+                              Variant::FromDate(Date(1899, 12, 30, 10, 20, 30, 500000000)), Variant::FromText("false"),
+                              Variant::FromBinary(std::string("\0\xff", 2)),
+                              Variant::FromText("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"), Variant::FromDouble(1.25e-7)};
+    for (size_t i = 0; i < 6; ++i) kinds[i].value = inputs[i];
+    c->CallProcedure("pg_engine_kinds", kinds, -1);
+    EXPECT_EQ(kinds[6].value, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 123456000)));
+    EXPECT_EQ(kinds[7].value, Variant::FromDate(Date(1899, 12, 30, 11, 20, 30, 500000000)));
+    EXPECT_EQ(kinds[8].value, Variant::FromBool(true));
+    EXPECT_EQ(kinds[9].value, Variant::FromBinary(std::string("\0\xff\0", 3)));
+    EXPECT_EQ(kinds[10].value.AsText(), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
+    EXPECT_EQ(kinds[11].value, Variant::FromDecimal("0.000001250"));  // the double went in as 1.25e-07
+
+    EXPECT_TRUE(c->ProcedureParameters("pg_engine_no_such_function").empty());
+}
+
+// ------------------------------------------------------------------ replicated servers
+
+class PgReplicated : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QARN_REQUIRE_SERVER(test::PostgresServer());
+        const char* standby = std::getenv("QARN_PGSTANDBY_PORT");
+        if (!standby || !*standby) GTEST_FAIL() << "no standby server: run the tests through scripts/test";
+        standbyPort = standby;
+    }
+    static std::shared_ptr<EngineConnection> Open(const std::string& hosts, const std::string& extra = "") {
+        auto f = test::PostgresServer();
+        return OpenPostgres("Provider=PostgreSQL;Data Source=" + hosts + ";Initial Catalog=" + f.database +
+                            ";User ID=" + f.user + ";Password=" + f.password + extra);
+    }
+    static bool InRecovery(EngineConnection& c) { return Query(c, "SELECT pg_is_in_recovery()")[0][0].AsBool(); }
+    std::string Primary() const { return "127.0.0.1:" + test::PostgresServer().port; }
+    std::string Standby() const { return "127.0.0.1:" + standbyPort; }
+    std::string standbyPort;
+};
+
+TEST_F(PgReplicated, TargetSessionAttrsPickTheServer) {
+    auto preferStandby = Open(Primary() + "," + Standby(), ";Target Session Attrs=prefer-standby");
+    EXPECT_TRUE(InRecovery(*preferStandby));
+
+    auto readWrite = Open(Standby() + "," + Primary(), ";Target Session Attrs=read-write");
+    EXPECT_FALSE(InRecovery(*readWrite));
+    readWrite->Execute("CREATE TEMPORARY TABLE written (i int)", -1);
+    EXPECT_EQ(readWrite->Execute("INSERT INTO written VALUES (1)", -1).rowsAffected, 1);
+
+    auto standby = Open(Standby());
+    ErrorRecord e = Failure([&] { standby->Execute("CREATE TEMPORARY TABLE written (i int)", -1); });
+    EXPECT_EQ(e.SQLState, "25006");
+    EXPECT_THAT(e.Description, HasSubstr("read-only transaction"));
+
+    auto pastDeadHost = Open("127.0.0.1:" + ClosedPort() + "," + Primary());
+    EXPECT_FALSE(InRecovery(*pastDeadHost));
+}
+
+}  // namespace
+}  // namespace qarn::ado
