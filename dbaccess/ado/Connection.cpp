@@ -4,6 +4,7 @@
 
 #include "ado/ProviderTable.h"
 #include "ado/Recordset.h"
+#include "mariadb/MariaDbEngine.h"
 #include "odbc/OdbcEngine.h"
 #include "sqlite/SqliteEngine.h"
 
@@ -28,7 +29,11 @@ void Connection::Open() {
     Guarded([&] {
         if (engine_) throw AdoError(err::ObjectOpen);
         ProviderRoute route = RouteConnectionString(connectionString_);
-        engine_ = route.engine == ProviderRoute::Engine::Sqlite ? OpenSqlite(route.target) : OpenOdbc(route.target);
+        switch (route.engine) {
+        case ProviderRoute::Engine::Sqlite: engine_ = OpenSqlite(route.target); break;
+        case ProviderRoute::Engine::MariaDb: engine_ = OpenMariaDb(route.target); break;
+        case ProviderRoute::Engine::Odbc: engine_ = OpenOdbc(route.target); break;
+        }
     });
 }
 

@@ -14,12 +14,7 @@ namespace {
 
 constexpr std::string_view kSqlServerDriver = "FreeTDS";
 constexpr std::string_view kPostgresDriver = "PostgreSQL Unicode";
-constexpr std::string_view kMariaDbDriver = "MariaDB Unicode";
 constexpr std::string_view kAccessDriver = "MDBTools";
-
-// MariaDB Connector/ODBC option bit that lets one call carry several
-// statements, which complete-script mode needs.
-constexpr unsigned long kMariaDbMultiStatements = 1UL << 26;
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
@@ -162,8 +157,7 @@ ProviderRoute RouteConnectionString(const std::string& connectionString) {
     // text unless told otherwise.
     if (EqualsNoCase(p, "PostgreSQL"))
         return ServerRoute(entries, kPostgresDriver, "UseDeclareFetch=1;Fetch=1000;BoolsAsChar=0");
-    if (EqualsNoCase(p, "MySQL") || EqualsNoCase(p, "MariaDB"))
-        return ServerRoute(entries, kMariaDbDriver, "OPTION=" + std::to_string(kMariaDbMultiStatements));
+    if (EqualsNoCase(p, "MySQL") || EqualsNoCase(p, "MariaDB")) return {ProviderRoute::Engine::MariaDb, connectionString};
     throw AdoError(err::ProviderNotFound);
 }
 

@@ -8,9 +8,10 @@
 namespace qarn::ado {
 
 struct ProviderRoute {
-    enum class Engine { Sqlite, Odbc };
+    enum class Engine { Sqlite, Odbc, MariaDb };
     Engine engine = Engine::Odbc;
-    // SQLite: the database file (or ":memory:"); ODBC: the driver connection string.
+    // SQLite: the database file (or ":memory:"); ODBC: the driver connection string;
+    // MariaDB: the connection string as given, which the engine reads itself.
     std::string target;
 };
 
