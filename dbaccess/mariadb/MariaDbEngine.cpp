@@ -140,6 +140,10 @@ std::shared_ptr<EngineConnection> OpenMariaDb(const std::string& connectionStrin
     unsigned int timeout = o.connectTimeoutSeconds;
     mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // Rows stream: a reader that pauses (a page of rows on screen) leaves
+    // the server waiting to write, which by default it gives up after a
+    // minute, dropping the connection.
+    mysql_optionsv(m, MYSQL_INIT_COMMAND, "SET SESSION net_write_timeout = 28800");
     if (o.sslMode != mariadb::SslMode::Disabled) {
         my_bool on = 1;
         mysql_optionsv(m, MYSQL_OPT_SSL_ENFORCE, &on);

@@ -296,6 +296,17 @@ TEST_F(MariaDbEngine, OutputParametersComeBackWholeAndTyped) {
     EXPECT_EQ(p[7].value, Variant::FromText("it's\\!"));
 }
 
+TEST_F(MariaDbEngine, ACommandTimeoutStopsTheStatementOnTheServer) {
+    auto c = Open();
+    const std::string slow = "SELECT COUNT(*) FROM seq_1_to_100000 a, seq_1_to_100000 b WHERE a.seq + b.seq = 3";
+    AdoError e = Failure([&] { c->ExecuteBatch(slow, 1); });
+    EXPECT_EQ(e.Records().at(0).Number, 1969);  // interrupted: max_statement_time exceeded
+    // 0 lifts the bound again.
+    EXPECT_EQ(Count(*c, "SELECT COUNT(*) FROM seq_1_to_10"), 10);
+    c->ExecuteBatch("DO 1", 0);
+    EXPECT_EQ(Query(*c, "SELECT @@max_statement_time").at(0).at(0), Variant::FromDouble(0));
+}
+
 TEST_F(MariaDbEngine, ConnectionFailuresCarryTheServersRecord) {
     const test::ServerFacts f = test::MariaDbServer();
     struct Case {
