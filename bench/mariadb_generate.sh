@@ -8,7 +8,8 @@
 #
 # For each size: one warm-up run of each program, then QARN_BENCH_RUNS (3)
 # alternating runs; prints every run's time, the medians, their ratio and
-# the peak resident memory (/usr/bin/time %M) of each.  Uses the MariaDB
+# the peak resident memory (/usr/bin/time %M) of each, with the CPU time of
+# each program and of the server during its run.  Uses the MariaDB
 # server that QARN_MY_* name, or starts one of its own for the run.  The
 # tables (bench_t<ROWS>: an integer key, a text, a double, a date and an
 # integer) are kept in that server's qarn database.
@@ -51,16 +52,29 @@ FROM seq_1_to_$rows;
 SQL
 }
 
-# measure NAME COMMAND...: prints the run's seconds, appends "nanoseconds peak-kilobytes" to NAME.times
+# The server's CPU time so far, in clock ticks.  On a machine shared with
+# other work the wall times wander; the CPU times of the program and of the
+# server show what each run cost.
+server_pid=$(cat "$(mariadb "${client[@]}" -N -e "SELECT @@pid_file")" 2>/dev/null || true)
+server_ticks() { [ -n "$server_pid" ] && awk '{ print $14 + $15 }' "/proc/$server_pid/stat" || echo 0; }
+ticks_per_second=$(getconf CLK_TCK)
+
+# measure NAME COMMAND...: prints the run's wall time, the program's and the
+# server's CPU time and the program's peak memory; appends "nanoseconds
+# peak-kilobytes" to NAME.times
 measure() {
-    local name=$1 t0 t1
+    local name=$1 t0 t1 s0 s1
     shift
+    s0=$(server_ticks)
     t0=$(date +%s%N)
-    /usr/bin/time -f "%M" -o "$scratch/$name.rss" "$@"
+    /usr/bin/time -f "%M %U %S" -o "$scratch/$name.rss" "$@"
     t1=$(date +%s%N)
-    echo "$((t1 - t0)) $(tail -n 1 "$scratch/$name.rss")" >>"$scratch/$name.times"
-    awk -v n="$((t1 - t0))" -v p="$name" -v k="$(tail -n 1 "$scratch/$name.rss")" \
-        'BEGIN { printf "  %-13s %8.3f s %8.1f MB\n", p, n / 1e9, k / 1024 }'
+    s1=$(server_ticks)
+    read -r kb user sys < <(tail -n 1 "$scratch/$name.rss")
+    echo "$((t1 - t0)) $kb" >>"$scratch/$name.times"
+    awk -v n="$((t1 - t0))" -v p="$name" -v k="$kb" -v u="$user" -v y="$sys" \
+        -v s="$(((s1 - s0)))" -v hz="$ticks_per_second" \
+        'BEGIN { printf "  %-13s %7.3f s wall %6.2f s CPU %6.2f s server CPU %7.1f MB\n", p, n / 1e9, u + y, s / hz, k / 1024 }'
 }
 
 out_cli=$scratch/maria-cli.sql
