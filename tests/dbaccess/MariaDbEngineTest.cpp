@@ -231,14 +231,21 @@ TEST_F(MariaDbEngine, ReadOnlyQueriesEndTheirTransactionHoweverTheCursorEnds) {
 TEST_F(MariaDbEngine, ReplayInATransactionStopsAtTheFailingStatementsTag) {
     auto c = Open();
     c->Execute("CREATE TEMPORARY TABLE replayed (n int, note varchar(20))", -1);
+    c->ExecuteBatch("DROP PROCEDURE IF EXISTS native_rows; CREATE PROCEDURE native_rows(n int) "
+                    "BEGIN INSERT INTO replayed VALUES (n, 'call'); SELECT n; END",
+                    -1);
+    // Texts that answer with more than one result must run alone, or the
+    // failure would be blamed on the wrong statement.
     const std::vector<std::string> texts = {
         "INSERT INTO replayed VALUES (1, 'a') -- a line comment at the end",
         "INSERT INTO replayed VALUES (2, 'b') # another kind",
         "INSERT INTO replayed VALUES (3, 'c;d');  /* trailing */ ",
-        "INSERT INTO replayed VALUES (4, 'e'); INSERT INTO replayed VALUES (5, 'f')",  // two: run alone
-        "INSERT INTO replayed VALUES (6, 'it''s')",
-        "INSERT INTO native_no_such_table VALUES (7)",
-        "INSERT INTO replayed VALUES (8, 'never')",
+        "INSERT INTO replayed VALUES (4, 'e'); INSERT INTO replayed VALUES (5, 'f')",
+        "CALL native_rows(6)",
+        "/*!40101 INSERT INTO replayed VALUES (7, 'g') */",  // the server runs what a reader skips
+        "INSERT INTO replayed VALUES (8, 'it''s')",
+        "INSERT INTO native_no_such_table VALUES (9)",
+        "INSERT INTO replayed VALUES (10, 'never')",
     };
     for (bool inTransaction : {true, false}) {
         SCOPED_TRACE(inTransaction);
@@ -250,13 +257,13 @@ TEST_F(MariaDbEngine, ReplayInATransactionStopsAtTheFailingStatementsTag) {
             replay->Finish();
             ADD_FAILURE() << "the replay did not fail";
         } catch (const ReplayError& e) {
-            EXPECT_EQ(e.Tag(), 105u);
+            EXPECT_EQ(e.Tag(), 107u);
             EXPECT_EQ(e.Records().at(0).Number, 1146);
         }
         Rows rows = Query(*c, "SELECT n, note FROM replayed ORDER BY n");
         std::vector<int64_t> ns;
         for (const auto& r : rows) ns.push_back(r[0].AsInt());
-        EXPECT_EQ(ns, (std::vector<int64_t>{1, 2, 3, 4, 5, 6}));
+        EXPECT_EQ(ns, (std::vector<int64_t>{1, 2, 3, 4, 5, 6, 7, 8}));
         EXPECT_EQ(rows.at(2)[1].AsText(), "c;d");
         if (inTransaction) c->RollbackTrans();
     }
