@@ -103,6 +103,9 @@ TEST_F(MariaDbEngine, ValuesKeepTheirExactFormAndTheOdbcDriversTypes) {
         {"blob", "x''", adLongVarBinary, Variant::FromBinary("")},
         {"enum('x','y')", "'y'", adWChar, Variant::FromText("y")},
         {"json", "'{\"a\": [1]}'", adLongVarWChar, Variant::FromText("{\"a\": [1]}")},
+        {"inet6", "'::1'", adWChar, Variant::FromText("::1")},
+        {"uuid", "'123e4567-e89b-12d3-a456-426655440000'", adWChar,
+         Variant::FromText("123e4567-e89b-12d3-a456-426655440000")},
         {"int", "NULL", adInteger, Variant::MakeNull()},
     };
     std::string create = "CREATE TABLE native_typed (", insert = "INSERT INTO native_typed VALUES (";
