@@ -4,6 +4,7 @@
 
 #include "ado/ProviderTable.h"
 #include "ado/Recordset.h"
+#include "mariadb/MariaDbEngine.h"
 #include "odbc/OdbcEngine.h"
 #include "postgres/PgEngine.h"
 #include "sqlite/SqliteEngine.h"
@@ -32,6 +33,7 @@ void Connection::Open() {
         switch (route.engine) {
         case ProviderRoute::Engine::Sqlite: engine_ = OpenSqlite(route.target); break;
         case ProviderRoute::Engine::Postgres: engine_ = OpenPostgres(route.target); break;
+        case ProviderRoute::Engine::MariaDb: engine_ = OpenMariaDb(route.target); break;
         case ProviderRoute::Engine::Odbc: engine_ = OpenOdbc(route.target); break;
         }
     });

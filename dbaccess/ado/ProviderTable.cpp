@@ -13,12 +13,7 @@ namespace qarn::ado {
 namespace {
 
 constexpr std::string_view kSqlServerDriver = "FreeTDS";
-constexpr std::string_view kMariaDbDriver = "MariaDB Unicode";
 constexpr std::string_view kAccessDriver = "MDBTools";
-
-// MariaDB Connector/ODBC option bit that lets one call carry several
-// statements, which complete-script mode needs.
-constexpr unsigned long kMariaDbMultiStatements = 1UL << 26;
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
@@ -60,10 +55,6 @@ private:
     std::string text_;
 };
 
-const std::initializer_list<std::string_view> kServerKeys = {
-    "Data Source", "Server", "Port", "Initial Catalog", "Database", "User ID", "UID", "User", "Password", "PWD",
-    "Persist Security Info"};
-
 struct ServerEntries {
     std::string server, port, database, user, password;
 };
@@ -76,17 +67,6 @@ ServerEntries ReadServerEntries(const std::vector<ConnectionEntry>& entries) {
     s.user = EntryValue(entries, {"User ID", "UID", "User"});
     s.password = EntryValue(entries, {"Password", "PWD"});
     return s;
-}
-
-ProviderRoute ServerRoute(const std::vector<ConnectionEntry>& entries, std::string_view driver,
-                          std::string_view extra) {
-    ServerEntries s = ReadServerEntries(entries);
-    OdbcStringBuilder b;
-    b.Add("Driver", driver, true).Add("Server", s.server).Add("Port", s.port).Add("Database", s.database);
-    b.Add("UID", s.user).Add("PWD", s.password);
-    std::string text = b.PassThrough(entries, kServerKeys).Text();
-    if (!extra.empty()) text += ";" + std::string(extra);
-    return {ProviderRoute::Engine::Odbc, text};
 }
 
 ProviderRoute SqlServerRoute(const std::vector<ConnectionEntry>& entries) {
@@ -158,8 +138,7 @@ ProviderRoute RouteConnectionString(const std::string& connectionString) {
     if (StartsWithNoCase(p, "MSDASQL")) return PassThroughRoute(entries);
     if (EqualsNoCase(p, "SQLite")) return SqliteRoute(entries);
     if (EqualsNoCase(p, "PostgreSQL")) return {ProviderRoute::Engine::Postgres, connectionString};
-    if (EqualsNoCase(p, "MySQL") || EqualsNoCase(p, "MariaDB"))
-        return ServerRoute(entries, kMariaDbDriver, "OPTION=" + std::to_string(kMariaDbMultiStatements));
+    if (EqualsNoCase(p, "MySQL") || EqualsNoCase(p, "MariaDB")) return {ProviderRoute::Engine::MariaDb, connectionString};
     throw AdoError(err::ProviderNotFound);
 }
 

@@ -8,10 +8,11 @@
 namespace qarn::ado {
 
 struct ProviderRoute {
-    enum class Engine { Sqlite, Odbc, Postgres };
+    enum class Engine { Sqlite, Odbc, Postgres, MariaDb };
     Engine engine = Engine::Odbc;
     // SQLite: the database file (or ":memory:"); ODBC: the driver connection
-    // string; PostgreSQL: the connection string itself, which that engine reads.
+    // string; PostgreSQL and MariaDB: the connection string itself, which
+    // those engines read.
     std::string target;
 };
 

@@ -62,8 +62,15 @@ TEST(ConnectionStringTest, ProvidersPickTheirEngineAndTranslateEntries) {
     EXPECT_EQ(EntryValue(ssEntries, {"Server"}), "srv");
     EXPECT_EQ(EntryValue(ssEntries, {"Port"}), "1444");
 
-    auto my = RouteConnectionString("Provider=MySQL;Server=h;Database=d");
-    EXPECT_EQ(EntryValue(ParseConnectionString(my.target), {"Driver"}), "MariaDB Unicode");
+    // MariaDB and MySQL open the native engine, which reads the entries itself;
+    // a plain ODBC string still goes to the ODBC driver.
+    for (const char* provider : {"MySQL", "mariadb", "MARIADB"}) {
+        auto my = RouteConnectionString(std::string("Provider=") + provider + ";Server=h;Database=d");
+        EXPECT_EQ(my.engine, ProviderRoute::Engine::MariaDb) << provider;
+        EXPECT_EQ(my.target, std::string("Provider=") + provider + ";Server=h;Database=d");
+    }
+    EXPECT_EQ(RouteConnectionString("Driver={MariaDB Unicode};Server=h").engine, ProviderRoute::Engine::Odbc);
+    EXPECT_EQ(RouteConnectionString("DSN=maria").engine, ProviderRoute::Engine::Odbc);
 
     auto odbc = RouteConnectionString("Provider=MSDASQL.1;Driver={PostgreSQL Unicode};Server=x");
     EXPECT_EQ(EntryValue(ParseConnectionString(odbc.target), {"Driver"}), "PostgreSQL Unicode");

@@ -1,0 +1,385 @@
+// The native MariaDB engine against the test server: values in their exact
+// form, rows that stream and fail loudly, batched replays, read-only
+// queries, output parameters, and the connection-string entries it reads.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ado/ConnectionString.h"
+#include "ado/DataTypes.h"
+#include "mariadb/MariaDbEngine.h"
+#include "mariadb/MariaDbOptions.h"
+#include "odbc/OdbcEngine.h"
+#include "support/TestSupport.h"
+
+namespace qarn::ado {
+
+[[maybe_unused]] static void PrintTo(const Variant& v, std::ostream* os) {
+    *os << "kind " << static_cast<int>(v.Kind()) << " '" << v.ToText() << "'";
+}
+
+namespace {
+using ::testing::AnyOf;
+using ::testing::HasSubstr;
+using Rows = std::vector<std::vector<Variant>>;
+
+Rows ReadAll(EngineCursor& cursor) {
+    Rows rows;
+    std::vector<Variant> row;
+    while (cursor.Fetch(row)) rows.push_back(row);
+    return rows;
+}
+
+Rows Query(EngineConnection& c, const std::string& sql) {
+    ExecuteResult r = c.Execute(sql, -1);
+    if (!r.cursor) ADD_FAILURE() << "no rows from " << sql;
+    return r.cursor ? ReadAll(*r.cursor) : Rows{};
+}
+
+int64_t Count(EngineConnection& c, const std::string& sql) { return Query(c, sql).at(0).at(0).AsInt(); }
+
+// The provider error `action` raises.
+AdoError Failure(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const AdoError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no failure";
+    return AdoError(0, "none");
+}
+
+DateTime Date(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, uint32_t nanos = 0) {
+    return {y, uint8_t(mo), uint8_t(d), uint8_t(h), uint8_t(mi), uint8_t(s), nanos};
+}
+
+class MariaDbEngine : public ::testing::Test {
+protected:
+    void SetUp() override { QARN_REQUIRE_SERVER(test::MariaDbServer()); }
+    static std::shared_ptr<EngineConnection> Open() { return OpenMariaDb(test::MariaDbProviderString()); }
+};
+
+TEST_F(MariaDbEngine, ValuesKeepTheirExactFormAndTheOdbcDriversTypes) {
+    struct Case {
+        const char* column;
+        const char* literal;
+        int32_t type;
+        Variant value;
+    };
+    Variant maxUnsigned;
+    maxUnsigned.SetUInt(UINT64_MAX);
+    const std::vector<Case> cases = {
+        {"date", "'0000-00-00'", adDBDate, Variant::FromText("0000-00-00")},
+        {"datetime", "'0000-00-00 00:00:00'", adDBTimeStamp, Variant::FromText("0000-00-00 00:00:00")},
+        {"date", "'2024-00-10'", adDBDate, Variant::FromText("2024-00-10")},
+        {"date", "'2024-02-29'", adDBDate, Variant::FromDate(Date(2024, 2, 29))},
+        {"datetime(6)", "'2024-02-29 12:34:56.789012'", adDBTimeStamp,
+         Variant::FromDate(Date(2024, 2, 29, 12, 34, 56, 789012000))},
+        {"time", "'838:59:59'", adDBTime, Variant::FromText("838:59:59")},
+        {"time", "'-01:00:00'", adDBTime, Variant::FromText("-01:00:00")},
+        {"time(1)", "'23:59:59.5'", adDBTime, Variant::FromDate(Date(1899, 12, 30, 23, 59, 59, 500000000))},
+        {"bit(1)", "b'1'", adBoolean, Variant::FromBool(true)},
+        {"bit(1)", "b'0'", adBoolean, Variant::FromBool(false)},
+        {"bit(10)", "b'1000000001'", adBinary, Variant::FromBinary("\x02\x01")},
+        {"bigint unsigned", "18446744073709551615", adUnsignedBigInt, maxUnsigned},
+        {"bigint unsigned", "7", adUnsignedBigInt, Variant::FromInt(7)},
+        {"bigint", "-9223372036854775808", adBigInt, Variant::FromInt(INT64_MIN)},
+        {"tinyint unsigned", "255", adUnsignedTinyInt, Variant::FromInt(255)},
+        {"year", "2024", adUnsignedSmallInt, Variant::FromInt(2024)},
+        {"float", "0.1", adSingle, Variant::FromDouble(static_cast<double>(0.1f))},
+        {"double", "-1.7976931348623157e308", adDouble, Variant::FromDouble(-DBL_MAX)},
+        {"double", "5e-324", adDouble, Variant::FromDouble(5e-324)},
+        {"decimal(30,10)", "-12345678901234567890.0123456789", adNumeric,
+         Variant::FromDecimal("-12345678901234567890.0123456789")},
+        {"varchar(10)", "'a\\0b'", adVarWChar, Variant::FromText(std::string("a\0b", 3))},
+        {"text", "'Ü✓ 🎉'", adLongVarWChar, Variant::FromText("Ü✓ 🎉")},
+        {"char(3)", "'ab'", adWChar, Variant::FromText("ab")},
+        {"varbinary(4)", "x'00ff'", adVarBinary, Variant::FromBinary(std::string("\0\xff", 2))},
+        {"blob", "x''", adLongVarBinary, Variant::FromBinary("")},
+        {"enum('x','y')", "'y'", adWChar, Variant::FromText("y")},
+        {"json", "'{\"a\": [1]}'", adLongVarWChar, Variant::FromText("{\"a\": [1]}")},
+        {"inet6", "'::1'", adWChar, Variant::FromText("::1")},
+        {"uuid", "'123e4567-e89b-12d3-a456-426655440000'", adWChar,
+         Variant::FromText("123e4567-e89b-12d3-a456-426655440000")},
+        {"int", "NULL", adInteger, Variant::MakeNull()},
+    };
+    std::string create = "CREATE TABLE native_typed (", insert = "INSERT INTO native_typed VALUES (";
+    for (size_t i = 0; i < cases.size(); ++i) {
+        create += (i ? ", c" : "c") + std::to_string(i) + " " + cases[i].column;
+        insert += (i ? ", " : "") + std::string(cases[i].literal);
+    }
+    auto c = Open();
+    c->ExecuteBatch("SET SESSION sql_mode = ''; DROP TABLE IF EXISTS native_typed; " + create + "); " + insert + ")", -1);
+
+    ExecuteResult r = c->Execute("SELECT * FROM native_typed", -1);
+    const std::vector<ColumnInfo> columns = r.cursor->Columns();
+    Rows rows = ReadAll(*r.cursor);
+    ASSERT_EQ(rows.size(), 1u);
+    // The same columns through MariaDB Connector/ODBC: the ADO types agree.
+    ExecuteResult odbc = OpenOdbc(test::MariaDbOdbcString())->Execute("SELECT * FROM native_typed", -1);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(std::string(cases[i].column) + " " + cases[i].literal);
+        EXPECT_EQ(columns[i].type, cases[i].type);
+        EXPECT_EQ(columns[i].type, odbc.cursor->Columns()[i].type);
+        EXPECT_EQ(rows[0][i], cases[i].value);
+    }
+    c->Execute("DROP TABLE native_typed", -1);
+}
+
+TEST_F(MariaDbEngine, ColumnsTellNullabilitySizesAndAutoIncrement) {
+    auto c = Open();
+    c->Execute("CREATE TEMPORARY TABLE described (id int AUTO_INCREMENT PRIMARY KEY, v varchar(20) NOT NULL, "
+               "n decimal(12,3), u decimal(12,3) unsigned, t longtext)",
+               -1);
+    ExecuteResult r = c->Execute("SELECT * FROM described", -1);
+    const auto& cols = r.cursor->Columns();
+    EXPECT_EQ(cols[0].autoIncrement, true);
+    EXPECT_EQ(cols[1].autoIncrement, false);
+    EXPECT_EQ(cols[1].attributes & (adFldIsNullable | adFldMayBeNull), 0);
+    EXPECT_EQ(cols[2].attributes & (adFldIsNullable | adFldMayBeNull), adFldIsNullable | adFldMayBeNull);
+    EXPECT_EQ(cols[1].definedSize, 20);  // characters, not utf8mb4 bytes
+    for (size_t i : {2u, 3u}) {
+        EXPECT_EQ(cols[i].precision, 12) << i;
+        EXPECT_EQ(cols[i].scale, 3) << i;
+    }
+    EXPECT_TRUE(cols[4].attributes & adFldLong);
+    EXPECT_EQ(cols[4].typeName, "longtext");
+}
+
+TEST_F(MariaDbEngine, ALostConnectionFailsTheFetchInsteadOfEndingTheRows) {
+    auto c = Open();
+    auto killer = Open();
+    const int64_t id = Count(*c, "SELECT CONNECTION_ID()");
+    constexpr int64_t kRows = 5000000;
+    ExecuteResult r = c->Execute("SELECT seq FROM seq_1_to_" + std::to_string(kRows), -1);
+    std::vector<Variant> row;
+    ASSERT_TRUE(r.cursor->Fetch(row));
+    killer->ExecuteBatch("KILL CONNECTION " + std::to_string(id), -1);
+    int64_t fetched = 1;
+    AdoError e = Failure([&] {
+        while (r.cursor->Fetch(row)) ++fetched;
+    });
+    EXPECT_LT(fetched, kRows);
+    ASSERT_EQ(e.Records().size(), 1u);
+    EXPECT_THAT(e.Records()[0].Number, AnyOf(2013, 2006, 1927));  // lost, gone, killed
+    EXPECT_THROW(r.cursor->Fetch(row), AdoError);  // and stays failed
+}
+
+TEST_F(MariaDbEngine, ACommandWhileRowsStreamLeavesTheCursorWhole) {
+    auto c = Open();
+    ExecuteResult first = c->Execute("SELECT seq, REPEAT('x', seq % 7) FROM seq_1_to_5000", -1);
+    std::vector<Variant> row;
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(first.cursor->Fetch(row));
+    EXPECT_EQ(Count(*c, "SELECT 42"), 42);
+    int64_t expected = 11;
+    while (first.cursor->Fetch(row)) {
+        ASSERT_EQ(row[0], Variant::FromInt(expected));
+        ASSERT_EQ(row[1].AsText(), std::string(static_cast<size_t>(expected % 7), 'x'));
+        ++expected;
+    }
+    EXPECT_EQ(expected, 5001);
+
+    // A failure of a later statement in the text surfaces at the end of the
+    // rows, whether they streamed or were read ahead.
+    for (bool readAhead : {false, true}) {
+        ExecuteResult r = c->Execute("SELECT 1; INSERT INTO native_no_such_table VALUES (1)", -1);
+        if (readAhead) {
+            EXPECT_EQ(Count(*c, "SELECT 2"), 2);
+        }
+        ASSERT_TRUE(r.cursor->Fetch(row));
+        AdoError e = Failure([&] { r.cursor->Fetch(row); });
+        ASSERT_FALSE(e.Records().empty()) << readAhead;
+        EXPECT_EQ(e.Records()[0].Number, 1146);
+        EXPECT_EQ(e.Records()[0].SQLState, "42S02");
+        EXPECT_THAT(e.Records()[0].Description, HasSubstr("native_no_such_table"));
+    }
+}
+
+TEST_F(MariaDbEngine, ReadOnlyQueriesEndTheirTransactionHoweverTheCursorEnds) {
+    auto c = Open();
+    c->Execute("CREATE TEMPORARY TABLE ro (n int)", -1);
+    std::vector<Variant> row;
+    for (int how = 0; how < 3; ++how) {
+        ExecuteResult r = c->ExecuteReadOnly("SELECT seq FROM seq_1_to_100000", -1);
+        ASSERT_TRUE(r.cursor->Fetch(row));
+        EXPECT_TRUE(c->TransactionOpen());
+        if (how == 0) r.cursor.reset();
+        if (how == 1) r.cursor->Close();
+        if (how == 2) ReadAll(*r.cursor);
+        EXPECT_FALSE(c->TransactionOpen()) << how;
+    }
+    // A write fails (a temporary table would be allowed) and ends the transaction too.
+    c->ExecuteBatch("DROP TABLE IF EXISTS native_ro; CREATE TABLE native_ro (n int)", -1);
+    AdoError e = Failure([&] { c->ExecuteReadOnly("INSERT INTO native_ro VALUES (1)", -1); });
+    EXPECT_EQ(e.Records().at(0).Number, 1792);  // not in a read-only transaction
+    EXPECT_FALSE(c->TransactionOpen());
+    EXPECT_EQ(Count(*c, "SELECT COUNT(*) FROM native_ro"), 0);
+    c->Execute("DROP TABLE native_ro", -1);
+
+    // Inside the host's transaction the query runs as it is.
+    c->BeginTrans();
+    EXPECT_EQ(Failure([&] { c->BeginTrans(); }).Number(), err::IllegalOperation);
+    c->Execute("INSERT INTO ro VALUES (1)", -1);
+    EXPECT_EQ(ReadAll(*c->ExecuteReadOnly("SELECT n FROM ro", -1).cursor).size(), 1u);
+    EXPECT_TRUE(c->TransactionOpen());
+    c->RollbackTrans();
+    EXPECT_EQ(Count(*c, "SELECT COUNT(*) FROM ro"), 0);
+}
+
+TEST_F(MariaDbEngine, ReplayInATransactionStopsAtTheFailingStatementsTag) {
+    auto c = Open();
+    c->Execute("CREATE TEMPORARY TABLE replayed (n int, note varchar(20))", -1);
+    c->ExecuteBatch("DROP PROCEDURE IF EXISTS native_rows; CREATE PROCEDURE native_rows(n int) "
+                    "BEGIN INSERT INTO replayed VALUES (n, 'call'); SELECT n; END",
+                    -1);
+    // Texts that answer with more than one result must run alone, or the
+    // failure would be blamed on the wrong statement.
+    const std::vector<std::string> texts = {
+        "INSERT INTO replayed VALUES (1, 'a') -- a line comment at the end",
+        "INSERT INTO replayed VALUES (2, 'b') # another kind",
+        "INSERT INTO replayed VALUES (3, 'c;d');  /* trailing */ ",
+        "INSERT INTO replayed VALUES (4, 'e'); INSERT INTO replayed VALUES (5, 'f')",
+        "CALL native_rows(6)",
+        "/*!40101 INSERT INTO replayed VALUES (7, 'g') */",  // the server runs what a reader skips
+        "INSERT INTO replayed VALUES (8, 'it''s')",
+        "INSERT INTO native_no_such_table VALUES (9)",
+        "INSERT INTO replayed VALUES (10, 'never')",
+    };
+    for (bool inTransaction : {true, false}) {
+        SCOPED_TRACE(inTransaction);
+        c->Execute("DELETE FROM replayed", -1);
+        if (inTransaction) c->BeginTrans();
+        std::unique_ptr<EngineReplay> replay = c->BeginReplay(-1);
+        try {
+            for (size_t i = 0; i < texts.size(); ++i) replay->Add(texts[i], 100 + i);
+            replay->Finish();
+            ADD_FAILURE() << "the replay did not fail";
+        } catch (const ReplayError& e) {
+            EXPECT_EQ(e.Tag(), 107u);
+            EXPECT_EQ(e.Records().at(0).Number, 1146);
+        }
+        Rows rows = Query(*c, "SELECT n, note FROM replayed ORDER BY n");
+        std::vector<int64_t> ns;
+        for (const auto& r : rows) ns.push_back(r[0].AsInt());
+        EXPECT_EQ(ns, (std::vector<int64_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+        EXPECT_EQ(rows.at(2)[1].AsText(), "c;d");
+        if (inTransaction) c->RollbackTrans();
+    }
+}
+
+TEST_F(MariaDbEngine, OutputParametersComeBackWholeAndTyped) {
+    auto c = Open();
+    c->ExecuteBatch(
+        "DROP PROCEDURE IF EXISTS native_outs; "
+        "CREATE PROCEDURE native_outs(IN n int, OUT big longtext, OUT d datetime(6), OUT t time, "
+        "OUT u bigint unsigned, OUT b varbinary(4), OUT f bit(1), INOUT s varchar(10), IN note varchar(5)) "
+        "BEGIN SET big = REPEAT('é', n); SET d = '2024-02-29 23:00:00.5'; SET t = '-01:00:00'; "
+        "SET u = 18446744073709551615; SET b = x'00ff'; SET f = b'1'; SET s = CONCAT(s, note); END",
+        -1);
+    auto p = c->ProcedureParameters("native_outs");
+    ASSERT_EQ(p.size(), 9u);
+    const std::vector<std::pair<int32_t, int32_t>> declared = {
+        {adParamInput, adInteger},   {adParamOutput, adLongVarWChar},  {adParamOutput, adDBTimeStamp},
+        {adParamOutput, adDBTime},   {adParamOutput, adUnsignedBigInt}, {adParamOutput, adVarBinary},
+        {adParamOutput, adBoolean},  {adParamInputOutput, adVarWChar}, {adParamInput, adVarWChar}};
+    for (size_t i = 0; i < p.size(); ++i)
+        EXPECT_EQ(std::make_pair(p[i].direction, p[i].type), declared[i]) << p[i].name;
+    p[0].value = Variant::FromInt(100000);
+    p[7].value = Variant::FromText("it's\\");
+    p[8].value = Variant::FromText("!");
+    c->CallProcedure("native_outs", p, -1);
+    std::string big;
+    for (int i = 0; i < 100000; ++i) big += "é";
+    Variant maxUnsigned;
+    maxUnsigned.SetUInt(UINT64_MAX);
+    EXPECT_EQ(p[1].value, Variant::FromText(big));
+    EXPECT_EQ(p[2].value, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 500000000)));
+    EXPECT_EQ(p[3].value, Variant::FromText("-01:00:00"));
+    EXPECT_EQ(p[4].value, maxUnsigned);
+    EXPECT_EQ(p[5].value, Variant::FromBinary(std::string("\0\xff", 2)));
+    EXPECT_EQ(p[6].value, Variant::FromBool(true));
+    EXPECT_EQ(p[7].value, Variant::FromText("it's\\!"));
+}
+
+TEST_F(MariaDbEngine, ACommandTimeoutStopsTheStatementOnTheServer) {
+    auto c = Open();
+    const std::string slow = "SELECT COUNT(*) FROM seq_1_to_100000 a, seq_1_to_100000 b WHERE a.seq + b.seq = 3";
+    AdoError e = Failure([&] { c->ExecuteBatch(slow, 1); });
+    EXPECT_EQ(e.Records().at(0).Number, 1969);  // interrupted: max_statement_time exceeded
+    // 0 lifts the bound again.
+    EXPECT_EQ(Count(*c, "SELECT COUNT(*) FROM seq_1_to_10"), 10);
+    c->ExecuteBatch("DO 1", 0);
+    EXPECT_EQ(Query(*c, "SELECT @@max_statement_time").at(0).at(0), Variant::FromDouble(0));
+}
+
+TEST_F(MariaDbEngine, ConnectionFailuresCarryTheServersRecord) {
+    const test::ServerFacts f = test::MariaDbServer();
+    struct Case {
+        std::string connection;
+        int32_t number;
+        const char* state;
+    };
+    const std::vector<Case> cases = {
+        {"Provider=MariaDB;Server=" + f.host + ";Port=" + f.port + ";User ID=" + f.user + ";Password=wrong", 1045,
+         "28000"},
+        {"Provider=MariaDB;Server=" + f.host + ";Port=" + f.port + ";User ID=" + f.user + ";Password=" + f.password +
+             ";Database=native_no_such_db",
+         1049, "42000"},
+        {"Provider=MariaDB;Server=127.0.0.1;Port=1", 2002, "HY000"},
+    };
+    for (const Case& k : cases) {
+        AdoError e = Failure([&] { OpenMariaDb(k.connection); });
+        ASSERT_EQ(e.Records().size(), 1u) << k.connection;
+        EXPECT_EQ(e.Records()[0].Number, k.number) << e.Description();
+        EXPECT_EQ(e.Records()[0].SQLState, k.state) << e.Description();
+    }
+}
+
+TEST(MariaDbOptions, EntriesTranslateAndOthersAreRefusedByName) {
+    struct Case {
+        const char* text;
+        const char* host;
+        unsigned int port;
+        const char* refusal;  // in the error; null when the string is fine
+    };
+    const std::vector<Case> cases = {
+        {"Provider=MariaDB;Data Source=db.local:3307;Initial Catalog=sales;User ID=ann;Password=p;"
+         "Persist Security Info=False;Charset=latin1",
+         "db.local", 3307, nullptr},
+        {"Provider=MySQL;Server=[::1]:3308", "::1", 3308, nullptr},
+        {"Provider=MySQL;Server=::1;Port=3309", "::1", 3309, nullptr},
+        {"Provider=MariaDB;Server=h;Port=3309;Connect Timeout=5;SSL Mode=Required", "h", 3309, nullptr},
+        {"Provider=MariaDB;Server=h;Foo Bar=1", nullptr, 0, "'Foo Bar'"},
+        {"Provider=MariaDB;Server=h:1;Port=2", nullptr, 0, "two ports"},
+        {"Provider=MariaDB;Server=h;Port=70000", nullptr, 0, "'70000'"},
+        {"Provider=MariaDB;Server=h;SSL Mode=sometimes", nullptr, 0, "'sometimes'"},
+        {"Provider=MariaDB;Server=h;Connect Timeout=0", nullptr, 0, "'0'"},
+        {"Provider=MariaDB;Server=h;SSL CA=/ca.pem", nullptr, 0, "SSL CA"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text);
+        auto entries = ParseConnectionString(k.text);
+        if (k.refusal) {
+            EXPECT_THAT(Failure([&] { mariadb::ReadOptions(entries); }).Description(), HasSubstr(k.refusal));
+            continue;
+        }
+        mariadb::Options o = mariadb::ReadOptions(entries);
+        EXPECT_EQ(o.host, k.host);
+        EXPECT_EQ(o.port, k.port);
+    }
+    mariadb::Options o = mariadb::ReadOptions(ParseConnectionString(cases[0].text));
+    EXPECT_EQ(o.database, "sales");
+    EXPECT_EQ(o.user, "ann");
+    EXPECT_EQ(o.password, "p");
+    EXPECT_EQ(o.connectTimeoutSeconds, 15u);
+    EXPECT_EQ(mariadb::ReadOptions(ParseConnectionString(cases[3].text)).connectTimeoutSeconds, 5u);
+    EXPECT_EQ(mariadb::ReadOptions(ParseConnectionString(cases[3].text)).sslMode, mariadb::SslMode::Required);
+}
+
+}  // namespace
+}  // namespace qarn::ado
