@@ -59,7 +59,8 @@ private:
     std::function<void()> statusChanged_;
 };
 
-// The connection string with its first password entry masked.
+// The connection string with every password entry masked (see
+// ado::MaskPasswords); never one that shows a password.
 std::string ConnectionStringForDisplay(const std::string& strConnStringIn);
 
 }  // namespace qarn::control
