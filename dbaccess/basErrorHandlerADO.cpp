@@ -21,6 +21,10 @@ ErrObject CurrentErr() {
     }
 }
 
+void ClearProviderErrors(const std::shared_ptr<ado::Connection>& connection) {
+    if (connection) connection->ClearErrors();
+}
+
 std::string BuildErrorReport(const std::string& strSource, const ErrObject& err, const std::string& strExtra) {
     return ErrorReportText(strSource, err.Number, err.Description, strExtra);
 }

@@ -32,13 +32,20 @@ std::vector<std::string> ProviderErrorLines(const ado::Connection* objConnection
 void HandleADOError(const std::string& strSource, const ado::Connection* objConnection, const std::string& strExtra,
                     const ErrObject& err);
 
-// Runs `body`; on any failure reports it under `place` with the connection
-// that `connection` refers to at that moment and the extra text `extra(err)`,
+// Empties the connection's Errors (when there is one) at the start of an
+// operation, so that its report never shows the provider errors of an
+// earlier failure.
+void ClearProviderErrors(const std::shared_ptr<ado::Connection>& connection);
+
+// Runs `body` as one operation: the connection's Errors emptied first; on
+// any failure reports it under `place` with the connection that
+// `connection` refers to at that moment and the extra text `extra(err)`,
 // and returns false.
 template <class Body, class Extra>
 bool RunReported(const std::string& place, const std::shared_ptr<ado::Connection>& connection, Body&& body,
                  Extra&& extra) {
     try {
+        ClearProviderErrors(connection);
         body();
         return true;
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "ado/ConnectionString.h"
 #include "basErrorHandlerADO.h"
+#include "textfile/DataLinkFile.h"
 #include "ui/UserInterface.h"
 
 namespace qarn {
@@ -11,35 +12,48 @@ thread_local int32_t glngServerKind = skJet;
 thread_local std::shared_ptr<clsSQLADO> gobjSQLADO;
 
 namespace {
-thread_local std::string sessionUdlFile;
+thread_local std::string gstrUDLFile;
+
 bool IsOpen(const std::shared_ptr<ado::Connection>& c) { return c && c->State() == ado::adStateOpen; }
 }  // namespace
 
+const std::string& gstrSessionUDLFile() {
+    static const std::string none;
+    return IsOpen(gcnnDB) ? gstrUDLFile : none;
+}
+
 bool gblnOpenDB(const std::string& strUDLFile, const std::string& strConnect) {
     if (IsOpen(gcnnDB)) return true;
-    return RunReported("basSQLGen!gblnOpenDB", gcnnDB, [&] {
+    bool noDataLink = false;
+    bool ok = RunReported("basSQLGen!gblnOpenDB", gcnnDB, [&] {
+        gstrUDLFile.clear();
         gcnnDB = ado::Connection::Create();
         if (strUDLFile.empty()) {
             gSetServerKind(strConnect);
             gcnnDB->SetConnectionString(strConnect);
         } else {
-            gcnnDB->SetConnectionString(gstrReadUDL(strUDLFile));
+            std::string line = gstrReadUDL(strUDLFile);
+            // The message has been shown: nothing to open.
+            if (line.empty()) {
+                noDataLink = true;
+                return;
+            }
+            gcnnDB->SetConnectionString(line);
         }
         gcnnDB->Open();
-        sessionUdlFile = strUDLFile;
+        gstrUDLFile = strUDLFile;
         gobjSQLADO = std::make_shared<clsSQLADO>();
         gobjSQLADO->SetActiveConnection(gcnnDB);
     });
+    return ok && !noDataLink;
 }
-
-const std::string& SessionUdlFile() { return sessionUdlFile; }
 
 bool gblnCloseDB() {
     try {
         if (IsOpen(gcnnDB)) {
+            gstrUDLFile.clear();
             gcnnDB->Close();
             gcnnDB.reset();
-            sessionUdlFile.clear();
             if (gobjSQLADO) gobjSQLADO->SetActiveConnection(nullptr);
         }
         return true;
@@ -77,22 +91,14 @@ void gSetServerKind(const std::string& strConnect) {
     }
 }
 
-std::string ConnectionLineOfUDL(textfile::TextReader& reader) {
-    std::string line = ";";
-    while ((line.starts_with(';') || line.starts_with('[')) && !reader.AtEndOfStream()) line = reader.ReadLine();
-    return line;
-}
-
 std::string gstrReadUDL(const std::string& strUDLFile) {
-    textfile::TextReader reader(strUDLFile);
-    if (reader.AtEndOfStream()) {
+    std::optional<std::string> line = textfile::ReadDataLinkFile(strUDLFile);
+    if (!line) {
         CurrentUserInterface().MessageBox("This is a not a valid UDL file", MsgIcon::Exclamation);
         return {};
     }
-    std::string line = ConnectionLineOfUDL(reader);
-    gSetServerKind(line);
-    reader.Close();
-    return line;
+    gSetServerKind(*line);
+    return *line;
 }
 
 }  // namespace qarn

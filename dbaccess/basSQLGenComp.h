@@ -8,7 +8,6 @@
 
 #include "ado/Connection.h"
 #include "clsSQLADO.h"
-#include "textfile/TextFile.h"
 
 namespace qarn {
 
@@ -20,20 +19,19 @@ extern thread_local int32_t glngServerKind;
 extern thread_local std::shared_ptr<clsSQLADO> gobjSQLADO;
 
 // Opens the shared connection from a UDL file (when the path is not empty)
-// or a connection string.  An open connection is kept as it is.
+// or a connection string.  An open connection is kept as it is.  A UDL file
+// that is no data link is told in a message and opens nothing.
 bool gblnOpenDB(const std::string& strUDLFile, const std::string& strConnect);
-// The data-link file the shared connection was opened from; empty when it
-// was opened from a connection string or is closed.
-const std::string& SessionUdlFile();
+// The UDL file the shared connection was opened from, as given; empty when
+// it was opened from a connection string or is not open.  Generate must
+// not write its script over it.
+const std::string& gstrSessionUDLFile();
 // Closes the shared connection if it is open.
 bool gblnCloseDB();
 // Sets glngServerKind from the Provider entry of `strConnect`.
 void gSetServerKind(const std::string& strConnect);
-// The connection-string line of a UDL file; empty for an empty file.
+// The connection-string line of a UDL file (see textfile::ReadDataLinkFile);
+// empty, after a message, when the file is no data link.
 std::string gstrReadUDL(const std::string& strUDLFile);
-
-// The first line of a data-link file that is neither a section header nor a
-// comment (the last line when every line is one).
-std::string ConnectionLineOfUDL(textfile::TextReader& reader);
 
 }  // namespace qarn

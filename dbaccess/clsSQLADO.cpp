@@ -1,11 +1,10 @@
 #include "clsSQLADO.h"
 
-#include <sys/stat.h>
-
 #include <limits>
 
 #include "basErrorHandlerADO.h"
 #include "basSQLGenComp.h"
+#include "textfile/DataLinkFile.h"
 #include "textfile/TextFile.h"
 #include "ui/UserInterface.h"
 
@@ -20,11 +19,6 @@ int32_t ClampToInt32(int64_t n) {
     if (n > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     if (n < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(n);
-}
-
-int64_t FileLength(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 }  // namespace
 
@@ -93,10 +87,8 @@ bool clsSQLADO::SQLConnect(const std::string& ConnectionString, const std::strin
             return ok;
         }
         if (!UDLFileName.empty()) {
-            if (!textfile::FileExists(UDLFileName)) {
-                mstrConnectMessage = "The specified UDL file does not exist: " + UDLFileName;
-                return false;
-            }
+            mstrConnectMessage = textfile::DataLinkPathFault(UDLFileName);
+            if (!mstrConnectMessage.empty()) return false;
             if (mblnOpenDB(UDLFileName, {})) return true;
             mstrConnectMessage = "Connection Failed";
             return false;
@@ -111,22 +103,28 @@ bool clsSQLADO::SQLConnect(const std::string& ConnectionString, const std::strin
 
 bool clsSQLADO::mblnOpenDB(const std::string& strUDLFile, const std::string& strConnect) {
     if (IsOpen(mcnnConnection)) return true;
-    return RunReported(kClass + "!mblnOpenDB", mcnnConnection, [&] {
+    bool noDataLink = false;
+    bool ok = RunReported(kClass + "!mblnOpenDB", mcnnConnection, [&] {
         mcnnConnection = ado::Connection::Create();
-        mcnnConnection->SetConnectionString(strUDLFile.empty() ? strConnect : mstrReadUDL(strUDLFile));
+        std::string connect = strUDLFile.empty() ? strConnect : mstrReadUDL(strUDLFile);
+        // A UDL file that is no data link has been told about: nothing to open.
+        if (connect.empty() && !strUDLFile.empty()) {
+            noDataLink = true;
+            return;
+        }
+        mcnnConnection->SetConnectionString(connect);
         mcnnConnection->Open();
     });
+    return ok && !noDataLink;
 }
 
 std::string clsSQLADO::mstrReadUDL(const std::string& strUDLFile) {
-    textfile::TextReader reader(strUDLFile);
-    if (FileLength(strUDLFile) == 0) {
+    std::optional<std::string> line = textfile::ReadDataLinkFile(strUDLFile);
+    if (!line) {
         CurrentUserInterface().MessageBox("This is a not a valid UDL file: \r\n" + strUDLFile, MsgIcon::Exclamation);
         return {};
     }
-    std::string line = ConnectionLineOfUDL(reader);
-    reader.Close();
-    return line;
+    return *line;
 }
 
 bool clsSQLADO::SQLDisconnect() {

@@ -151,6 +151,7 @@ bool clsSQLADO::SQLGetNext(int32_t lngRowCount) {
 }
 
 int32_t clsSQLADO::SQLRunProcNoRsRet() {
+    ClearProviderErrors(mcnnConnection);
     try {
         ado::Command& cmd = RequireCommand();
         ApplyTimeout();
@@ -187,6 +188,7 @@ int32_t clsSQLADO::SQLRunProcNoRsRet() {
 
 ado::Variant clsSQLADO::SQLGetParameterValue(const ParameterId& vntID) {
     ado::Variant value;
+    ClearProviderErrors(mcnnConnection);
     try {
         bool byName = std::holds_alternative<std::string>(vntID);
         if (!mblnParametersKept || (!byName && !std::holds_alternative<int16_t>(vntID)))

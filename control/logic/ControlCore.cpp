@@ -1,10 +1,9 @@
 #include "ControlCore.h"
 
-#include <cstring>
-
 #include "ado/ConnectionString.h"
 #include "basErrorHandlerADO.h"
 #include "basSQLGenComp.h"
+#include "textfile/DataLinkFile.h"
 
 namespace qarn::control {
 
@@ -32,8 +31,8 @@ bool ControlCore::Connect(const std::string& ConnectionString, const std::string
                 return true;
             }
         } else if (!UDLFileName.empty()) {
-            if (!textfile::FileExists(UDLFileName)) {
-                mstrReturnMessage = "The specified UDL file does not exist: " + UDLFileName;
+            mstrReturnMessage = textfile::DataLinkPathFault(UDLFileName);
+            if (!mstrReturnMessage.empty()) {
                 mlngState = stNotConnected;
                 return false;
             }
@@ -65,60 +64,29 @@ void ControlCore::Disconnect(bool blnShowStatus) {
 }
 
 namespace {
-// Where the entry whose value starts at `valueStart` ends: at `entryEnd`
-// (the next ";"), unless the value is quoted or braced and its closing
-// character comes later, in which case at the ";" after it.
-size_t EndOfQuotedValue(const std::string& s, size_t valueStart, size_t entryEnd) {
-    while (valueStart < s.size() && s[valueStart] == ' ') ++valueStart;
-    if (valueStart >= s.size() || entryEnd == std::string::npos) return entryEnd;
-    char open = s[valueStart];
-    char close = open == '{' ? '}' : open;
-    if (open != '"' && open != '\'' && open != '{') return entryEnd;
-    size_t i = valueStart + 1;
-    while (i < s.size()) {
-        if (s[i] == close) {
-            if (i + 1 < s.size() && s[i + 1] == close) {  // doubled: part of the value
-                i += 2;
-                continue;
-            }
-            break;
-        }
-        ++i;
-    }
-    if (i >= s.size()) return std::string::npos;  // unterminated: the rest is the value
-    return s.find(';', i);
+// Whether `s` may hold a password entry: any "pwd" or "password" at all.
+// Allocates nothing, so it can answer after a failure.
+bool MayHoldPassword(std::string_view s) {
+    auto at = [&](size_t i, std::string_view word) {
+        if (s.size() - i < word.size()) return false;
+        for (size_t k = 0; k < word.size(); ++k)
+            if ((s[i + k] | 0x20) != word[k]) return false;
+        return true;
+    };
+    for (size_t i = 0; i < s.size(); ++i)
+        if (at(i, "pwd") || at(i, "password")) return true;
+    return false;
 }
 }  // namespace
 
 std::string ConnectionStringForDisplay(const std::string& strConnStringIn) {
     try {
-        std::string lower = ado::ToLower(strConnStringIn);
-        for (const char* key : {"password=", "pwd="}) {
-            if (lower.find(key) == std::string::npos) continue;
-            // Entries keep their text and order; only the first password entry is masked.
-            std::string out;
-            bool masked = false;
-            size_t start = 0;
-            while (true) {
-                size_t end = strConnStringIn.find(';', start);
-                std::string entry = strConnStringIn.substr(start, end == std::string::npos ? end : end - start);
-                if (!masked && ado::ToLower(entry).find(key) != std::string::npos) {
-                    // A quoted or braced password may hold ";": the mask
-                    // takes the whole value, so no part of it is shown.
-                    end = EndOfQuotedValue(strConnStringIn, start + ado::ToLower(entry).find(key) + strlen(key), end);
-                    entry = std::string(key) + "**********";
-                    masked = true;
-                }
-                out += entry;
-                if (end == std::string::npos) break;
-                out += ';';
-                start = end + 1;
-            }
-            return out;
-        }
+        return ado::MaskPasswords(strConnStringIn);
     } catch (...) {
+        // Shown unmasked only when there is nothing to mask.
+        if (MayHoldPassword(strConnStringIn)) return "**********";
+        return strConnStringIn;
     }
-    return strConnStringIn;
 }
 
 }  // namespace qarn::control

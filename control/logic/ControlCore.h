@@ -97,7 +97,8 @@ private:
     std::chrono::steady_clock::time_point lastProgress_{};
 };
 
-// The connection string with its first password entry masked.
+// The connection string with every password entry masked (see
+// ado::MaskPasswords); never one that shows a password.
 std::string ConnectionStringForDisplay(const std::string& strConnStringIn);
 
 }  // namespace qarn::control

@@ -25,7 +25,7 @@ Dialect SessionDialect() { return ChooseDialect(glngServerKind, gcnnDB ? gcnnDB-
 // Why the script may not go to `path`: it would overwrite what is being
 // read.  Empty when it may.
 std::string OutputClash(const std::string& path) {
-    if (SameFile(path, SessionUdlFile())) return "it is the UDL file being read";
+    if (SameFile(path, gstrSessionUDLFile())) return "it is the UDL file being read";
     if (gcnnDB && gcnnDB->State() == ado::adStateOpen) {
         for (const std::string& file : gcnnDB->DatabaseFiles())
             if (SameFile(path, file)) return "it is the database being read";

@@ -26,7 +26,9 @@ void ControlCore::WriteOutputLine(std::string_view line) { mobjOutput->WriteLine
 bool ControlCore::OpenScriptFile() {
     try {
         CloseTextFile();
-        if (!textfile::FileExists(mstrFileName)) return false;
+        // Anything readable but a folder: a pipe or /dev/stdin holds a script too.
+        textfile::PathKind kind = textfile::KindOfPath(mstrFileName);
+        if (kind == textfile::PathKind::Missing || kind == textfile::PathKind::Folder) return false;
         mobjInput = std::make_unique<textfile::TextReader>(mstrFileName);
         struct stat st {};
         scriptSize_ = ::stat(mstrFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;

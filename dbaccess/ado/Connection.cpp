@@ -11,6 +11,28 @@
 
 namespace qarn::ado {
 
+namespace {
+// ODBC takes lengths as 16-bit numbers: a driver given a longer string can
+// crash the process, so no engine is given one.
+constexpr size_t kMaxConnectionStringCharacters = 32767;
+
+size_t CountCharacters(std::string_view utf8) {
+    // Every byte but a UTF-8 continuation byte starts a character.
+    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+void RequireShortEnough(std::string_view connectionString) {
+    size_t n = CountCharacters(connectionString);
+    if (n > kMaxConnectionStringCharacters)
+        throw ProviderError({{err::ProviderFailure,
+                              "The connection string is too long (" + std::to_string(n) + " characters; at most " +
+                                  std::to_string(kMaxConnectionStringCharacters) + ")",
+                              ""}});
+}
+}  // namespace
+
 std::shared_ptr<Connection> Connection::Create() { return std::shared_ptr<Connection>(new Connection()); }
 
 Connection::~Connection() {
@@ -29,7 +51,10 @@ void Connection::SetConnectionString(const std::string& s) {
 void Connection::Open() {
     Guarded([&] {
         if (engine_) throw AdoError(err::ObjectOpen);
+        RequireShortEnough(connectionString_);
         ProviderRoute route = RouteConnectionString(connectionString_);
+        // The translated string is what the engine sees; it can be longer.
+        RequireShortEnough(route.target);
         switch (route.engine) {
         case ProviderRoute::Engine::Sqlite: engine_ = OpenSqlite(route.target); break;
         case ProviderRoute::Engine::Postgres: engine_ = OpenPostgres(route.target); break;

@@ -17,6 +17,21 @@ struct ConnectionEntry {
 // then hold ";".  Empty entries are dropped.
 std::vector<ConnectionEntry> ParseConnectionString(std::string_view s);
 
+// An entry of ParseConnectionString and where its text stands in the string.
+struct ConnectionEntrySpan {
+    ConnectionEntry entry;
+    size_t begin = 0;  // the entry's first character (blanks before the key included)
+    size_t end = 0;    // its ";" or the end of the string
+};
+// The entries of ParseConnectionString, in order, each with its span.
+std::vector<ConnectionEntrySpan> ParseConnectionStringSpans(std::string_view s);
+
+// The connection string with the text of every entry whose key is
+// "password" or "pwd" (any case, blanks around it) replaced by
+// "password=**********" or "pwd=**********"; all other text kept as it is.
+// The entries are the engine's, so what it would send is what is masked.
+std::string MaskPasswords(std::string_view s);
+
 // Value of the first entry whose key equals one of `keys` (any case), or empty.
 std::string EntryValue(const std::vector<ConnectionEntry>& entries, std::initializer_list<std::string_view> keys);
 

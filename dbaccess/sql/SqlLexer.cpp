@@ -27,7 +27,7 @@ bool Lexer::IsWord(const Token& t, std::string_view keyword) const {
     return t.kind == TokenKind::Word && ado::EqualsNoCase(Text(t), keyword);
 }
 
-bool Lexer::SkipBlanksAndComments() {
+bool Lexer::SkipBlanksAndComments(size_t& openComment) {
     const size_t n = text_.size();
     while (pos_ < n) {
         const char c = text_[pos_];
@@ -44,6 +44,7 @@ bool Lexer::SkipBlanksAndComments() {
             pos_ = nl == std::string_view::npos ? n : nl + 1;
         } else if (c == '/' && next == '*') {
             // PostgreSQL nests block comments; the others end at the first "*/".
+            openComment = pos_;
             size_t depth = 1;
             pos_ += 2;
             while (pos_ < n && depth > 0) {
@@ -104,8 +105,11 @@ bool Lexer::TrySkipDollarQuote() {
 Token Lexer::Next() {
     Token t;
     open_ = false;
-    if (!SkipBlanksAndComments()) {
+    size_t openComment = 0;
+    if (!SkipBlanksAndComments(openComment)) {
+        // The token is the comment the text leaves open.
         t.kind = TokenKind::Unterminated;
+        t.begin = openComment;
         t.end = pos_;
         return t;
     }

@@ -45,7 +45,7 @@ public:
     bool IsSymbol(const Token& t, char c) const { return t.kind == TokenKind::Symbol && text_[t.begin] == c; }
 
 private:
-    bool SkipBlanksAndComments();  // false when a comment is left open
+    bool SkipBlanksAndComments(size_t& openComment);  // false when a comment is left open (where it starts)
     void SkipQuoted(char close, bool backslashEscapes);
     bool TrySkipDollarQuote();
 

@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "ado/AdoError.h"
@@ -44,7 +46,9 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-constexpr size_t kChunk = 64 * 1024;
+uint32_t Utf16Unit(unsigned char first, unsigned char second, bool bigEndian) {
+    return bigEndian ? (uint32_t{first} << 8) | second : (uint32_t{second} << 8) | first;
+}
 }  // namespace
 
 bool FileExists(const std::string& path) {
@@ -52,9 +56,34 @@ bool FileExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+PathKind KindOfPath(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+    if (S_ISREG(st.st_mode) || S_ISFIFO(st.st_mode)) return PathKind::File;
+    return PathKind::Device;
+}
+
 void DeleteFile(const std::string& path) {
     if (!FileExists(path)) RaiseFileError(ENOENT, "Cannot delete", path);
     if (std::remove(path.c_str()) != 0) RaiseFileError(errno, "Cannot delete", path);
+}
+
+std::string ReadStart(const std::string& path, size_t maxBytes) {
+    if (KindOfPath(path) == PathKind::Folder) RaiseFileError(EISDIR, "Cannot open", path);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) RaiseFileError(errno, "Cannot open", path);
+    std::string bytes;
+    char chunk[64 * 1024];
+    while (bytes.size() < maxBytes) {
+        size_t n = std::fread(chunk, 1, std::min(sizeof chunk, maxBytes - bytes.size()), file.get());
+        bytes.append(chunk, n);
+        if (n == 0) {
+            if (std::ferror(file.get())) RaiseFileError(errno ? errno : EIO, "Cannot read", path);
+            break;
+        }
+    }
+    return bytes;
 }
 
 TextWriter::TextWriter(const std::string& path) : path_(path) {
@@ -95,12 +124,17 @@ void TextWriter::Close() {
 }
 
 TextReader::TextReader(const std::string& path) : path_(path) {
+    // A folder opens for reading but has no bytes to give: refused here.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) RaiseFileError(errno, "Cannot open", path);
-    if (!S_ISREG(st.st_mode)) RaiseFileError(EISDIR, "Cannot open", path);
+    if (S_ISDIR(st.st_mode)) RaiseFileError(EISDIR, "Cannot open", path);
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_) RaiseFileError(errno, "Cannot open", path);
+    open_ = true;
 }
+
+TextReader::TextReader(Bytes bytes)
+    : open_(true), path_(bytes.name), memory_(std::move(bytes)), chunk_(std::max<size_t>(memory_.chunk, 1)) {}
 
 TextReader::~TextReader() {
     if (file_) std::fclose(file_);
@@ -109,49 +143,78 @@ TextReader::~TextReader() {
 void TextReader::Close() {
     if (file_) std::fclose(file_);
     file_ = nullptr;
+    open_ = false;
     buffer_.clear();
     pos_ = 0;
     eofRaw_ = true;
 }
 
-// Reads the next chunk of the file and appends its text to buffer_.
-bool TextReader::Fill() {
-    if (!file_ || eofRaw_) return false;
-    std::string raw(kChunk, '\0');
-    size_t n = std::fread(raw.data(), 1, raw.size(), file_);
-    if (n < raw.size()) {
-        if (std::ferror(file_)) RaiseFileError(errno ? errno : EIO, "Cannot read", path_);
-        eofRaw_ = true;
+size_t TextReader::ReadRaw(char* into, size_t size) {
+    if (!file_) {
+        size_t n = std::min(size, memory_.content.size() - memoryPos_);
+        memory_.content.copy(into, n, memoryPos_);
+        memoryPos_ += n;
+        return n;
     }
+    // fread gathers a pipe's partial reads: fewer bytes than asked for
+    // means the end of the data or an error.
+    size_t n = std::fread(into, 1, size, file_);
+    if (n < size && std::ferror(file_)) RaiseFileError(errno ? errno : EIO, "Cannot read", path_);
+    return n;
+}
+
+// Replaces the text already returned by the decoded text of the next chunk,
+// so the buffer never holds more than a chunk (the line being read is
+// collected by ReadLine).
+bool TextReader::Fill() {
+    if (!open_ || eofRaw_) return false;
+    // The first read takes in the whole of the longest byte-order mark.
+    std::string raw(started_ ? chunk_ : std::max<size_t>(chunk_, 3), '\0');
+    size_t n = ReadRaw(raw.data(), raw.size());
+    if (n < raw.size()) eofRaw_ = true;
     raw.resize(n);
+    std::string_view text(raw);
     if (!started_) {
         started_ = true;
-        if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF && static_cast<unsigned char>(raw[1]) == 0xFE) {
-            utf16_ = true;
-            raw.erase(0, 2);
-        } else if (raw.size() >= 3 && raw.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-            raw.erase(0, 3);
+        if (text.starts_with("\xFF\xFE")) {
+            encoding_ = Encoding::Utf16Le;
+            text.remove_prefix(2);
+        } else if (text.starts_with("\xFE\xFF")) {
+            encoding_ = Encoding::Utf16Be;
+            text.remove_prefix(2);
+        } else if (text.starts_with("\xEF\xBB\xBF")) {
+            text.remove_prefix(3);
         }
     }
-    if (pos_ > 0) {
-        buffer_.erase(0, pos_);
-        pos_ = 0;
+    buffer_.clear();
+    pos_ = 0;
+    if (encoding_ == Encoding::Utf8) {
+        buffer_.assign(text);
+    } else {
+        DecodeUtf16(text);
     }
-    if (!utf16_) {
-        buffer_ += raw;
-        return n > 0;
-    }
-    std::string bytes = pendingBytes_ + raw;
+    // The end of the data may still complete a character held back.
+    return n > 0 || !buffer_.empty();
+}
+
+void TextReader::DecodeUtf16(std::string_view raw) {
+    const bool bigEndian = encoding_ == Encoding::Utf16Be;
+    std::string bytes = std::move(pendingBytes_);
+    bytes.append(raw);
+    pendingBytes_.clear();
+    auto unitAt = [&](size_t i) {
+        return Utf16Unit(static_cast<unsigned char>(bytes[i]), static_cast<unsigned char>(bytes[i + 1]), bigEndian);
+    };
     size_t i = 0;
     for (; i + 1 < bytes.size(); i += 2) {
-        uint32_t unit = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
+        uint32_t unit = unitAt(i);
         if (unit >= 0xD800 && unit <= 0xDBFF) {
             if (i + 3 >= bytes.size()) {
                 if (!eofRaw_) break;  // the low half arrives with the next chunk
                 AppendUtf8(buffer_, 0xFFFD);
                 continue;
             }
-            uint32_t low = static_cast<unsigned char>(bytes[i + 2]) | (static_cast<unsigned char>(bytes[i + 3]) << 8);
+            uint32_t low = unitAt(i + 2);
             if (low >= 0xDC00 && low <= 0xDFFF) {
                 AppendUtf8(buffer_, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 i += 2;
@@ -165,29 +228,51 @@ bool TextReader::Fill() {
         }
     }
     pendingBytes_ = bytes.substr(i);
-    return n > 0;
+    if (eofRaw_ && !pendingBytes_.empty()) {  // half a unit at the end: shown, not lost silently
+        AppendUtf8(buffer_, 0xFFFD);
+        pendingBytes_.clear();
+    }
 }
 
 bool TextReader::AtEndOfStream() {
     while (pos_ >= buffer_.size()) {
-        if (!Fill()) return pos_ >= buffer_.size();
+        if (!Fill()) return true;
     }
     return false;
 }
 
+void TextReader::RaiseLineTooLong() const {
+    throw AdoError(kDeviceIoError,
+                   "Line " + std::to_string(lineNumber_) + " of '" + path_ + "' is longer than 256 MB");
+}
+
 std::string TextReader::ReadLine() {
-    if (!file_) throw AdoError(kDeviceIoError, "The file '" + path_ + "' is not open");
-    size_t nl;
-    while ((nl = buffer_.find('\n', pos_)) == std::string::npos) {
+    if (!open_) throw AdoError(kDeviceIoError, "The file '" + path_ + "' is not open");
+    if (AtEndOfStream()) throw AdoError(62, "Input past end of file");
+    ++lineNumber_;
+    std::string line;
+    while (true) {
+        size_t nl = buffer_.find('\n', pos_);
+        size_t end = nl == std::string::npos ? buffer_.size() : nl;
+        // One byte over the limit is kept for a CR that is no part of the line.
+        const size_t n = end - pos_;
+        if (n > kMaxLineBytes + 1 - line.size()) RaiseLineTooLong();
+        // Doubling, but never past what the limit lets a line hold: a line at
+        // the limit must not need a copy twice its size.
+        if (line.size() + n > line.capacity()) {
+            size_t capacity = std::max(line.size() + n, 2 * line.capacity());
+            line.reserve(capacity >= kMaxLineBytes ? kMaxLineBytes + 1 : capacity);
+        }
+        line.append(buffer_, pos_, n);
+        if (nl != std::string::npos) {
+            pos_ = nl + 1;
+            break;
+        }
+        pos_ = buffer_.size();
         if (!Fill()) break;
     }
-    if (pos_ >= buffer_.size() && nl == std::string::npos)
-        throw AdoError(62, "Input past end of file");
-    size_t end = nl == std::string::npos ? buffer_.size() : nl;
-    size_t lineEnd = end;
-    if (lineEnd > pos_ && buffer_[lineEnd - 1] == '\r') --lineEnd;
-    std::string line = buffer_.substr(pos_, lineEnd - pos_);
-    pos_ = nl == std::string::npos ? buffer_.size() : nl + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > kMaxLineBytes) RaiseLineTooLong();
     return line;
 }
 

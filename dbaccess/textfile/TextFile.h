@@ -2,10 +2,13 @@
 // Text files of scripts and data links.  Written as UTF-8 without a
 // byte-order mark with CR LF line ends, whatever the process locale, so no
 // character is lost.  Read line by line: a line ends at LF and a CR before
-// it is dropped; a UTF-16LE file with a byte-order mark (as Windows writes
-// data links) and UTF-8 with or without a mark are decoded.
+// it is dropped; UTF-16 with a byte-order mark (Windows writes data links
+// as UTF-16LE) and UTF-8 with or without a mark are decoded.  Reading takes
+// time linear in the input and memory in the longest line, and works on
+// anything that streams bytes (a pipe, /dev/stdin), not only regular files.
 // Failures raise qarn::ado::AdoError with a file-system number.
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -15,8 +18,14 @@ namespace qarn::textfile {
 
 // Whether a regular file (not a folder, device or socket) exists at `path`.
 bool FileExists(const std::string& path);
+// What is at a path, as far as reading it goes.  A pipe counts as a file:
+// its bytes are read like a file's (`run -f <(...)`, /dev/stdin on a pipe).
+enum class PathKind { Missing, Folder, Device, File };  // Device: also a socket
+PathKind KindOfPath(const std::string& path);
 // Removes a regular file; raises when that fails.
 void DeleteFile(const std::string& path);
+// The first `maxBytes` bytes of the file (all of it when shorter).
+std::string ReadStart(const std::string& path, size_t maxBytes);
 
 class TextWriter {
 public:
@@ -44,8 +53,20 @@ private:
 
 class TextReader {
 public:
-    // Opens an existing file for reading; raises when it cannot.
+    // A line longer than this (decoded to UTF-8) fails the read: a file
+    // without line ends must not take all the memory there is.
+    static constexpr size_t kMaxLineBytes = size_t{256} << 20;
+
+    // Content already in memory, read as a file's bytes `chunk` at a time.
+    struct Bytes {
+        std::string content;
+        std::string name;  // for messages, in place of a path
+        size_t chunk = 64 * 1024;
+    };
+
+    // Opens an existing file (or pipe or device) for reading; raises when it cannot.
     explicit TextReader(const std::string& path);
+    explicit TextReader(Bytes bytes);
     ~TextReader();
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
@@ -56,15 +77,24 @@ public:
     void Close();
 
 private:
-    bool Fill();  // reads and decodes more of the file into buffer_
+    size_t ReadRaw(char* into, size_t size);  // the next bytes of the file or content
+    bool Fill();  // reads and decodes the next chunk into buffer_, replacing what was returned
+    void DecodeUtf16(std::string_view raw);
+    [[noreturn]] void RaiseLineTooLong() const;
+
     std::FILE* file_ = nullptr;
+    bool open_ = false;
     std::string path_;
-    bool utf16_ = false;
+    Bytes memory_;
+    size_t memoryPos_ = 0;
+    size_t chunk_ = 64 * 1024;
+    enum class Encoding { Utf8, Utf16Le, Utf16Be } encoding_ = Encoding::Utf8;
     bool started_ = false;
-    std::string buffer_;  // decoded text not yet returned
-    size_t pos_ = 0;
+    std::string buffer_;  // decoded text of the current chunk
+    size_t pos_ = 0;      // where in buffer_ the next line starts
     std::string pendingBytes_;  // UTF-16 bytes of an incomplete unit or pair
     bool eofRaw_ = false;
+    uint64_t lineNumber_ = 0;  // lines returned so far
 };
 
 }  // namespace qarn::textfile

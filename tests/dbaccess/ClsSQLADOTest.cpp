@@ -2,6 +2,9 @@
 // failure reports with their place and extra text, and its own connection.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "basErrorHandlerADO.h"
 #include "basSQLGenComp.h"
 #include "clsSQLADO.h"
@@ -147,4 +150,64 @@ TEST_F(ClsSQLADOTest, SessionWrapperIsConnectedAndConnectReturnsAtOnce) {
     EXPECT_EQ(gobjSQLADO->ReturnMessage(), "Connection Succeeded");
     EXPECT_EQ(gobjSQLADO->ConnectionString(), "Provider=SQLite;Data Source=" + db);
     EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(ClsSQLADOTest, DataLinkThatIsNoFileOrNoDataLinkFailsTheConnect) {
+    std::string db = test::MakeSqliteDatabase("CREATE TABLE t(x);");
+    std::string folder = test::ScratchPath("folder.udl");
+    std::filesystem::create_directory(folder);
+    std::string markOnly = test::ScratchPath("mark.udl");
+    test::WriteBytes(markOnly, "\xEF\xBB\xBF");
+    test::PipeFile pipe("[oledb]\r\nProvider=SQLite;Data Source=" + db + "\r\n");
+    std::string missing = test::ScratchPath("missing.udl");
+    struct Case {
+        std::string path;
+        bool connects;
+        std::string message, shown;
+    } cases[] = {
+        {missing, false, "The specified UDL file does not exist: " + missing, ""},
+        {folder, false, "The specified UDL file is not a file: " + folder, ""},
+        {"/dev/null", false, "The specified UDL file is not a file: /dev/null", ""},
+        {markOnly, false, "Connection Failed", "This is a not a valid UDL file: \r\n" + markOnly},
+        {pipe.path(), true, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ui.shown.clear();
+        clsSQLADO sql;
+        EXPECT_EQ(sql.SQLConnect("", c.path), c.connects);
+        EXPECT_EQ(sql.ReturnMessage(), c.message);
+        EXPECT_EQ(sql.IsConnected(), c.connects);
+        std::vector<std::string> shown;
+        for (const auto& s : ui.shown) shown.push_back(s.text);
+        EXPECT_EQ(shown, c.shown.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.shown})
+            << "nothing is opened with an empty string";
+    }
+}
+
+// Each operation's report shows the provider errors of its own failure only:
+// after a failed statement, an operation failing in this layer shows a
+// message box, not the statement's provider errors.
+TEST_F(ClsSQLADOTest, ReportShowsOnlyTheProviderErrorsOfItsOwnFailure) {
+    ASSERT_TRUE(gblnOpenDB("", "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("SELECT 1;")));
+    const std::pair<const char*, std::function<void(clsSQLADO&)>> cases[] = {
+        {"SQLAddParmByType", [](clsSQLADO& s) { s.SQLAddParmByType("p", ado::adVarChar, ado::adParamInput, {}); }},
+        {"SQLAddParm", [](clsSQLADO& s) { s.SQLAddParm("p", ado::Variant::FromText("x"), false); }},
+        {"SQLGetParameterValue", [](clsSQLADO& s) { s.SQLGetParameterValue(std::string("p")); }},
+        {"SQLGetNext", [](clsSQLADO& s) { s.SQLGetNext(); }},
+    };
+    for (const auto& [name, operation] : cases) {
+        SCOPED_TRACE(name);
+        clsSQLADO sql;
+        sql.SetActiveConnection(gcnnDB);
+        ui.shown.clear();
+        ASSERT_TRUE(sql.SQLSetText("SELECT * FROM qarn_nowhere"));
+        EXPECT_FALSE(sql.SQLRunSQLWithRs());
+        ASSERT_EQ(ui.shown.size(), 1u);
+        ASSERT_EQ(ui.shown[0].kind, "error-window");
+        operation(sql);
+        ASSERT_EQ(ui.shown.size(), 2u);
+        EXPECT_EQ(ui.shown[1].kind, "message");
+        EXPECT_NE(ui.shown[1].text.find(name), std::string::npos) << ui.shown[1].text;
+    }
 }

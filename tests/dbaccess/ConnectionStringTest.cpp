@@ -112,3 +112,46 @@ TEST(ConnectionStringTest, UnknownProviderFailsWithAdosProviderError) {
         EXPECT_EQ(e.Description(), "Provider cannot be found. It may not be properly installed.");
     }
 }
+
+// ODBC drivers take at most 32767 characters and may crash on more: no
+// engine is given a longer string.  Characters, not bytes, are counted.
+TEST(ConnectionStringTest, OpenRefusesAStringOver32767Characters) {
+    QARN_REQUIRE_SERVER(test::PostgresServer());
+    const std::string sqlite = "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("SELECT 1;") + ";Note=";
+    auto padded = [](std::string s, size_t characters, const std::string& filler) {
+        while (s.size() < characters) s += filler;  // counts bytes: only for one-byte fillers
+        return s;
+    };
+    std::string accented = sqlite;
+    for (size_t n = sqlite.size(); n < 32767; ++n) accented += "\u00e9";
+    struct Case {
+        const char* name;
+        std::string text;
+        size_t tooLong;  // the count in the error; 0 when the string opens
+    } cases[] = {
+        {"SQLite at the limit", padded(sqlite, 32767, "x"), 0},
+        {"SQLite at the limit in two-byte characters", accented, 0},
+        {"SQLite one over", padded(sqlite, 32768, "x"), 32768},
+        {"PostgreSQL", padded(test::PostgresProviderString() + ";Application Name=", 40000, "x"), 40000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto connection = Connection::Create();
+        connection->SetConnectionString(c.text);
+        if (c.tooLong == 0) {
+            EXPECT_NO_THROW(connection->Open());
+            continue;
+        }
+        std::string expected = "The connection string is too long (" + std::to_string(c.tooLong) +
+                               " characters; at most 32767)";
+        try {
+            connection->Open();
+            ADD_FAILURE() << "opened";
+        } catch (const AdoError& e) {
+            EXPECT_EQ(e.Description(), expected);
+        }
+        ASSERT_EQ(connection->Errors().size(), 1u);
+        EXPECT_EQ(connection->Errors()[0].Description, expected);
+        EXPECT_EQ(connection->State(), adStateClosed);
+    }
+}

@@ -104,12 +104,25 @@ TEST_F(SessionTest, DataLinkFileSkipsHeadersAndCommentsInAnyEncoding) {
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(SessionTest, EmptyOrMissingDataLinkFileFailsTheOpenWithItsMessages) {
-    EXPECT_FALSE(gblnOpenDB(Udl(""), ""));
-    ASSERT_GE(ui.shown.size(), 2u);
-    EXPECT_EQ(ui.shown[0].text, "This is a not a valid UDL file");
-    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Exclamation);
-    EXPECT_NE(ui.shown[1].text.find("The Following Error Occured in basSQLGen!gblnOpenDB"), std::string::npos);
+TEST_F(SessionTest, DataLinkWithoutAConnectionLineShowsItsMessageAndOpensNothing) {
+    std::string line = SqliteString(test::MakeSqliteDatabase("CREATE TABLE a(x);"));
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty", ""},
+        {"UTF-8 mark only", "\xEF\xBB\xBF"},
+        {"UTF-16LE mark only", "\xFF\xFE"},
+        {"UTF-16BE mark only", "\xFE\xFF"},
+        {"blank connection line", "[oledb]\r\n\r\r\n"},
+        {"over 1 MB", "[oledb]\r\n" + line + "\r\n" + std::string(1 << 20, ';')},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        ui.shown.clear();
+        EXPECT_FALSE(gblnOpenDB(Udl(bytes), ""));
+        ASSERT_EQ(ui.shown.size(), 1u) << "no connection is tried with an empty string";
+        EXPECT_EQ(ui.shown[0].text, "This is a not a valid UDL file");
+        EXPECT_EQ(ui.shown[0].icon, MsgIcon::Exclamation);
+        EXPECT_FALSE(gcnnDB && gcnnDB->State() == ado::adStateOpen);
+    }
 
     ui.shown.clear();
     std::string missing = test::ScratchPath("missing.udl");
@@ -117,6 +130,26 @@ TEST_F(SessionTest, EmptyOrMissingDataLinkFileFailsTheOpenWithItsMessages) {
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("Error Number: 53"), std::string::npos);
     EXPECT_NE(ui.shown[0].text.find(missing), std::string::npos);
+}
+
+TEST_F(SessionTest, SessionKnowsTheDataLinkItWasOpenedFrom) {
+    std::string line = SqliteString(test::MakeSqliteDatabase("CREATE TABLE a(x); INSERT INTO a VALUES(7);"));
+    // A line ending in CR CR LF, in a file of exactly 1 MB.
+    std::string udl = "[oledb]\r\n" + line + "\r\r\n";
+    udl += std::string((1 << 20) - udl.size(), ';');
+    std::string file = Udl(udl);
+    EXPECT_EQ(gstrReadUDL(file), line);
+    test::PipeFile pipe("[oledb]\r\n" + line + "\r\n");
+    for (const std::string& path : {file, pipe.path()}) {
+        ASSERT_TRUE(gblnOpenDB(path, "")) << path;
+        EXPECT_EQ(gstrSessionUDLFile(), path);
+        EXPECT_EQ(FirstValueText(gcnnDB, "SELECT x FROM a"), "7");
+        EXPECT_TRUE(gblnCloseDB());
+        EXPECT_EQ(gstrSessionUDLFile(), "");
+    }
+    ASSERT_TRUE(gblnOpenDB("", line));
+    EXPECT_EQ(gstrSessionUDLFile(), "");
+    EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST_F(SessionTest, PostgresOpensThroughEachProviderForm) {

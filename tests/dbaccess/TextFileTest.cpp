@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <filesystem>
+#include <fstream>
 
 #include "ado/AdoError.h"
 #include "support/TestSupport.h"
@@ -11,6 +12,7 @@
 
 using namespace qarn;
 using namespace qarn::textfile;
+using namespace std::string_literals;
 
 namespace {
 std::vector<std::string> AllLines(const std::string& path) {
@@ -92,5 +94,53 @@ TEST(TextFileTest, MissingFileCannotBeOpened) {
     } catch (const ado::AdoError& e) {
         EXPECT_EQ(e.Number(), 53);
         EXPECT_NE(e.Description().find("nowhere.udl"), std::string::npos);
+    }
+}
+
+TEST(TextFileTest, EveryEncodingReadsAlikeFromAFileAndAPipe) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"UTF-8 with CR LF", "\xEF\xBB\xBF" "a\r\nb\n", {"a", "b"}},
+        {"UTF-16LE", Utf16Le(u"caf\u00e9\r\n\U0001F377"), {"café", "🍷"}},
+        {"UTF-16BE", "\xFE\xFF\x00" "a\x00\r\x00\n\xD8\x3C\xDF\x77"s, {"a", "🍷"}},
+        // A file cut inside a character shows that something was there.
+        {"UTF-16LE cut short", Utf16Le(u"ab") + "c", {"ab\uFFFD"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = test::ScratchPath("enc.txt");
+        test::WriteBytes(path, c.bytes);
+        EXPECT_EQ(AllLines(path), c.lines);
+        test::PipeFile pipe(c.bytes);
+        EXPECT_EQ(AllLines(pipe.path()), c.lines);
+    }
+}
+
+TEST(TextFileTest, LinesUpTo256MBAreReadAndALongerOneFailsNamingFileAndLine) {
+    // Sparse files: the lines are runs of NUL bytes that take no disk space.
+    constexpr uintmax_t kLimit = uintmax_t{256} << 20;
+    std::string path = test::ScratchPath("long.sql");
+    test::WriteBytes(path, "first\n");
+    std::filesystem::resize_file(path, 6 + kLimit);
+    std::ofstream(path, std::ios::app | std::ios::binary) << "\nlast";
+    {
+        TextReader r(path);
+        EXPECT_EQ(r.ReadLine(), "first");
+        EXPECT_EQ(r.ReadLine().size(), kLimit);
+        EXPECT_EQ(r.ReadLine(), "last");
+    }
+    path = test::ScratchPath("longer.sql");
+    test::WriteBytes(path, "first\n");
+    std::filesystem::resize_file(path, 6 + kLimit + 1);
+    TextReader r(path);
+    EXPECT_EQ(r.ReadLine(), "first");
+    try {
+        r.ReadLine();
+        FAIL() << "a line over 256 MB was read";
+    } catch (const ado::AdoError& e) {
+        EXPECT_EQ(e.Description(), "Line 2 of '" + path + "' is longer than 256 MB");
     }
 }

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -56,6 +57,19 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
 }
+
+PipeFile::PipeFile(const std::string& bytes) {
+    int ends[2];
+    if (::pipe(ends) != 0) std::abort();
+    // Fits the pipe's buffer, so it is written at once; the closed write end lets the reader see the end.
+    if (bytes.size() > 65536 || ::write(ends[1], bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        std::abort();
+    ::close(ends[1]);
+    readEnd_ = ends[0];
+    path_ = "/dev/fd/" + std::to_string(readEnd_);
+}
+
+PipeFile::~PipeFile() { ::close(readEnd_); }
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

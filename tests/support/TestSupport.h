@@ -21,6 +21,21 @@ std::string ScratchPath(const std::string& name);
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 
+// A pipe holding `bytes` (at most 64 KiB) and no writer, reached through
+// its /dev/fd path, as a shell's <(...) hands it over.
+class PipeFile {
+public:
+    explicit PipeFile(const std::string& bytes);
+    ~PipeFile();
+    PipeFile(const PipeFile&) = delete;
+    PipeFile& operator=(const PipeFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    int readEnd_ = -1;
+    std::string path_;
+};
+
 // Server connection facts; empty when the environment does not name a server.
 struct ServerFacts {
     std::string host, port, database, user, password;

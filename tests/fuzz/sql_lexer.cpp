@@ -1,0 +1,47 @@
+// SQL text in every dialect through each entry point that reads it.  An
+// analysis built on the lexer is fuzzed by adding a function to
+// kEntryPoints (and its sources to qarnParsers in CMakeLists.txt).
+#include <cstdint>
+#include <string_view>
+
+#include "FuzzCheck.h"
+#include "sql/SqlLexer.h"
+
+using namespace qarn::sql;
+
+namespace {
+// Tokens cover the text in order, each within it, and the lexer ends.
+void LexWholeText(std::string_view sql, Dialect dialect) {
+    Lexer lexer(sql, dialect);
+    size_t previousEnd = 0;
+    for (size_t count = 0;; ++count) {
+        FUZZ_CHECK(count <= sql.size());  // every token but the last takes at least one character
+        const Token t = lexer.Next();
+        FUZZ_CHECK(t.begin >= previousEnd && t.begin <= t.end && t.end <= sql.size());
+        FUZZ_CHECK(lexer.Position() == t.end);
+        if (t.kind == TokenKind::End) {
+            FUZZ_CHECK(t.end == sql.size());
+            break;
+        }
+        FUZZ_CHECK(t.end > t.begin);
+        if (t.kind == TokenKind::QuotedName) FUZZ_CHECK(UnquoteName(lexer.Text(t)).size() <= t.end - t.begin);
+        if (t.kind == TokenKind::Unterminated) {
+            FUZZ_CHECK(t.end == sql.size());
+            break;
+        }
+        previousEnd = t.end;
+    }
+}
+
+using EntryPoint = void (*)(std::string_view sql, Dialect dialect);
+constexpr EntryPoint kEntryPoints[] = {LexWholeText};
+constexpr Dialect kDialects[] = {Dialect::Jet,   Dialect::SqlServer, Dialect::PostgreSql,
+                                 Dialect::MySql, Dialect::Sqlite,    Dialect::Ansi};
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view sql(reinterpret_cast<const char*>(data), size);
+    for (EntryPoint entry : kEntryPoints)
+        for (Dialect dialect : kDialects) entry(sql, dialect);
+    return 0;
+}
