@@ -70,7 +70,7 @@ private:
     // RunScript's lines (or whole text) replayed inside one transaction;
     // returns the failure message, empty on success.
     std::string RunAsOneTransaction(int32_t RunMode);
-    // The next line of the script being run, counted towards the share read.
+    // The next line of the script being run.
     std::string ReadScriptLine();
     int32_t ShareRead() const;
     // Counts one more row or line; announces progress when it is time.
@@ -93,7 +93,6 @@ private:
     int64_t progressCount_ = 0;
     int32_t progressShare_ = -1;
     int64_t scriptSize_ = 0;  // bytes; 0 when unknown (a pipe)
-    int64_t scriptRead_ = 0;
     std::chrono::steady_clock::time_point lastProgress_{};
 };
 

@@ -44,17 +44,6 @@ int InheritedDescriptor(const std::string& path) {
     return -1;
 }
 
-std::FILE* OpenStream(int fd, const std::string& path) {
-    if (fd < 0) Raise(errno, "Cannot create", path);
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        const int e = errno;
-        ::close(fd);
-        Raise(e, "Cannot create", path);
-    }
-    return file;
-}
-
 mode_t NewFileMode() {
     // What a plain create would give: 0666 less the process's umask.
     const mode_t mask = ::umask(0);
@@ -71,16 +60,21 @@ bool SameFile(const std::string& path, const std::string& other) {
 }
 
 ScriptOutput::ScriptOutput(const std::string& path) : path_(path) {
+    // NAME.gz is written compressed, wherever it goes.
+    const bool compress = textfile::IsCompressedName(path);
     if (int fd = InheritedDescriptor(path); fd >= 0) {
-        writer_ = std::make_unique<textfile::TextWriter>(OpenStream(::dup(fd), path), path);
+        const int copy = ::dup(fd);
+        if (copy < 0) Raise(errno, "Cannot create", path);
+        writer_ = std::make_unique<textfile::TextWriter>(copy, path, compress);
         return;
     }
     struct stat st {};
     const bool exists = ::lstat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) Raise(EISDIR, "Cannot create", path);
     if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        writer_ = std::make_unique<textfile::TextWriter>(OpenStream(::open(path.c_str(), O_WRONLY | O_CLOEXEC), path),
-                                                         path);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) Raise(errno, "Cannot create", path);
+        writer_ = std::make_unique<textfile::TextWriter>(fd, path, compress);
         return;
     }
     if (exists) {
@@ -97,7 +91,7 @@ ScriptOutput::ScriptOutput(const std::string& path) : path_(path) {
     cleanup_.emplace(temporary_);
     ::fchmod(fd, NewFileMode());
     try {
-        writer_ = std::make_unique<textfile::TextWriter>(OpenStream(fd, temporary_), path);
+        writer_ = std::make_unique<textfile::TextWriter>(fd, path, compress);
     } catch (...) {
         Abandon();
         throw;

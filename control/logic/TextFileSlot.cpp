@@ -32,7 +32,6 @@ bool ControlCore::OpenScriptFile() {
         mobjInput = std::make_unique<textfile::TextReader>(mstrFileName);
         struct stat st {};
         scriptSize_ = ::stat(mstrFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
-        scriptRead_ = 0;
         return true;
     } catch (...) {
         return false;
@@ -48,16 +47,12 @@ void ControlCore::CloseTextFile() {
     }
 }
 
-std::string ControlCore::ReadScriptLine() {
-    std::string line = mobjInput->ReadLine();
-    scriptRead_ += static_cast<int64_t>(line.size()) + 1;  // the line end, as near as it matters
-    return line;
-}
+std::string ControlCore::ReadScriptLine() { return mobjInput->ReadLine(); }
 
 int32_t ControlCore::ShareRead() const {
     if (mobjInput && mobjInput->AtEndOfStream()) return 1000;
-    if (scriptSize_ <= 0) return -1;
-    return static_cast<int32_t>(std::min<int64_t>(1000, scriptRead_ * 1000 / scriptSize_));
+    if (scriptSize_ <= 0 || !mobjInput) return -1;
+    return static_cast<int32_t>(std::min<int64_t>(1000, mobjInput->BytesConsumed() * 1000 / scriptSize_));
 }
 
 void ControlCore::Progress(int64_t count, int32_t share, bool final) {

@@ -1,6 +1,8 @@
 #include "textfile/TextFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +10,7 @@
 #include <cstring>
 
 #include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
 
 namespace qarn::textfile {
 
@@ -50,6 +53,10 @@ uint32_t Utf16Unit(unsigned char first, unsigned char second, bool bigEndian) {
     return bigEndian ? (uint32_t{first} << 8) | second : (uint32_t{second} << 8) | first;
 }
 }  // namespace
+
+bool IsCompressedName(std::string_view path) {
+    return path.size() > 3 && ado::EqualsNoCase(path.substr(path.size() - 3), ".gz");
+}
 
 bool FileExists(const std::string& path) {
     struct stat st {};
@@ -102,19 +109,54 @@ void TextWriter::Buffer() {
     std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
 }
 
-TextWriter::TextWriter(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) { Buffer(); }
+TextWriter::TextWriter(int fd, std::string path, bool compress) : path_(std::move(path)) {
+    if (compress) {
+        gz_ = gzdopen(fd, "wb");
+        if (!gz_) {
+            ::close(fd);
+            RaiseFileError(ENOMEM, "Cannot create", path_);
+        }
+        gzbuffer(gz_, 1 << 20);
+        return;
+    }
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        const int e = errno;
+        ::close(fd);
+        RaiseFileError(e, "Cannot create", path_);
+    }
+    Buffer();
+}
 
 TextWriter::~TextWriter() {
     if (file_) std::fclose(file_);
+    if (gz_) gzclose(gz_);
 }
 
 void TextWriter::WriteLine(std::string_view line) {
+    if (gz_) {
+        const int n = static_cast<int>(line.size());
+        if ((n > 0 && gzwrite(gz_, line.data(), static_cast<unsigned>(n)) != n) || gzwrite(gz_, "\r\n", 2) != 2) {
+            int code = 0;
+            const char* message = gzerror(gz_, &code);
+            throw AdoError(kDeviceIoError, "Cannot write '" + path_ + "': " + (code == Z_ERRNO ? std::strerror(errno) : message));
+        }
+        return;
+    }
     if (!file_) throw AdoError(kDeviceIoError, "The file '" + path_ + "' is not open");
     if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fwrite("\r\n", 1, 2, file_) != 2)
         RaiseFileError(errno, "Cannot write", path_);
 }
 
 void TextWriter::Close() {
+    if (gz_) {
+        gzFile_s* gz = gz_;
+        gz_ = nullptr;
+        // Closing writes the rest of the compressed data and the trailer.
+        const int rc = gzclose(gz);
+        if (rc != Z_OK) RaiseFileError(rc == Z_ERRNO && errno ? errno : EIO, "Cannot write", path_);
+        return;
+    }
     if (!file_) return;
     std::FILE* f = file_;
     file_ = nullptr;
@@ -130,6 +172,13 @@ TextReader::TextReader(const std::string& path) : path_(path) {
     if (S_ISDIR(st.st_mode)) RaiseFileError(EISDIR, "Cannot open", path);
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_) RaiseFileError(errno, "Cannot open", path);
+    if (IsCompressedName(path)) {
+        // zlib reads the gzip stream from the descriptor; a file that is no
+        // gzip after all is read as it stands.
+        gz_ = gzdopen(::dup(fileno(file_)), "rb");
+        if (!gz_) RaiseFileError(ENOMEM, "Cannot open", path);
+        gzbuffer(gz_, 1 << 16);
+    }
     open_ = true;
 }
 
@@ -137,10 +186,13 @@ TextReader::TextReader(Bytes bytes)
     : open_(true), path_(bytes.name), memory_(std::move(bytes)), chunk_(std::max<size_t>(memory_.chunk, 1)) {}
 
 TextReader::~TextReader() {
+    if (gz_) gzclose(gz_);
     if (file_) std::fclose(file_);
 }
 
 void TextReader::Close() {
+    if (gz_) gzclose(gz_);
+    gz_ = nullptr;
     if (file_) std::fclose(file_);
     file_ = nullptr;
     open_ = false;
@@ -156,12 +208,26 @@ size_t TextReader::ReadRaw(char* into, size_t size) {
         memoryPos_ += n;
         return n;
     }
+    if (gz_) {
+        const int n = gzread(gz_, into, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+        if (n < 0) {
+            int code = 0;
+            const char* message = gzerror(gz_, &code);
+            throw AdoError(kDeviceIoError, "Cannot read '" + path_ + "': " +
+                                               (code == Z_ERRNO ? std::strerror(errno) : std::string(message)));
+        }
+        consumed_ = gzoffset(gz_);
+        return static_cast<size_t>(n);
+    }
     // fread gathers a pipe's partial reads: fewer bytes than asked for
     // means the end of the data or an error.
     size_t n = std::fread(into, 1, size, file_);
     if (n < size && std::ferror(file_)) RaiseFileError(errno ? errno : EIO, "Cannot read", path_);
+    consumed_ += static_cast<int64_t>(n);
     return n;
 }
+
+int64_t TextReader::BytesConsumed() const { return consumed_; }
 
 // Replaces the text already returned by the decoded text of the next chunk,
 // so the buffer never holds more than a chunk (the line being read is

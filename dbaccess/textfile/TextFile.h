@@ -14,7 +14,12 @@
 #include <string>
 #include <string_view>
 
+struct gzFile_s;
+
 namespace qarn::textfile {
+
+// Whether a file of this name holds gzip data: its name ends in ".gz".
+bool IsCompressedName(std::string_view path);
 
 // Whether a regular file (not a folder, device or socket) exists at `path`.
 bool FileExists(const std::string& path);
@@ -31,9 +36,9 @@ class TextWriter {
 public:
     // Creates the file, replacing an existing one (overwrite).
     explicit TextWriter(const std::string& path);
-    // Writes to a file opened elsewhere, which the writer now owns; `path`
-    // names it in messages.
-    TextWriter(std::FILE* file, std::string path);
+    // Writes to a descriptor opened elsewhere, which the writer now owns,
+    // gzip-compressed when `compress`; `path` names it in messages.
+    TextWriter(int fd, std::string path, bool compress);
     ~TextWriter();
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
@@ -42,11 +47,12 @@ public:
     // Flushes and closes; raises when the data could not be written.
     // Closing twice does nothing.
     void Close();
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_ != nullptr || gz_ != nullptr; }
 
 private:
     void Buffer();
     std::FILE* file_ = nullptr;
+    gzFile_s* gz_ = nullptr;
     std::string path_;
     std::unique_ptr<char[]> buffer_;  // a large buffer: few, big writes
 };
@@ -75,6 +81,8 @@ public:
     // The next line without its line end (UTF-8).
     std::string ReadLine();
     void Close();
+    // Bytes taken from the file so far (compressed bytes for a gzip file).
+    int64_t BytesConsumed() const;
 
 private:
     size_t ReadRaw(char* into, size_t size);  // the next bytes of the file or content
@@ -83,6 +91,8 @@ private:
     [[noreturn]] void RaiseLineTooLong() const;
 
     std::FILE* file_ = nullptr;
+    gzFile_s* gz_ = nullptr;  // a gzip file, read through zlib
+    int64_t consumed_ = 0;
     bool open_ = false;
     std::string path_;
     Bytes memory_;

@@ -3,7 +3,7 @@
 # shell lacks.  Sourced by scripts/test, scripts/run and the benchmarks.
 
 QARN_PACKAGES=(cmake g++ ninja-build qt6-base-dev qt6-svg-dev libgl1-mesa-dev unixodbc-dev odbcinst
-    libsqlite3-dev sqlite3 libpq-dev odbc-postgresql odbc-mariadb libmariadb-dev pkg-config tdsodbc odbc-mdbtools mdbtools postgresql
+    libsqlite3-dev sqlite3 libpq-dev odbc-postgresql odbc-mariadb libmariadb-dev pkg-config zlib1g-dev tdsodbc odbc-mdbtools mdbtools postgresql
     mariadb-server libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fp-units-db-3.2.2 time
     clang libclang-rt-14-dev)
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <filesystem>
 #include <thread>
@@ -389,6 +390,34 @@ TEST_F(GenerateTest, OrderByKeyPutsTheRowsInKeyOrderWhereTheStatementHasNone) {
         }
         EXPECT_EQ(first, c.firstValues) << c.statement;
     }
+}
+
+// NAME.gz is a gzip file, and RunScript reads it back as the script it holds.
+TEST_F(GenerateTest, AScriptNamedGzIsCompressedAndRunsAsItIs) {
+    Open();
+    const std::string path = test::ScratchPath("out.sql.gz");
+    ASSERT_TRUE(Generate(path, "SELECT * FROM t", true)) << core.ReturnMessage();
+    const std::string bytes = test::ReadBytes(path);
+    ASSERT_GT(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\x1f\x8b");
+    std::string text(4096, '\0');
+    uLongf size = text.size();
+    z_stream z{};
+    ASSERT_EQ(inflateInit2(&z, 16 + MAX_WBITS), Z_OK);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(text.data());
+    z.avail_out = static_cast<uInt>(size);
+    EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+    text.resize(z.total_out);
+    inflateEnd(&z);
+    EXPECT_TRUE(text.starts_with("DELETE FROM t\r\nINSERT INTO t([name], [price], [born], [ok]) VALUES("));
+
+    // Replayed into the same table: DELETE first, then the two rows again.
+    ASSERT_TRUE(core.RunScript(path)) << core.ReturnMessage();
+    const std::string again = test::ScratchPath("again.sql");
+    ASSERT_TRUE(Generate(again, "SELECT * FROM t", true)) << core.ReturnMessage();
+    EXPECT_EQ(test::ReadBytes(again), text);
 }
 
 }  // namespace
