@@ -32,6 +32,7 @@ const OptionSpec kOptions[] = {
     {"", "--rows-per-insert", &Options::rowsPerInsert, nullptr, kGenerate},
     {"", "--dialect", &Options::dialect, nullptr, kGenerate},
     {"", "--order-by-key", nullptr, &Options::orderByKey, kGenerate},
+    {"", "--verify", nullptr, &Options::verify, kGenerate},
     {"", "--on-duplicate", &Options::onDuplicate, nullptr, kGenerate},
     {"", "--include-identity", nullptr, &Options::includeIdentity, kGenerate},
     {"", "--single-transaction", nullptr, &Options::singleTransaction, kRun},

@@ -33,6 +33,7 @@ struct Options {
     bool singleTransaction = false;
     bool terminate = false;
     bool orderByKey = false;
+    bool verify = false;
 
     RunMode Mode() const;
     // Where generate writes: -o, or qarnSqlGen.sql in the current folder.

@@ -73,7 +73,8 @@ bool PutAll(ControlHost& control, const std::vector<std::pair<const char*, Value
 bool Generate(ControlHost& control, const qarn::cli::Options& options) {
     std::vector<std::pair<const char*, Value>> properties = {{"IncludeIdent", options.includeIdentity},
                                                              {"Terminate", options.terminate},
-                                                             {"OrderByKey", options.orderByKey}};
+                                                             {"OrderByKey", options.orderByKey},
+                                                             {"Verify", options.verify}};
     if (options.rowsPerInsert) properties.emplace_back("RowsPerInsert", std::stoi(*options.rowsPerInsert));
     if (options.dialect) properties.emplace_back("TargetDialect", *options.dialect);
     if (options.onDuplicate) properties.emplace_back("OnDuplicate", *options.onDuplicate);

@@ -75,6 +75,8 @@ const std::vector<MemberInfo>& Members() {
         {"OnDuplicate", DISPID_OnDuplicate, K::PropertyPut, {{"strOnDuplicate", ArgType::Text, false, {}}}},
         {"ProgressCount", DISPID_ProgressCount, K::PropertyGet, {}},
         {"ProgressShare", DISPID_ProgressShare, K::PropertyGet, {}},
+        {"Verify", DISPID_Verify, K::PropertyGet, {}},
+        {"Verify", DISPID_Verify, K::PropertyPut, {{"blnVerify", ArgType::Bool, false, {}}}},
     };
     return members;
 }

@@ -35,6 +35,7 @@ enum MemberId : DispId {
     DISPID_OnDuplicate = 0x68030010,
     DISPID_ProgressCount = 0x68030011,
     DISPID_ProgressShare = 0x68030012,
+    DISPID_Verify = 0x68030013,
 };
 
 enum class ArgType { Text, Bool, Int };

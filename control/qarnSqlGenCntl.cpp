@@ -120,6 +120,10 @@ Value qarnSqlGenCntl::Call(DispId id, InvokeKind kind, const std::vector<Value>&
     case DISPID_ProgressCount:
         return static_cast<int32_t>(std::min<int64_t>(core_.ProgressCount(), INT32_MAX));
     case DISPID_ProgressShare: return core_.ProgressShare();
+    case DISPID_Verify:
+        if (kind == InvokeKind::PropertyGet) return core_.Verify();
+        core_.SetVerify(std::get<bool>(a[0]));
+        return {};
     case DISPID_Terminate:
         if (kind == InvokeKind::PropertyGet) return core_.Script().terminate;
         core_.Script().terminate = std::get<bool>(a[0]);

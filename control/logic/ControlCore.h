@@ -39,6 +39,9 @@ public:
     // when the SELECT has no ORDER BY, so two scripts of a table compare line by line.
     bool OrderByKey() const { return orderByKey_; }
     void SetOrderByKey(bool b) { orderByKey_ = b; }
+    // Generate proves the script before handing it over (see ProveScript).
+    bool Verify() const { return verify_; }
+    void SetVerify(bool b) { verify_ = b; }
     // RunScript runs the whole script as one transaction: all or nothing.
     bool SingleTransaction() const { return singleTransaction_; }
     void SetSingleTransaction(bool b) { singleTransaction_ = b; }
@@ -88,6 +91,7 @@ private:
     bool singleTransaction_ = false;
     ScriptOptions scriptOptions_;
     bool orderByKey_ = false;
+    bool verify_ = false;
     std::function<void()> statusChanged_;
     std::function<void()> progressChanged_;
     int64_t progressCount_ = 0;

@@ -4,6 +4,7 @@
 #include "basErrorHandlerADO.h"
 #include "basSQLGenComp.h"
 #include "logic/ScriptOutput.h"
+#include "logic/ScriptProof.h"
 #include "logic/ScriptWriter.h"
 #include "logic/SelectAnalysis.h"
 #include "logic/TableFacts.h"
@@ -133,7 +134,14 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
         rs.reset();
         writer.WriteTail(sink);
         sql.SQLCloseRS();
-        // The script is at its path only once it is whole and on disk.
+        if (verify_) {
+            mobjOutput->Finish();
+            if (!gcnnDB) throw ado::AdoError(91, "Object variable or With block variable not set");
+            if (std::string verdict = ProveScript(*gcnnDB, dialect, runText, mobjOutput->WrittenPath(), writer);
+                !verdict.empty())
+                return FinishRun(verdict);
+        }
+        // The script is at its path only once it is whole.
         mobjOutput->Commit();
         SetStatusText("Statements Generated");
     } catch (...) {

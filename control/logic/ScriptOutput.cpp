@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "ado/AdoError.h"
 
@@ -59,61 +61,104 @@ bool SameFile(const std::string& path, const std::string& other) {
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-ScriptOutput::ScriptOutput(const std::string& path) : path_(path) {
+ScriptOutput::ScriptOutput(const std::string& path, bool holdStreams) : path_(path) {
     // NAME.gz is written compressed, wherever it goes.
     const bool compress = textfile::IsCompressedName(path);
+    int stream = -1;
     if (int fd = InheritedDescriptor(path); fd >= 0) {
-        const int copy = ::dup(fd);
-        if (copy < 0) Raise(errno, "Cannot create", path);
-        writer_ = std::make_unique<textfile::TextWriter>(copy, path, compress);
+        stream = ::dup(fd);
+        if (stream < 0) Raise(errno, "Cannot create", path);
+    } else {
+        struct stat st {};
+        const bool exists = ::lstat(path.c_str(), &st) == 0;
+        if (exists && S_ISDIR(st.st_mode)) Raise(EISDIR, "Cannot create", path);
+        if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+            stream = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            if (stream < 0) Raise(errno, "Cannot create", path);
+        } else if (exists) {
+            // A link to a folder or device is replaced like any other link.
+            if (::unlink(path.c_str()) != 0) Raise(errno, "Cannot delete", path);
+        }
+    }
+    if (stream >= 0 && !holdStreams) {
+        writer_ = std::make_unique<textfile::TextWriter>(stream, path, compress);
         return;
     }
-    struct stat st {};
-    const bool exists = ::lstat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) Raise(EISDIR, "Cannot create", path);
-    if (exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) Raise(errno, "Cannot create", path);
-        writer_ = std::make_unique<textfile::TextWriter>(fd, path, compress);
-        return;
-    }
-    if (exists) {
-        // A link to a folder or device is replaced like any other link.
-        if (::unlink(path.c_str()) != 0) Raise(errno, "Cannot delete", path);
-    }
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string pattern = folder + "." + name + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) Raise(errno, "Cannot create", path);
-    temporary_ = pattern;
-    cleanup_.emplace(temporary_);
-    ::fchmod(fd, NewFileMode());
+    stream_ = stream;
+    const char* tmp = std::getenv("TMPDIR");
     try {
-        writer_ = std::make_unique<textfile::TextWriter>(fd, path, compress);
+        OpenTemporary(stream >= 0 ? std::string(tmp && *tmp ? tmp : "/tmp") + "/qarnSqlGen.sql" : path, compress);
     } catch (...) {
         Abandon();
         throw;
     }
 }
 
+void ScriptOutput::OpenTemporary(const std::string& beside, bool compress) {
+    const size_t slash = beside.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : beside.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? beside : beside.substr(slash + 1);
+    std::string pattern = folder + "." + name + ".XXXXXX";
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) Raise(errno, "Cannot create", path_);
+    temporary_ = pattern;
+    cleanup_.emplace(temporary_);
+    ::fchmod(fd, NewFileMode());
+    writer_ = std::make_unique<textfile::TextWriter>(fd, path_, compress);
+}
+
 ScriptOutput::~ScriptOutput() { Abandon(); }
 
 void ScriptOutput::Commit() {
-    if (!writer_) return;
-    // Closing flushes and reports any write that failed; the rename then
-    // shows the whole script at once.
-    writer_->Close();
+    Finish();
+    Publish();
+}
+
+void ScriptOutput::Finish() {
+    // Closing flushes and reports any write that failed.
+    if (writer_) writer_->Close();
     writer_.reset();
+}
+
+void ScriptOutput::Publish() {
     if (temporary_.empty()) return;
-    if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        const int e = errno;
+    try {
+        if (stream_ >= 0) {
+            CopyToStream();
+            ::unlink(temporary_.c_str());
+        } else if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
+            // The rename shows the whole script at once.
+            Raise(errno, "Cannot create", path_);
+        }
+    } catch (...) {
         Abandon();
-        Raise(e, "Cannot create", path_);
+        throw;
     }
     temporary_.clear();
-    cleanup_.reset();
+    Abandon();  // nothing left to drop: closes the stream
+}
+
+void ScriptOutput::CopyToStream() {
+    const int in = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) Raise(errno, "Cannot read", temporary_);
+    std::vector<char> buffer(1 << 16);
+    int failure = 0;
+    for (ssize_t n; failure == 0 && (n = ::read(in, buffer.data(), buffer.size())) != 0;) {
+        if (n < 0) {
+            failure = errno;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(stream_, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w < 0) {
+                failure = errno;
+                break;
+            }
+            done += w;
+        }
+    }
+    ::close(in);
+    if (failure) Raise(failure, "Cannot write", path_);
 }
 
 void ScriptOutput::Abandon() noexcept {
@@ -126,6 +171,8 @@ void ScriptOutput::Abandon() noexcept {
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
     cleanup_.reset();
+    if (stream_ >= 0) ::close(stream_);
+    stream_ = -1;
 }
 
 }  // namespace qarn::control

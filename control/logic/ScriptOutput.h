@@ -20,22 +20,33 @@ namespace qarn::control {
 class ScriptOutput {
 public:
     // Removes an old file or link at the path and opens the new script;
-    // raises ado::AdoError when it cannot.
-    explicit ScriptOutput(const std::string& path);
+    // raises ado::AdoError when it cannot.  `holdStreams`: a device, pipe or
+    // descriptor gets nothing before Publish (the script waits in a
+    // temporary file), so nothing unproven reaches it.
+    explicit ScriptOutput(const std::string& path, bool holdStreams = false);
     // Without Commit the temporary file is removed.
     ~ScriptOutput();
     ScriptOutput(const ScriptOutput&) = delete;
     ScriptOutput& operator=(const ScriptOutput&) = delete;
 
     void WriteLine(std::string_view line) { writer_->WriteLine(line); }
-    // Puts the complete script on disk at its path; raises when it cannot.
+    // Puts the complete script at its path: Finish, then Publish.  Raises
+    // when it cannot.
     void Commit();
+    // Ends the writing; the script can then be read at WrittenPath.
+    void Finish();
+    const std::string& WrittenPath() const { return temporary_.empty() ? path_ : temporary_; }
+    // Moves a finished script into place, or copies it to the stream.
+    void Publish();
     // Drops what was written (the temporary file); a stream keeps what it got.
     void Abandon() noexcept;
 
 private:
+    void OpenTemporary(const std::string& beside, bool compress);
+    void CopyToStream();
     std::string path_;
     std::string temporary_;  // empty when writing directly
+    int stream_ = -1;        // where a held script goes at Publish
     std::unique_ptr<textfile::TextWriter> writer_;
     std::optional<InterruptCleanup> cleanup_;
 };

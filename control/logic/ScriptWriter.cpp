@@ -73,6 +73,8 @@ ScriptWriter::ScriptWriter(const ado::Recordset& rs, TableName table, Dialect so
         if (f.Name().find_first_of("\r\n") != std::string::npos)
             throw ado::AdoError(5, "The column name " + Visible(f.Name()) + " cannot be written on one line");
         columns_.push_back(i);
+        names_.push_back(f.Name());
+        types_.push_back(f.Type());
         // Elsewhere a number is no boolean: it goes as TRUE or FALSE.
         booleans_.push_back(target_ != source && facts.IsBoolean(f.Name()));
         if (identity) identities_.push_back(f.Name());

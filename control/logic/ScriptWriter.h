@@ -52,6 +52,13 @@ public:
     void WriteTail(const LineSink& sink);
 
     Dialect Target() const { return target_; }
+    // What the INSERT statements begin with: "INSERT INTO " + the table.
+    std::string InsertHead() const { return "INSERT INTO " + table_; }
+    // What every INSERT ends with: the duplicates clause and the terminator.
+    std::string InsertTail() const { return suffix_ + (options_.terminate ? ";" : ""); }
+    // The columns written, by name, and their ADO types.
+    const std::vector<std::string>& ColumnNames() const { return names_; }
+    const std::vector<int32_t>& ColumnTypes() const { return types_; }
 
 private:
     void Statement(const LineSink& sink, std::string text) const;
@@ -63,6 +70,8 @@ private:
     ScriptOptions options_;
     std::vector<size_t> columns_;          // fields written, in order
     std::vector<bool> booleans_;           // per column written: a number that stands for TRUE or FALSE
+    std::vector<std::string> names_;
+    std::vector<int32_t> types_;
     std::vector<std::string> identities_;  // identity columns written (their names)
     bool identitySeen_ = false;
     std::string prefix_;                   // "INSERT INTO t(...) VALUES"

@@ -12,7 +12,8 @@ namespace qarn::control {
 bool ControlCore::CreateOutputFile() {
     try {
         CloseTextFile();
-        mobjOutput = std::make_unique<ScriptOutput>(mstrFileName);
+        // A script to be proven reaches no stream before the proof.
+        mobjOutput = std::make_unique<ScriptOutput>(mstrFileName, verify_);
         return true;
     } catch (...) {
         return false;

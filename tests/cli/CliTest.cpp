@@ -391,4 +391,18 @@ TEST(CliProgress, ALineOnATerminalNothingOnAPipe) {
     EXPECT_EQ(q.err, "");
 }
 
+// With --verify nothing reaches standard output before the proof passes.
+TEST(CliGenerate, VerifyHoldsTheStreamUntilTheScriptIsProven) {
+    const std::string db = MakeSqliteDatabase(kWines);
+    CliRun bad = RunCli({"generate", "-c", SqliteConnection(db), "-s", "SELECT id, random() AS r FROM wines", "-o", "-",
+                         "--verify", "-q"});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_TRUE(Contains(bad.err, "The script does not recreate the rows")) << bad.err;
+    CliRun good = RunCli({"generate", "-c", SqliteConnection(db), "-s", "SELECT * FROM wines", "-o", "-", "--verify", "-q"});
+    ASSERT_EQ(good.exitCode, 0) << good.err;
+    EXPECT_EQ(ScriptLines(good.out).size(), static_cast<size_t>(kWineCount));
+    EXPECT_TRUE(EmptyFolder(ChildTempDir()));
+}
+
 }  // namespace
