@@ -280,7 +280,9 @@ protected:
         // PostgreSQL's sequence is moved past the identity values written.
         const size_t tail = withId && s.engine == kPostgres ? 1 : 0;
         ASSERT_EQ(lines.size(), rows + head + tail) << path;
-        if (tail) EXPECT_EQ(lines.back().rfind("SELECT setval(pg_get_serial_sequence(", 0), 0u) << lines.back();
+        if (tail) {
+            EXPECT_EQ(lines.back().rfind("SELECT setval(pg_get_serial_sequence(", 0), 0u) << lines.back();
+        }
         lines.resize(rows + head);
         if (truncate) {
             EXPECT_EQ(lines[0], s.emptyingHead + table);

@@ -76,8 +76,9 @@ std::vector<std::vector<Variant>> StaffRows() {
 // provider form reached it (a SQLNCLI string is kind 5 with SQL Server's
 // dialect) and whatever database the rows came from.
 TEST(ScriptWriter, SqlServerIdentityLinesWheneverIdentityValuesGoThere) {
-    ScriptOptions both{true, true};
-    ScriptOptions neither{false, false};
+    ScriptOptions both;
+    both.truncateTable = both.includeIdent = true;
+    const ScriptOptions neither;
     EXPECT_THAT(Script(StaffColumns(), StaffRows(), "dbo.Staff", Dialect::SqlServer, both),
                 ElementsAre("TRUNCATE TABLE dbo.Staff", "SET IDENTITY_INSERT dbo.Staff ON",
                             "INSERT INTO dbo.Staff([StaffID], [Name], [Started], [Active]) "

@@ -89,7 +89,9 @@ TEST(AnalyseSelect, FindsTheTableOrSaysWhyNot) {
         EXPECT_EQ(a.verdict, c.verdict) << a.reason;
         if (c.verdict == Verdict::Table) {
             EXPECT_EQ(a.table.qualified, c.expected);
-            if (!c.parts.empty()) EXPECT_EQ(a.table.parts, c.parts);
+            if (!c.parts.empty()) {
+                EXPECT_EQ(a.table.parts, c.parts);
+            }
         } else if (c.verdict == Verdict::Refused) {
             EXPECT_NE(a.reason.find(c.expected), std::string::npos) << a.reason;
         }
