@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "FuzzCheck.h"
+#include "logic/SelectAnalysis.h"
+#include "logic/TransactionStatements.h"
 #include "sql/SqlLexer.h"
 
 using namespace qarn::sql;
@@ -33,8 +35,26 @@ void LexWholeText(std::string_view sql, Dialect dialect) {
     }
 }
 
+// Generate's reading of a SELECT: a found table has parts, and every
+// position it gives lies within the text.
+void AnalyseSelectText(std::string_view sql, Dialect dialect) {
+    const qarn::control::SelectAnalysis a = qarn::control::AnalyseSelect(sql, dialect);
+    FUZZ_CHECK(a.end <= sql.size() && a.orderByAt <= sql.size());
+    if (a.verdict == qarn::control::SelectAnalysis::Verdict::Table) {
+        FUZZ_CHECK(!a.table.parts.empty() && !a.table.qualified.empty());
+        FUZZ_CHECK(a.table.parts.size() == a.table.quoted.size());
+    }
+    if (a.verdict == qarn::control::SelectAnalysis::Verdict::Refused) FUZZ_CHECK(!a.reason.empty());
+}
+
+// RunScript's search for transaction statements ends on any text.
+void FindTransactionText(std::string_view sql, Dialect dialect) {
+    const std::string words = qarn::control::FindTransactionStatement(sql, dialect);
+    FUZZ_CHECK(words.size() <= sql.size() + 16);
+}
+
 using EntryPoint = void (*)(std::string_view sql, Dialect dialect);
-constexpr EntryPoint kEntryPoints[] = {LexWholeText};
+constexpr EntryPoint kEntryPoints[] = {LexWholeText, AnalyseSelectText, FindTransactionText};
 constexpr Dialect kDialects[] = {Dialect::Jet,   Dialect::SqlServer, Dialect::PostgreSql,
                                  Dialect::MySql, Dialect::Sqlite,    Dialect::Ansi};
 }  // namespace
