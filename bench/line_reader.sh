@@ -19,7 +19,7 @@ mkdir -p "$build_dir" "$scratch"
 reader=$build_dir/line_reader
 g++ -std=c++20 -O2 -DNDEBUG -Wall -Wextra -I "$QARN_ROOT/dbaccess" -o "$reader" \
     "$QARN_ROOT/bench/line_reader.cpp" "$QARN_ROOT/dbaccess/textfile/TextFile.cpp" \
-    "$QARN_ROOT/dbaccess/ado/AdoError.cpp"
+    "$QARN_ROOT/dbaccess/ado/AdoError.cpp" "$QARN_ROOT/dbaccess/ado/ConnectionString.cpp" -lz
 
 # A script of one INSERT whose text literal makes the line MB megabytes long.
 make_script() {
