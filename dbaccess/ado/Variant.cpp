@@ -141,9 +141,15 @@ bool Variant::operator==(const Variant& o) const {
 }
 
 void AppendDateText(std::string& out, const DateTime& d) {
-    char year[16];
-    int n = std::snprintf(year, sizeof year, "%04d", static_cast<int>(d.year));
-    out.append(year, static_cast<size_t>(n));
+    // Written digit by digit: the script writer formats millions of these.
+    if (d.year >= 0 && d.year <= 9999) {
+        AppendTwo(out, static_cast<unsigned>(d.year / 100));
+        AppendTwo(out, static_cast<unsigned>(d.year % 100));
+    } else {
+        char year[16];
+        const int n = std::snprintf(year, sizeof year, "%04d", static_cast<int>(d.year));
+        out.append(year, static_cast<size_t>(n));
+    }
     out.push_back('-');
     AppendTwo(out, d.month);
     out.push_back('-');
@@ -155,8 +161,9 @@ void AppendDateText(std::string& out, const DateTime& d) {
     out.push_back(':');
     AppendTwo(out, d.second);
     if (d.nanos != 0) {
-        char frac[16];
-        std::snprintf(frac, sizeof frac, "%09u", static_cast<unsigned>(d.nanos));
+        char frac[9];
+        unsigned rest = d.nanos % 1000000000u;
+        for (int i = 8; i >= 0; --i, rest /= 10) frac[i] = static_cast<char>('0' + rest % 10);
         size_t len = 9;
         while (len > 0 && frac[len - 1] == '0') --len;
         out.push_back('.');
