@@ -152,7 +152,7 @@ TEST(CliGenerate, DashWritesOnlyTheInsertLinesToStandardOutput) {
 TEST(CliGenerate, AnInterruptLeavesNoScriptBehind) {
     const std::string db = MakeSqliteDatabase(
         "CREATE TABLE big(n INTEGER, t TEXT);"
-        "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 3000000) "
+        "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1000000) "
         "INSERT INTO big SELECT i, 'row ' || i FROM c;");
     for (int signal : {SIGINT, SIGTERM}) {
         const std::string folder = MakeFolder("interrupted");
