@@ -108,8 +108,8 @@ public:
 
 int Execute(const qarn::cli::Options& options, char* programName) {
     // The control is a widget, so Qt needs a platform even though nothing is
-    // ever shown; offscreen needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // ever shown; the minimal platform needs no display and loads the least.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "minimal");
     qarn::host::PrepareRuntimeDirectory();
     int qtArgc = 1;
     char* qtArgv[] = {programName, nullptr};

@@ -55,8 +55,6 @@ qarnSqlGenCntl::qarnSqlGenCntl(QWidget* parent) : QWidget(parent) {
     setObjectName("qarnSqlGenCntl");
     setFixedSize(kWidth, kHeight);
     setFocusPolicy(Qt::NoFocus);
-    picLogo_ = FacePicture(this, "picLogo", ":/qarnSqlGenComp/control-logo.svg", QRect(120, 120, 1080, 1485));
-    picIdentity_ = FacePicture(this, "picIdentity", ":/qarnSqlGenComp/control-identity.svg", QRect(1440, 480, 1830, 705));
     core_.OnStatusTextChanged([this] {
         emit StatusTextChanged();
         if (sink_) sink_(kDispIdStatusTextChanged);
@@ -70,6 +68,17 @@ qarnSqlGenCntl::qarnSqlGenCntl(QWidget* parent) : QWidget(parent) {
 qarnSqlGenCntl::~qarnSqlGenCntl() { --liveControls; }  // the core closes a connected session
 
 void qarnSqlGenCntl::Release() { delete this; }
+
+// The face is drawn the first time the control is shown: a host that never
+// shows it (the command line) never pays for drawing.
+void qarnSqlGenCntl::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (picLogo_) return;
+    picLogo_ = FacePicture(this, "picLogo", ":/qarnSqlGenComp/control-logo.svg", QRect(120, 120, 1080, 1485));
+    picIdentity_ = FacePicture(this, "picIdentity", ":/qarnSqlGenComp/control-identity.svg", QRect(1440, 480, 1830, 705));
+    picLogo_->show();
+    picIdentity_->show();
+}
 
 void qarnSqlGenCntl::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);

@@ -36,6 +36,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     dispatch::Value Call(dispatch::DispId id, dispatch::InvokeKind kind, const std::vector<dispatch::Value>& args);
@@ -46,8 +47,8 @@ private:
     ControlCore core_;
     bool userMode_ = true;
     std::function<void(dispatch::DispId)> sink_;
-    QLabel* picLogo_;
-    QLabel* picIdentity_;
+    QLabel* picLogo_ = nullptr;
+    QLabel* picIdentity_ = nullptr;
 };
 
 }  // namespace qarn::control

@@ -140,22 +140,35 @@ void ScriptWriter::WriteHead(const LineSink& sink) {
 
 void ScriptWriter::WriteRow(const ado::Recordset& rs, const LineSink& sink) {
     ++rowNumber_;
-    row_ = "(";
+    // One row a statement (the usual case) is built in place; several are
+    // joined once each row is known to fit.
+    std::string& out = options_.rowsPerInsert == 1 ? statement_ : row_;
+    if (&out == &statement_) {
+        statement_.assign(prefix_);
+    } else {
+        row_.clear();
+    }
+    out += '(';
     for (size_t n = 0; n < columns_.size(); ++n) {
-        if (n) row_ += ", ";
+        if (n) out += ", ";
         try {
             const ado::Field field = rs.Fields(columns_[n]);
             if (booleans_[n] && !field.Value().IsNull()) {
-                AppendBooleanLiteral(row_, field.Value().IsTrue(), target_);
+                AppendBooleanLiteral(out, field.Value().IsTrue(), target_);
                 continue;
             }
-            AppendFieldValue(row_, field, target_);
+            AppendFieldValue(out, field, target_);
         } catch (const ado::AdoError& e) {
             throw ado::AdoError(e.Number(), "Row " + std::to_string(rowNumber_) + ", column " +
                                                 rs.Fields(columns_[n]).Name() + ": " + e.Description());
         }
     }
-    row_ += ')';
+    out += ')';
+    if (&out == &statement_) {
+        pendingRows_ = 1;
+        Flush(sink);
+        return;
+    }
     if (pendingRows_ > 0 && statement_.size() + 2 + row_.size() + suffix_.size() + 1 > kLongestStatement) Flush(sink);
     if (pendingRows_ == 0) {
         statement_ = prefix_;

@@ -69,7 +69,7 @@ private:
     Dialect target_;
     ScriptOptions options_;
     std::vector<size_t> columns_;          // fields written, in order
-    std::vector<bool> booleans_;           // per column written: a number that stands for TRUE or FALSE
+    std::vector<char> booleans_;           // per column written: a number that stands for TRUE or FALSE
     std::vector<std::string> names_;
     std::vector<int32_t> types_;
     std::vector<std::string> identities_;  // identity columns written (their names)

@@ -104,7 +104,7 @@ TextWriter::TextWriter(const std::string& path) : path_(path) {
 
 // The C library ignores a buffer size given without a buffer.
 void TextWriter::Buffer() {
-    constexpr size_t kBufferSize = 1 << 20;
+    constexpr size_t kBufferSize = 256 << 10;
     buffer_ = std::make_unique<char[]>(kBufferSize);
     std::setvbuf(file_, buffer_.get(), _IOFBF, kBufferSize);
 }
@@ -116,7 +116,7 @@ TextWriter::TextWriter(int fd, std::string path, bool compress) : path_(std::mov
             ::close(fd);
             RaiseFileError(ENOMEM, "Cannot create", path_);
         }
-        gzbuffer(gz_, 1 << 20);
+        gzbuffer(gz_, 256 << 10);
         return;
     }
     file_ = ::fdopen(fd, "wb");
