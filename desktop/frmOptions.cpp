@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "FitText.h"
 #include "FormLayout.h"
 #include "basErrorHandler.h"
 #include "basSQLGen.h"
@@ -117,10 +118,15 @@ frmOptions::frmOptions(host::ControlHost& control, QWidget* parent) : QDialog(pa
     optConnection0 = Place<QRadioButton>(this, "optConnection0", "Use Connection String", Twips(1200, 120, 2175, 375));
     optConnection1 = Place<QRadioButton>(this, "optConnection1", "Use UDL", Twips(3840, 120, 1335, 375));
     optConnection0->setChecked(true);
-    Place<QLabel>(this, "Label1_1", "Default Connection String:", Twips(0, 720, 1095, 975))->setWordWrap(true);
+    auto* lblConn = Place<QLabel>(this, "Label1_1", "Default Connection String:", Twips(0, 720, 1095, 975));
     txtConn = ReadOnlyBox(this, "txtConn", Twips(1200, 720, 3975, 1455));
     cmdPrompt = Place<QPushButton>(this, "cmdPrompt", "Buil&d", Twips(5280, 720, 1095, 375));
-    Place<QLabel>(this, "Label1_0", "Default UDL:", Twips(0, 2400, 1095, 375))->setWordWrap(true);
+    auto* lblUDL = Place<QLabel>(this, "Label1_0", "Default UDL:", Twips(0, 2400, 1095, 375));
+    // The labels stand at the window's edge: their text keeps a margin from it.
+    for (QLabel* label : {lblConn, lblUDL}) {
+        label->setWordWrap(true);
+        label->setContentsMargins(Twips(120, 0, 0, 0).left(), 0, 0, 0);
+    }
     txtUDL = ReadOnlyBox(this, "txtUDL", Twips(1200, 2400, 3975, 1455));
     cmdBrowse = Place<QPushButton>(this, "cmdBrowse", "&Browse", Twips(5280, 2400, 1095, 375));
     chkIdent = Place<QCheckBox>(this, "chkIdent", "Include Values for Identity/Autonumber columns?",
@@ -139,6 +145,7 @@ frmOptions::frmOptions(host::ControlHost& control, QWidget* parent) : QDialog(pa
     // Escape rejects the dialog: the same as Cancel, nothing is saved.
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    FitCaptions(*this);
     control::CentreOnScreen(this);
     mGetOptions();
 }

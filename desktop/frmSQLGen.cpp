@@ -17,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "FitText.h"
 #include "FormLayout.h"
 #include "basErrorHandler.h"
 #include "basGeneral.h"
@@ -247,8 +248,8 @@ void frmSQLGen::BuildClientArea() {
     client_ = new QWidget(this);
     client_->setObjectName("client");
     setCentralWidget(client_);
-    // The window was designed for 8.25-point "MS Sans Serif"; its captions
-    // fit their buttons only at that size.
+    // The window was designed for 8.25-point "MS Sans Serif"; where the
+    // desktop draws a wider font, the captions are fitted once they exist.
     QFont designFont("MS Sans Serif");
     designFont.setPointSizeF(8.25);
     client_->setFont(designFont);
@@ -320,6 +321,8 @@ void frmSQLGen::BuildClientArea() {
                            cmdConnect[0], cmdConnect[1], cmdClear, cmdSample};
     for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
     txtSelect->setFocus();
+
+    FitCaptions(*client_, {{cmdConnect[0], kDisconnectCaption}, {cmdConnect[1], kDisconnectCaption}});
 }
 
 void frmSQLGen::CreateControl() {
@@ -606,7 +609,7 @@ void frmSQLGen::RunSample() {
     FrameButton(cmdView);
     Inform("The status bar now shows that INSERT Statements have been generated (as indicated by the arrow).\r\n\r\n"
            "The demonstration will click the 'View Output' Button automatically.\r\n"
-           "You should see Notepad open to display a script containing the SQL INSERT statements.");
+           "You should see your text viewer open to display a script containing the SQL INSERT statements.");
     ParkArrow();
     cmdView_Click();
     repaint();

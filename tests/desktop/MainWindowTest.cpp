@@ -600,10 +600,11 @@ TEST_F(SampleTourTest, TheTourShowsEveryStepAndEndsDisconnected) {
     EXPECT_EQ(steps[2].frame, QPoint(Px(2940), Px(2950)));
     EXPECT_EQ(steps[2].arrow, parked);
     EXPECT_GE(steps[2].at - steps[1].at, 25 * 20) << "one character every pause";
-    EXPECT_EQ(steps[3].text, "The status bar now shows that INSERT Statements have been generated (as indicated by "
-                             "the arrow).\r\n\r\nThe demonstration will click the 'View Output' Button automatically."
-                             "\r\nYou should see Notepad open to display a script containing the SQL INSERT "
-                             "statements.");
+    EXPECT_EQ(steps[3].text,
+              "The status bar now shows that INSERT Statements have been generated (as indicated by "
+              "the arrow).\r\n\r\nThe demonstration will click the 'View Output' Button automatically."
+              "\r\nYou should see your text viewer open to display a script containing the SQL "
+              "INSERT statements.");
     EXPECT_TRUE(steps[3].framed && steps[3].arrowShown);
     EXPECT_EQ(steps[3].frame, QPoint(Px(4380), Px(2950)));
     EXPECT_EQ(steps[3].status, "Statements Generated");
