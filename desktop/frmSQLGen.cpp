@@ -509,6 +509,11 @@ void frmSQLGen::cmdGenerate_Click() {
             strMessage = "Please supply a SQL statement";
         } else {
             Required(Assign("IncludeIdent", gblnIncludeIdent));
+            Required(Assign("Terminate", gblnTerminate));
+            Required(Assign("RowsPerInsert", glngRowsPerInsert));
+            Required(Assign("TargetDialect", gstrTargetDialect));
+            Required(Assign("OrderByKey", gblnOrderByKey));
+            Required(Assign("OnDuplicate", gstrOnDuplicate));
             if (Required(Invoke("Generate", {mstrOutputFile, statement})).Bool())
                 ShowStatus("Statements Generated");
             else

@@ -420,6 +420,43 @@ TEST_F(MainWindowTest, GenerateWritesTheScriptOrSaysWhyNot) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(MainWindowTest, EveryGenerateHandsTheStoredScriptOptionsToTheControl) {
+    Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
+    frmSQLGen& w = Open();
+    Click("cmdConnect1");
+    QTest::keyClicks(&Box(), "SELECT * FROM w");
+    struct Round {
+        Strings stored;  // Terminate, RowsPerInsert, TargetDialect, OrderByKey, OnDuplicate
+        size_t inserts;
+        bool terminated;
+    };
+    // The second round sets every option back: each is handed over on every
+    // Generate, not only when it differs from the control's default.
+    const std::vector<Round> rounds = {{{"True", "2", "postgresql", "True", "skip"}, 1, true},
+                                       {{"False", "1", "", "False", ""}, 2, false}};
+    const char* const keys[] = {"Terminate", "RowsPerInsert", "TargetDialect", "OrderByKey", "OnDuplicate"};
+    for (const Round& round : rounds) {
+        for (size_t i = 0; i < std::size(keys); ++i) SaveSetting(keys[i], round.stored[i]);
+        ASSERT_TRUE(gblnLoadDefaults());
+        Click("cmdGenerate");
+        ASSERT_EQ(Status(), "Statements Generated");
+        host::ControlHost& control = w.HostedControl();
+        EXPECT_EQ((Strings{control.Call("Terminate").Bool() ? "True" : "False",
+                           std::to_string(control.Call("RowsPerInsert").Int()), control.Call("TargetDialect").Text(),
+                           control.Call("OrderByKey").Bool() ? "True" : "False", control.Call("OnDuplicate").Text()}),
+                  round.stored);
+        // Handed over before the script was written, which shows them.
+        Strings lines;
+        std::istringstream script(Read(Output()));
+        for (std::string line; std::getline(script, line, '\n');)
+            if (line.rfind("INSERT", 0) == 0) lines.push_back(line);
+        EXPECT_EQ(lines.size(), round.inserts) << Read(Output());
+        for (const std::string& line : lines)
+            EXPECT_EQ(line.find(";\r") != std::string::npos, round.terminated) << line;
+    }
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(MainWindowTest, AnUnexpectedErrorDuringGenerateIsShownAndTheWindowComesBack) {
     Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
     frmSQLGen& w = Open();
