@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -311,6 +312,10 @@ void frmSQLGen::BuildClientArea() {
     staPanel1 = new QLabel("Ready", staStatusBar);
     staPanel1->setObjectName("Panel1");
     staStatusBar->addWidget(staPanel1, 1);
+    // The rows written so far, while Generate works.
+    staPanel2 = new QLabel(staStatusBar);
+    staPanel2->setObjectName("Panel2");
+    staStatusBar->addPermanentWidget(staPanel2);
     setStatusBar(staStatusBar);
 
     // The status bar is docked inside the client area, at its bottom.
@@ -374,9 +379,17 @@ void frmSQLGen::paintEvent(QPaintEvent* event) {
     mblnFirstPaint = false;
     mobjSqlGen = qarnSqlGenCntl1.get();
     mobjSqlGen->OnStatusTextChanged([this] { mobjSqlGen_StatusTextChanged(); });
+    mobjSqlGen->OnProgress([this] { mobjSqlGen_Progress(); });
 }
 
 void frmSQLGen::closeEvent(QCloseEvent* event) {
+    if (mblnGenerating) {
+        // The control is writing the script: disconnecting now would pull
+        // the connection from under it.  The window closes when it is done.
+        mblnCloseWhenDone = true;
+        event->ignore();
+        return;
+    }
     event->accept();
     if (mblnUnloaded) return;
     Form_QueryUnload();
@@ -390,6 +403,7 @@ void frmSQLGen::Form_QueryUnload() {
         if (mobjSqlGen) {
             mobjSqlGen->Call("Disconnect", {false});
             mobjSqlGen->OnStatusTextChanged(nullptr);
+            mobjSqlGen->OnProgress(nullptr);
         }
     } catch (...) {
     }
@@ -397,6 +411,13 @@ void frmSQLGen::Form_QueryUnload() {
 }
 
 void frmSQLGen::mobjSqlGen_StatusTextChanged() { ShowStatus(Invoke("StatusText").Text()); }
+
+void frmSQLGen::mobjSqlGen_Progress() {
+    const int32_t rows = Invoke("ProgressCount").Int();
+    staPanel2->setText(QLocale().toString(rows) + (rows == 1 ? " row" : " rows"));
+    // Painted now, as the status texts are: the window is busy until Generate returns.
+    QCoreApplication::processEvents();
+}
 
 void frmSQLGen::txtSelect_Change() {
     // Never disables: an emptied box keeps Generate, which then says so.
@@ -494,12 +515,17 @@ void frmSQLGen::Disconnect(int index) {
 void frmSQLGen::cmdGenerate_Click() {
     std::string strMessage;
     // No button, menu or key works while the control writes the script;
-    // both come back on every way out.
+    // they come back, and the count of rows goes, on every way out.
     struct WindowDisabled {
-        QWidget* window;
-        ~WindowDisabled() { window->setEnabled(true); }
+        frmSQLGen* window;
+        ~WindowDisabled() {
+            window->mblnGenerating = false;
+            window->staPanel2->clear();
+            window->setEnabled(true);
+        }
     } disabled{this};
     setEnabled(false);
+    mblnGenerating = true;
     Hourglass hourglass;
 
     std::optional<ProgramError> unexpected;
@@ -528,6 +554,11 @@ void frmSQLGen::cmdGenerate_Click() {
     if (!strMessage.empty()) {
         Message(strMessage, MsgIcon::Exclamation);
         ShowStatus(strMessage);
+    }
+    if (mblnCloseWhenDone) {
+        mblnCloseWhenDone = false;
+        mblnGenerating = false;
+        close();
     }
 }
 
