@@ -1,6 +1,7 @@
 #include "frmError.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
@@ -8,6 +9,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+
+#include <algorithm>
+#include <initializer_list>
 
 namespace qarn {
 
@@ -22,6 +26,21 @@ QFont LabelFont() {
     f.setPointSizeF(8.25);
     f.setBold(true);
     return f;
+}
+
+// The labels were drawn for a bold font narrower than a Linux desktop's:
+// their font shrinks a pixel at a time until each caption fits its label,
+// but stays readable.
+void FitLabels(std::initializer_list<QLabel*> labels) {
+    constexpr int kSmallestPixelSize = 8;
+    QFont font = LabelFont();
+    auto fits = [&] {
+        for (QLabel* label : labels)
+            if (QFontMetrics(font).horizontalAdvance(label->text()) > label->contentsRect().width()) return false;
+        return true;
+    };
+    for (int size = QFontInfo(font).pixelSize(); !fits() && size > kSmallestPixelSize;) font.setPixelSize(--size);
+    for (QLabel* label : labels) label->setFont(font);
 }
 }  // namespace
 
@@ -40,7 +59,6 @@ frmError::frmError(QWidget* parent) : QDialog(parent) {
 
     auto* errorLabel = new QLabel("Error:", this);
     errorLabel->setObjectName("Label1_0");
-    errorLabel->setFont(LabelFont());
     errorLabel->setGeometry(Twips(120, 840, 2655, 255));
 
     txtMessage = new QPlainTextEdit(this);
@@ -51,8 +69,8 @@ frmError::frmError(QWidget* parent) : QDialog(parent) {
 
     auto* extraLabel = new QLabel("Exra Information Concerning Error:", this);
     extraLabel->setObjectName("Label1_1");
-    extraLabel->setFont(LabelFont());
     extraLabel->setGeometry(Twips(120, 2280, 3135, 255));
+    FitLabels({errorLabel, extraLabel});
 
     lstErrors = new QListWidget(this);
     lstErrors->setObjectName("lstErrors");
@@ -78,15 +96,11 @@ void frmError::paintEvent(QPaintEvent* e) {
     QDialog::paintEvent(e);
 }
 
-// Lets the list scroll sideways to the end of its longest line.
+// Lets the list scroll sideways to the end of its longest line: the widest
+// in pixels, as drawn, which need not be the one with the most characters.
 void frmError::mSetListExtent() {
-    if (lstErrors->count() == 0) return;
-    int longest = 0;
-    for (int i = 1; i < lstErrors->count(); ++i)
-        if (lstErrors->item(i)->text().size() > lstErrors->item(longest)->text().size()) longest = i;
-    int width = QFontMetrics(lstErrors->font()).horizontalAdvance(lstErrors->item(longest)->text());
-    int visible = lstErrors->viewport()->width();
-    lstErrors->horizontalScrollBar()->setRange(0, std::max(0, width + 8 - visible));
+    const int widest = lstErrors->count() == 0 ? 0 : lstErrors->sizeHintForColumn(0);
+    lstErrors->horizontalScrollBar()->setRange(0, std::max(0, widest - lstErrors->viewport()->width()));
 }
 
 }  // namespace qarn

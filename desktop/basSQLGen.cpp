@@ -5,6 +5,7 @@
 #include <QSettings>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 
 #include "basErrorHandler.h"
@@ -18,12 +19,18 @@ bool gblnUseUDL = false;
 std::string gstrDefaultConn;
 std::string gstrDefaultUDL;
 bool gblnIncludeIdent = true;
+bool gblnTerminate = false;
+int32_t glngRowsPerInsert = 1;
+std::string gstrTargetDialect;
+bool gblnOrderByKey = false;
+std::string gstrOnDuplicate;
 std::string gstrSessionConn;
 
 namespace {
 
 constexpr const char* kSection = "Options/";
 constexpr int32_t kTypeMismatch = 13;
+constexpr int32_t kInvalidPropertyValue = 380;
 constexpr int32_t kFileAccessError = 75;
 
 // The per-user store, $XDG_CONFIG_HOME/qarnSqlGen/qarnSqlGen.ini.  Qt files
@@ -61,6 +68,25 @@ bool GetBooleanSetting(const std::string& key, bool defaultValue) {
     return ToBoolean(GetSetting(key, defaultValue ? "True" : "False"));
 }
 
+// A whole number of rows, as a conversion to Long reads it; the control
+// takes no fewer than one.
+int32_t GetRowsSetting(const std::string& key, int32_t defaultValue) {
+    bool isNumber = false;
+    const qlonglong n =
+        QString::fromStdString(GetSetting(key, std::to_string(defaultValue))).trimmed().toLongLong(&isNumber);
+    if (!isNumber) throw ProgramFailure(kTypeMismatch, "Type mismatch");
+    if (n < 1 || n > INT32_MAX) throw ProgramFailure(kInvalidPropertyValue, "Invalid property value.");
+    return static_cast<int32_t>(n);
+}
+
+// One of `choices`, in any case, given back as the choice spells it.
+std::string GetChoiceSetting(const std::string& key, const std::vector<OptionChoice>& choices) {
+    const QString text = QString::fromStdString(GetSetting(key, choices.front().value)).trimmed();
+    for (const OptionChoice& choice : choices)
+        if (text.compare(choice.value, Qt::CaseInsensitive) == 0) return choice.value;
+    throw ProgramFailure(kInvalidPropertyValue, "Invalid property value.");
+}
+
 // The hourglass while the store is read; put back on every way out.
 class Hourglass {
 public:
@@ -78,6 +104,20 @@ private:
 };
 
 }  // namespace
+
+const std::vector<OptionChoice>& TargetDialectChoices() {
+    static const std::vector<OptionChoice> choices = {{"", "The database's own"},   {"sqlite", "SQLite"},
+                                                      {"postgresql", "PostgreSQL"}, {"mysql", "MySQL / MariaDB"},
+                                                      {"sqlserver", "SQL Server"},  {"jet", "Access (Jet)"},
+                                                      {"ansi", "ANSI SQL"}};
+    return choices;
+}
+
+const std::vector<OptionChoice>& OnDuplicateChoices() {
+    static const std::vector<OptionChoice> choices = {
+        {"", "Stop with an error"}, {"skip", "Skip the row"}, {"update", "Update the row"}};
+    return choices;
+}
 
 std::string GetSetting(const std::string& key, const std::string& defaultValue) {
     auto store = OpenStore();
@@ -105,6 +145,11 @@ bool gblnLoadDefaults() {
         gstrSessionConn = gstrDefaultConn.find(kMaskedPassword) == std::string::npos ? gstrDefaultConn : "";
         gstrDefaultUDL = GetSetting("DefaultUDL", "");
         gblnIncludeIdent = GetBooleanSetting("IncludeIdent", true);
+        gblnTerminate = GetBooleanSetting("Terminate", false);
+        glngRowsPerInsert = GetRowsSetting("RowsPerInsert", 1);
+        gstrTargetDialect = GetChoiceSetting("TargetDialect", TargetDialectChoices());
+        gblnOrderByKey = GetBooleanSetting("OrderByKey", false);
+        gstrOnDuplicate = GetChoiceSetting("OnDuplicate", OnDuplicateChoices());
         return true;
     } catch (...) {
         HandleError("basSQLGen!gblnLoadDefaults", "", CurrentProgramError());

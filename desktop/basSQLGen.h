@@ -2,7 +2,9 @@
 // The program's start-up module: the main window, the stored options as
 // program-wide values, and reading them from the settings store.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qarn::desktop {
 
@@ -16,14 +18,29 @@ extern bool gblnUseUDL;             // "UseUDL", default false
 extern std::string gstrDefaultConn; // "DefaultConn", default empty; a password may be masked
 extern std::string gstrDefaultUDL;  // "DefaultUDL", default empty
 extern bool gblnIncludeIdent;       // "IncludeIdent", default true
+// How the control writes the script (its properties of the same names).
+extern bool gblnTerminate;             // "Terminate", default false: end every statement with ";"
+extern int32_t glngRowsPerInsert;      // "RowsPerInsert", default 1; at least 1
+extern std::string gstrTargetDialect;  // "TargetDialect", default empty: the dialect of the database read
+extern bool gblnOrderByKey;            // "OrderByKey", default false
+extern std::string gstrOnDuplicate;    // "OnDuplicate", default empty: a plain INSERT
 // The default connection string with its password, for this run only; never stored.
 extern std::string gstrSessionConn;
 
 // The password marker of stored and shown connection strings.
 constexpr const char* kMaskedPassword = "**********";
 
-// Reads the four options; false (after a report through HandleError) when
-// one cannot be read.
+// A value a text option takes, with the words the Options window shows for it.
+struct OptionChoice {
+    const char* value;
+    const char* caption;
+};
+// The values of TargetDialect and OnDuplicate, the default first.
+const std::vector<OptionChoice>& TargetDialectChoices();
+const std::vector<OptionChoice>& OnDuplicateChoices();
+
+// Reads the options in the order above; false (after a report through
+// HandleError) when one cannot be read, the options after it unchanged.
 bool gblnLoadDefaults();
 
 // The settings store: QSettings, INI format, user scope, application

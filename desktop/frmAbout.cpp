@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include "FitText.h"
 #include "FormLayout.h"
 #include "basSQLGen.h"
 #include "frmSQLGen.h"
@@ -44,6 +45,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
                              .lblDisclaimer = Twips(255, 2625, 3870, 825)});
     SeparatorLine(this, 225, 5657, 2430, QColor(128, 128, 128), 1);
     SeparatorLine(this, 240, 5657, 2445, QColor(255, 255, 255), 2);
+    FitCaptions(*this);
 }
 
 // Where other systems keep the path of their system-information program in

@@ -1,16 +1,21 @@
 #include "frmOptions.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <algorithm>
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "FitText.h"
 #include "FormLayout.h"
 #include "basErrorHandler.h"
 #include "basSQLGen.h"
@@ -48,6 +53,26 @@ QPlainTextEdit* ReadOnlyBox(QWidget* parent, const char* name, QRect geometry) {
 }
 
 std::string TextOf(const QPlainTextEdit* box) { return box->toPlainText().toStdString(); }
+
+// A list of the values of a text option, each shown in words.
+QComboBox* ChoiceBox(QWidget* parent, const char* name, const std::vector<OptionChoice>& choices, QRect geometry) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    for (const OptionChoice& choice : choices) box->addItem(choice.caption, QString(choice.value));
+    box->setGeometry(geometry);
+    return box;
+}
+
+void Choose(QComboBox* box, const std::string& value) {
+    box->setCurrentIndex(std::max(0, box->findData(QString::fromStdString(value))));
+}
+
+std::string ChosenValue(const QComboBox* box) { return box->currentData().toString().toStdString(); }
+
+// A caption that names the box beside it; Alt and its letter go to the box.
+void Label(QWidget* parent, const char* name, const QString& text, QWidget* buddy, QRect geometry) {
+    Place<QLabel>(parent, name, text, geometry)->setBuddy(buddy);
+}
 
 const char* BooleanText(bool value) { return value ? "True" : "False"; }
 
@@ -110,21 +135,28 @@ frmOptions::frmOptions(host::ControlHost& control, QWidget* parent) : QDialog(pa
     setObjectName("frmOptions");
     setWindowTitle("Options");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(6540 / 15, 4980 / 15);
+    // Drawn 6540 twips wide; the script options take the column on the right.
+    setFixedSize(11160 / 15, 4980 / 15);
 
     // Created in tab order: OK first, then the window from top to bottom.
     cmdOK = Place<QPushButton>(this, "cmdOK", "&OK", Twips(2850, 4455, 1095, 375));
     optConnection0 = Place<QRadioButton>(this, "optConnection0", "Use Connection String", Twips(1200, 120, 2175, 375));
     optConnection1 = Place<QRadioButton>(this, "optConnection1", "Use UDL", Twips(3840, 120, 1335, 375));
     optConnection0->setChecked(true);
-    Place<QLabel>(this, "Label1_1", "Default Connection String:", Twips(0, 720, 1095, 975))->setWordWrap(true);
+    auto* lblConn = Place<QLabel>(this, "Label1_1", "Default Connection String:", Twips(0, 720, 1095, 975));
     txtConn = ReadOnlyBox(this, "txtConn", Twips(1200, 720, 3975, 1455));
     cmdPrompt = Place<QPushButton>(this, "cmdPrompt", "Buil&d", Twips(5280, 720, 1095, 375));
-    Place<QLabel>(this, "Label1_0", "Default UDL:", Twips(0, 2400, 1095, 375))->setWordWrap(true);
+    auto* lblUDL = Place<QLabel>(this, "Label1_0", "Default UDL:", Twips(0, 2400, 1095, 375));
+    // The labels stand at the window's edge: their text keeps a margin from it.
+    for (QLabel* label : {lblConn, lblUDL}) {
+        label->setWordWrap(true);
+        label->setContentsMargins(Twips(120, 0, 0, 0).left(), 0, 0, 0);
+    }
     txtUDL = ReadOnlyBox(this, "txtUDL", Twips(1200, 2400, 3975, 1455));
     cmdBrowse = Place<QPushButton>(this, "cmdBrowse", "&Browse", Twips(5280, 2400, 1095, 375));
     chkIdent = Place<QCheckBox>(this, "chkIdent", "Include Values for Identity/Autonumber columns?",
                                 Twips(1200, 3960, 3855, 375));
+    BuildScriptOptions();
     cmdCancel = Place<QPushButton>(this, "cmdCancel", "&Cancel", Twips(4080, 4455, 1095, 375));
     cmdApply = Place<QPushButton>(this, "cmdApply", "&Apply", Twips(5280, 4455, 1095, 375));
     cmdApply->setEnabled(false);
@@ -139,8 +171,34 @@ frmOptions::frmOptions(host::ControlHost& control, QWidget* parent) : QDialog(pa
     // Escape rejects the dialog: the same as Cancel, nothing is saved.
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    for (QCheckBox* box : {chkTerminate, chkOrderByKey})
+        connect(box, &QCheckBox::clicked, this, &frmOptions::ScriptOption_Change);
+    for (QComboBox* box : {cboDialect, cboOnDuplicate})
+        connect(box, &QComboBox::currentIndexChanged, this, &frmOptions::ScriptOption_Change);
+    connect(spnRowsPerInsert, &QSpinBox::valueChanged, this, &frmOptions::ScriptOption_Change);
+
+    FitCaptions(*this);
     control::CentreOnScreen(this);
     mGetOptions();
+}
+
+void frmOptions::BuildScriptOptions() {
+    auto* fraScript = new QGroupBox("Generated Script", this);
+    fraScript->setObjectName("fraScript");
+    fraScript->setGeometry(Twips(6540, 120, 4500, 3000));
+    cboDialect = ChoiceBox(fraScript, "cboDialect", TargetDialectChoices(), Twips(1920, 360, 2460, 345));
+    Label(fraScript, "lblDialect", "SQL dia&lect:", cboDialect, Twips(120, 360, 1740, 345));
+    spnRowsPerInsert = new QSpinBox(fraScript);
+    spnRowsPerInsert->setObjectName("spnRowsPerInsert");
+    spnRowsPerInsert->setRange(1, INT32_MAX);
+    spnRowsPerInsert->setGeometry(Twips(1920, 840, 1335, 345));
+    Label(fraScript, "lblRowsPerInsert", "&Rows per INSERT:", spnRowsPerInsert, Twips(120, 840, 1740, 345));
+    cboOnDuplicate = ChoiceBox(fraScript, "cboOnDuplicate", OnDuplicateChoices(), Twips(1920, 1320, 2460, 345));
+    Label(fraScript, "lblOnDuplicate", "Duplicate &key:", cboOnDuplicate, Twips(120, 1320, 1740, 345));
+    chkTerminate = Place<QCheckBox>(fraScript, "chkTerminate", "&End every statement with a semicolon",
+                                    Twips(120, 1920, 4260, 375));
+    chkOrderByKey =
+        Place<QCheckBox>(fraScript, "chkOrderByKey", "Order rows by the &primary key", Twips(120, 2400, 4260, 375));
 }
 
 void frmOptions::mGetOptions() {
@@ -152,10 +210,19 @@ void frmOptions::mGetOptions() {
     IgnoringErrors([&] { txtConn->setPlainText(QString::fromStdString(gstrDefaultConn)); });
     IgnoringErrors([&] { txtUDL->setPlainText(QString::fromStdString(gstrDefaultUDL)); });
     IgnoringErrors([&] { chkIdent->setChecked(gblnIncludeIdent); });
+    IgnoringErrors([&] { Choose(cboDialect, gstrTargetDialect); });
+    IgnoringErrors([&] { spnRowsPerInsert->setValue(glngRowsPerInsert); });
+    IgnoringErrors([&] { Choose(cboOnDuplicate, gstrOnDuplicate); });
+    IgnoringErrors([&] { chkTerminate->setChecked(gblnTerminate); });
+    IgnoringErrors([&] { chkOrderByKey->setChecked(gblnOrderByKey); });
     mblnLoading = false;
 }
 
 void frmOptions::optConnection_Click() {
+    if (!mblnLoading) cmdApply->setEnabled(true);
+}
+
+void frmOptions::ScriptOption_Change() {
     if (!mblnLoading) cmdApply->setEnabled(true);
 }
 
@@ -199,6 +266,11 @@ bool frmOptions::mblnSetOptions() {
         SaveSetting("DefaultConn", TextOf(txtConn));
         SaveSetting("DefaultUDL", TextOf(txtUDL));
         SaveSetting("IncludeIdent", BooleanText(chkIdent->isChecked()));
+        SaveSetting("Terminate", BooleanText(chkTerminate->isChecked()));
+        SaveSetting("RowsPerInsert", std::to_string(spnRowsPerInsert->value()));
+        SaveSetting("TargetDialect", ChosenValue(cboDialect));
+        SaveSetting("OrderByKey", BooleanText(chkOrderByKey->isChecked()));
+        SaveSetting("OnDuplicate", ChosenValue(cboOnDuplicate));
         bool blnResult = gblnLoadDefaults();
         gstrSessionConn = mstrConnTag;
         cmdApply->setEnabled(false);

@@ -1,7 +1,8 @@
 #pragma once
 // The Options dialog: the default connection (a connection string built with
-// the control's Data Link dialog, or a UDL file), and whether generated
-// scripts include identity/autonumber values.  Only the display form of a
+// the control's Data Link dialog, or a UDL file), whether generated scripts
+// include identity/autonumber values, and how the control writes them
+// (dialect, rows per INSERT, duplicate keys, terminators, row order).  Only the display form of a
 // connection string, its password masked, is ever shown or stored; the full
 // string lives in memory for the rest of the run (gstrSessionConn).
 
@@ -10,9 +11,11 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace qarn::host {
 class ControlHost;
@@ -32,6 +35,9 @@ private:
     bool mblnSetOptions();
 
     void optConnection_Click();
+    // A change to one of the script options.
+    void ScriptOption_Change();
+    void BuildScriptOptions();
     void cmdPrompt_Click();
     void cmdBrowse_Click();
     void cmdOK_Click();
@@ -50,6 +56,11 @@ private:
     QPlainTextEdit* txtUDL = nullptr;
     QPushButton* cmdBrowse = nullptr;
     QCheckBox* chkIdent = nullptr;
+    QComboBox* cboDialect = nullptr;
+    QSpinBox* spnRowsPerInsert = nullptr;
+    QComboBox* cboOnDuplicate = nullptr;
+    QCheckBox* chkTerminate = nullptr;
+    QCheckBox* chkOrderByKey = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdApply = nullptr;

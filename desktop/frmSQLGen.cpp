@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -17,6 +18,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "FitText.h"
 #include "FormLayout.h"
 #include "basErrorHandler.h"
 #include "basGeneral.h"
@@ -247,8 +249,8 @@ void frmSQLGen::BuildClientArea() {
     client_ = new QWidget(this);
     client_->setObjectName("client");
     setCentralWidget(client_);
-    // The window was designed for 8.25-point "MS Sans Serif"; its captions
-    // fit their buttons only at that size.
+    // The window was designed for 8.25-point "MS Sans Serif"; where the
+    // desktop draws a wider font, the captions are fitted once they exist.
     QFont designFont("MS Sans Serif");
     designFont.setPointSizeF(8.25);
     client_->setFont(designFont);
@@ -310,6 +312,10 @@ void frmSQLGen::BuildClientArea() {
     staPanel1 = new QLabel("Ready", staStatusBar);
     staPanel1->setObjectName("Panel1");
     staStatusBar->addWidget(staPanel1, 1);
+    // The rows written so far, while Generate works.
+    staPanel2 = new QLabel(staStatusBar);
+    staPanel2->setObjectName("Panel2");
+    staStatusBar->addPermanentWidget(staPanel2);
     setStatusBar(staStatusBar);
 
     // The status bar is docked inside the client area, at its bottom.
@@ -320,6 +326,8 @@ void frmSQLGen::BuildClientArea() {
                            cmdConnect[0], cmdConnect[1], cmdClear, cmdSample};
     for (size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
     txtSelect->setFocus();
+
+    FitCaptions(*client_, {{cmdConnect[0], kDisconnectCaption}, {cmdConnect[1], kDisconnectCaption}});
 }
 
 void frmSQLGen::CreateControl() {
@@ -371,9 +379,17 @@ void frmSQLGen::paintEvent(QPaintEvent* event) {
     mblnFirstPaint = false;
     mobjSqlGen = qarnSqlGenCntl1.get();
     mobjSqlGen->OnStatusTextChanged([this] { mobjSqlGen_StatusTextChanged(); });
+    mobjSqlGen->OnProgress([this] { mobjSqlGen_Progress(); });
 }
 
 void frmSQLGen::closeEvent(QCloseEvent* event) {
+    if (mblnGenerating) {
+        // The control is writing the script: disconnecting now would pull
+        // the connection from under it.  The window closes when it is done.
+        mblnCloseWhenDone = true;
+        event->ignore();
+        return;
+    }
     event->accept();
     if (mblnUnloaded) return;
     Form_QueryUnload();
@@ -387,6 +403,7 @@ void frmSQLGen::Form_QueryUnload() {
         if (mobjSqlGen) {
             mobjSqlGen->Call("Disconnect", {false});
             mobjSqlGen->OnStatusTextChanged(nullptr);
+            mobjSqlGen->OnProgress(nullptr);
         }
     } catch (...) {
     }
@@ -394,6 +411,13 @@ void frmSQLGen::Form_QueryUnload() {
 }
 
 void frmSQLGen::mobjSqlGen_StatusTextChanged() { ShowStatus(Invoke("StatusText").Text()); }
+
+void frmSQLGen::mobjSqlGen_Progress() {
+    const int32_t rows = Invoke("ProgressCount").Int();
+    staPanel2->setText(QLocale().toString(rows) + (rows == 1 ? " row" : " rows"));
+    // Painted now, as the status texts are: the window is busy until Generate returns.
+    QCoreApplication::processEvents();
+}
 
 void frmSQLGen::txtSelect_Change() {
     // Never disables: an emptied box keeps Generate, which then says so.
@@ -491,12 +515,17 @@ void frmSQLGen::Disconnect(int index) {
 void frmSQLGen::cmdGenerate_Click() {
     std::string strMessage;
     // No button, menu or key works while the control writes the script;
-    // both come back on every way out.
+    // they come back, and the count of rows goes, on every way out.
     struct WindowDisabled {
-        QWidget* window;
-        ~WindowDisabled() { window->setEnabled(true); }
+        frmSQLGen* window;
+        ~WindowDisabled() {
+            window->mblnGenerating = false;
+            window->staPanel2->clear();
+            window->setEnabled(true);
+        }
     } disabled{this};
     setEnabled(false);
+    mblnGenerating = true;
     Hourglass hourglass;
 
     std::optional<ProgramError> unexpected;
@@ -506,6 +535,11 @@ void frmSQLGen::cmdGenerate_Click() {
             strMessage = "Please supply a SQL statement";
         } else {
             Required(Assign("IncludeIdent", gblnIncludeIdent));
+            Required(Assign("Terminate", gblnTerminate));
+            Required(Assign("RowsPerInsert", glngRowsPerInsert));
+            Required(Assign("TargetDialect", gstrTargetDialect));
+            Required(Assign("OrderByKey", gblnOrderByKey));
+            Required(Assign("OnDuplicate", gstrOnDuplicate));
             if (Required(Invoke("Generate", {mstrOutputFile, statement})).Bool())
                 ShowStatus("Statements Generated");
             else
@@ -520,6 +554,11 @@ void frmSQLGen::cmdGenerate_Click() {
     if (!strMessage.empty()) {
         Message(strMessage, MsgIcon::Exclamation);
         ShowStatus(strMessage);
+    }
+    if (mblnCloseWhenDone) {
+        mblnCloseWhenDone = false;
+        mblnGenerating = false;
+        close();
     }
 }
 
@@ -606,7 +645,7 @@ void frmSQLGen::RunSample() {
     FrameButton(cmdView);
     Inform("The status bar now shows that INSERT Statements have been generated (as indicated by the arrow).\r\n\r\n"
            "The demonstration will click the 'View Output' Button automatically.\r\n"
-           "You should see Notepad open to display a script containing the SQL INSERT statements.");
+           "You should see your text viewer open to display a script containing the SQL INSERT statements.");
     ParkArrow();
     cmdView_Click();
     repaint();

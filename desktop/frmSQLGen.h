@@ -73,6 +73,8 @@ private:
     void Form_QueryUnload();
 
     void mobjSqlGen_StatusTextChanged();
+    // Shows the rows written so far beside the status text.
+    void mobjSqlGen_Progress();
     void txtSelect_Change();
     void cmdConnect_Click(int index);
     void ConnectByPrompt();
@@ -118,6 +120,7 @@ private:
     QLabel* picArrow = nullptr;
     QStatusBar* staStatusBar = nullptr;
     QLabel* staPanel1 = nullptr;
+    QLabel* staPanel2 = nullptr;
     QWidget* client_ = nullptr;
 
     std::unique_ptr<host::ControlHost> qarnSqlGenCntl1;
@@ -130,6 +133,9 @@ private:
     // window at once but frees it only when that handler has returned.
     int mlngBusy = 0;
     bool mblnUnloaded = false;
+    // A close that arrives while Generate runs waits for it to return.
+    bool mblnGenerating = false;
+    bool mblnCloseWhenDone = false;
 };
 
 }  // namespace qarn::desktop

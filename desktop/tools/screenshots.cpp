@@ -105,7 +105,8 @@ void Dialogs(frmSQLGen& main) {
     error.Fill("The Following Error Occured in clsSQLADO!SQLRunSQLWithRs\r\nError Number: -2147467259\r\n"
                "Error: ERROR: relation \"stafff\" does not exist",
                {"1 ERROR: relation \"stafff\" does not exist; Error while preparing parameters",
-                "42P01 [unixODBC]PostgreSQL Unicode: the statement could not be prepared"});
+                "42P01 [unixODBC]PostgreSQL Unicode: ERROR: relation \"stafff\" does not exist at character 15; "
+                "the statement could not be prepared"});
     error.show();
     Save(error, "error");
     error.close();

@@ -11,6 +11,7 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -71,6 +72,22 @@ void Write(const QString& path, const std::string& bytes, QFile::Permissions per
     if (permissions) QFile::setPermissions(path, permissions);
 }
 
+// Calls `painted` each time `widget` is painted: what the user sees, not
+// only what the widget holds.
+class PaintWatch : public QObject {
+public:
+    PaintWatch(QWidget& widget, std::function<void()> painted) : painted_(std::move(painted)) {
+        widget.installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted_();
+        return false;
+    }
+
+private:
+    std::function<void()> painted_;
+};
+
 class MainWindowTest : public test::DesktopTest {
 protected:
     void SetUp() override {
@@ -124,6 +141,13 @@ protected:
         EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
         return file;
+    }
+    // A table of `rows` rows, enough for Generate to report its progress.
+    std::string ManyRows(int rows) {
+        return Database("many.db",
+                        "CREATE TABLE t(id INTEGER PRIMARY KEY, v TEXT);"
+                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                            std::to_string(rows) + ") INSERT INTO t(v) SELECT 'row ' || i FROM n;");
     }
     std::string Wines() {
         return Database("wine.db", "CREATE TABLE w(id INTEGER PRIMARY KEY, name TEXT);"
@@ -420,6 +444,97 @@ TEST_F(MainWindowTest, GenerateWritesTheScriptOrSaysWhyNot) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(MainWindowTest, EveryGenerateHandsTheStoredScriptOptionsToTheControl) {
+    Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
+    frmSQLGen& w = Open();
+    Click("cmdConnect1");
+    QTest::keyClicks(&Box(), "SELECT * FROM w");
+    struct Round {
+        Strings stored;  // Terminate, RowsPerInsert, TargetDialect, OrderByKey, OnDuplicate
+        size_t inserts;
+        bool terminated;
+    };
+    // The second round sets every option back: each is handed over on every
+    // Generate, not only when it differs from the control's default.
+    const std::vector<Round> rounds = {{{"True", "2", "postgresql", "True", "skip"}, 1, true},
+                                       {{"False", "1", "", "False", ""}, 2, false}};
+    const char* const keys[] = {"Terminate", "RowsPerInsert", "TargetDialect", "OrderByKey", "OnDuplicate"};
+    for (const Round& round : rounds) {
+        for (size_t i = 0; i < std::size(keys); ++i) SaveSetting(keys[i], round.stored[i]);
+        ASSERT_TRUE(gblnLoadDefaults());
+        Click("cmdGenerate");
+        ASSERT_EQ(Status(), "Statements Generated");
+        host::ControlHost& control = w.HostedControl();
+        EXPECT_EQ((Strings{control.Call("Terminate").Bool() ? "True" : "False",
+                           std::to_string(control.Call("RowsPerInsert").Int()), control.Call("TargetDialect").Text(),
+                           control.Call("OrderByKey").Bool() ? "True" : "False", control.Call("OnDuplicate").Text()}),
+                  round.stored);
+        // Handed over before the script was written, which shows them.
+        Strings lines;
+        std::istringstream script(Read(Output()));
+        for (std::string line; std::getline(script, line, '\n');)
+            if (line.rfind("INSERT", 0) == 0) lines.push_back(line);
+        EXPECT_EQ(lines.size(), round.inserts) << Read(Output());
+        for (const std::string& line : lines)
+            EXPECT_EQ(line.find(";\r") != std::string::npos, round.terminated) << line;
+    }
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainWindowTest, TheStatusBarCountsTheRowsWhileGenerateWorks) {
+    constexpr int kRows = 50000;
+    Options(false, "Provider=SQLite;Data Source=" + ManyRows(kRows), "");
+    frmSQLGen& w = Open();
+    Click("cmdConnect1");
+    QTest::keyClicks(&Box(), "SELECT * FROM t");
+    QLabel& count = Get<QLabel>("Panel2");
+    // What the section shows each time it is painted, and the control's count then.
+    std::vector<std::pair<QString, int>> painted;
+    PaintWatch watch(count, [&] {
+        if (!count.text().isEmpty()) painted.push_back({count.text(), w.HostedControl().Call("ProgressCount").Int()});
+    });
+    Click("cmdGenerate");
+    EXPECT_EQ(Status(), "Statements Generated");
+    ASSERT_GE(painted.size(), 2u) << "the first and the last count at least";
+    EXPECT_EQ(painted.front().second, 0);
+    EXPECT_EQ(painted.back().second, kRows);
+    for (size_t i = 0; i < painted.size(); ++i)
+        EXPECT_EQ(painted[i].first, QLocale().toString(painted[i].second) + " rows");
+    for (size_t i = 1; i < painted.size(); ++i) EXPECT_GE(painted[i].second, painted[i - 1].second);
+    EXPECT_EQ(count.text(), "") << "cleared when Generate ends";
+    EXPECT_EQ(Status().toStdString().find("rows"), std::string::npos) << "the status text is left as it was";
+}
+
+TEST_F(MainWindowTest, AClosingWhileGenerateWorksWaitsForTheScript) {
+    constexpr int kRows = 5000;
+    Options(false, "Provider=SQLite;Data Source=" + ManyRows(kRows), "");
+    frmSQLGen& w = Open();
+    Click("cmdConnect1");
+    QTest::keyClicks(&Box(), "SELECT * FROM t");
+    // The user closes the window as soon as the first count shows.
+    bool asked = false, askedWhileBusy = false, keptOpenWhileBusy = false;
+    QLabel& count = Get<QLabel>("Panel2");
+    PaintWatch watch(count, [&] {
+        if (asked || count.text().isEmpty()) return;
+        asked = true;
+        QTimer::singleShot(0, &w, [&] {
+            askedWhileBusy = !w.isEnabled();
+            w.close();
+            keptOpenWhileBusy = w.isVisible() && w.HostedControl().Call("State").Int() == 1;
+        });
+    });
+    Click("cmdGenerate");
+    EXPECT_TRUE(askedWhileBusy);
+    EXPECT_TRUE(keptOpenWhileBusy) << "the connection was pulled from under Generate";
+    EXPECT_FALSE(w.isVisible());
+    const std::string script = Read(Output());
+    EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), kRows) << "the whole script";
+    EXPECT_EQ(w.HostedControl().Call("State").Int(), 0) << "disconnected once the script was written";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(MainWindowTest, AnUnexpectedErrorDuringGenerateIsShownAndTheWindowComesBack) {
     Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
     frmSQLGen& w = Open();
@@ -600,10 +715,11 @@ TEST_F(SampleTourTest, TheTourShowsEveryStepAndEndsDisconnected) {
     EXPECT_EQ(steps[2].frame, QPoint(Px(2940), Px(2950)));
     EXPECT_EQ(steps[2].arrow, parked);
     EXPECT_GE(steps[2].at - steps[1].at, 25 * 20) << "one character every pause";
-    EXPECT_EQ(steps[3].text, "The status bar now shows that INSERT Statements have been generated (as indicated by "
-                             "the arrow).\r\n\r\nThe demonstration will click the 'View Output' Button automatically."
-                             "\r\nYou should see Notepad open to display a script containing the SQL INSERT "
-                             "statements.");
+    EXPECT_EQ(steps[3].text,
+              "The status bar now shows that INSERT Statements have been generated (as indicated by "
+              "the arrow).\r\n\r\nThe demonstration will click the 'View Output' Button automatically."
+              "\r\nYou should see your text viewer open to display a script containing the SQL "
+              "INSERT statements.");
     EXPECT_TRUE(steps[3].framed && steps[3].arrowShown);
     EXPECT_EQ(steps[3].frame, QPoint(Px(4380), Px(2950)));
     EXPECT_EQ(steps[3].status, "Statements Generated");

@@ -8,8 +8,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #include "DesktopTestSupport.h"
@@ -23,6 +25,7 @@ namespace {
 
 using test::RecordingUi;
 using Shown = RecordingUi::Shown;
+using Strings = std::vector<std::string>;
 
 const Shown kBuildWarning{"Please click the Build button to create a default connection string",
                           MsgIcon::Exclamation, ""};
@@ -61,6 +64,18 @@ protected:
     }
     void Click(const char* name) { QTest::mouseClick(&Get<QAbstractButton>(name), Qt::LeftButton); }
     QString Text(const char* box) { return Get<QPlainTextEdit>(box).toPlainText(); }
+    // Dialect, rows per INSERT, duplicate keys, terminator, order by key.
+    Strings ScriptOptionsShown() {
+        auto flag = [this](const char* name) { return Get<QCheckBox>(name).isChecked() ? "true" : "false"; };
+        return {Get<QComboBox>("cboDialect").currentData().toString().toStdString(),
+                std::to_string(Get<QSpinBox>("spnRowsPerInsert").value()),
+                Get<QComboBox>("cboOnDuplicate").currentData().toString().toStdString(), flag("chkTerminate"),
+                flag("chkOrderByKey")};
+    }
+    void Choose(const char* box, const char* value) {
+        QComboBox& list = Get<QComboBox>(box);
+        list.setCurrentIndex(list.findData(QString(value)));
+    }
     bool ApplyEnabled() { return Get("cmdApply").isEnabled(); }
 
     // The file prompt answers `path`, and remembers the filter it was given.
@@ -99,7 +114,8 @@ protected:
 TEST_F(OptionsTest, AnEmptyStoreOpensOnTheConnectionStringWithEmptyBoxes) {
     frmOptions& d = Open();
     EXPECT_EQ(d.windowTitle(), "Options");
-    EXPECT_EQ(d.size(), QSize(6540 / 15, 4980 / 15));
+    // Drawn 6540 twips wide; the script options widen it to the right.
+    EXPECT_EQ(d.size(), QSize(11160 / 15, 4980 / 15));
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
     EXPECT_FALSE(d.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_LE((d.frameGeometry().center() - d.screen()->geometry().center()).manhattanLength(), 1);
@@ -109,6 +125,7 @@ TEST_F(OptionsTest, AnEmptyStoreOpensOnTheConnectionStringWithEmptyBoxes) {
     EXPECT_EQ(Text("txtConn"), "");
     EXPECT_EQ(Text("txtUDL"), "");
     EXPECT_TRUE(Get<QCheckBox>("chkIdent").isChecked());
+    EXPECT_EQ(ScriptOptionsShown(), (Strings{"", "1", "", "false", "false"}));
     EXPECT_FALSE(ApplyEnabled());
     EXPECT_TRUE(Get<QPlainTextEdit>("txtConn").isReadOnly());
     EXPECT_TRUE(Get<QPlainTextEdit>("txtUDL").isReadOnly());
@@ -122,6 +139,13 @@ TEST_F(OptionsTest, AnEmptyStoreOpensOnTheConnectionStringWithEmptyBoxes) {
     EXPECT_EQ(Get<QLabel>("Label1_0").text(), "Default UDL:");
     for (QWidget* w : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         EXPECT_TRUE(d.rect().contains(w->geometry())) << w->objectName().toStdString();
+    // The controls drawn for the narrower window stay where they were drawn.
+    const std::vector<std::pair<const char*, QPoint>> drawnAt = {
+        {"optConnection0", {1200, 120}}, {"optConnection1", {3840, 120}}, {"Label1_1", {0, 720}},
+        {"txtConn", {1200, 720}},        {"cmdPrompt", {5280, 720}},      {"Label1_0", {0, 2400}},
+        {"txtUDL", {1200, 2400}},        {"cmdBrowse", {5280, 2400}},     {"chkIdent", {1200, 3960}},
+        {"cmdOK", {2850, 4455}},         {"cmdCancel", {4080, 4455}},     {"cmdApply", {5280, 4455}}};
+    for (const auto& [name, twips] : drawnAt) EXPECT_EQ(Get<QWidget>(name).pos(), twips / 15) << name;
     // Captions are shown whole, whatever the desktop's font, and the two
     // option buttons stay apart.
     for (const char* name : {"optConnection0", "optConnection1", "chkIdent"})
@@ -131,13 +155,14 @@ TEST_F(OptionsTest, AnEmptyStoreOpensOnTheConnectionStringWithEmptyBoxes) {
     // OK has the focus; Tab then walks the window from top to bottom (the
     // option buttons are one stop, the disabled Apply none) and back to OK.
     EXPECT_EQ(d.focusWidget(), &Get("cmdOK"));
-    std::vector<std::string> order;
-    for (int i = 0; i < 9; ++i) {
+    Strings order;
+    for (int i = 0; i < 14; ++i) {
         order.push_back(QApplication::focusWidget()->objectName().toStdString());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    EXPECT_EQ(order, (std::vector<std::string>{"cmdOK", "optConnection0", "txtConn", "cmdPrompt", "txtUDL", "cmdBrowse",
-                                               "chkIdent", "cmdCancel", "cmdOK"}));
+    EXPECT_EQ(order, (Strings{"cmdOK", "optConnection0", "txtConn", "cmdPrompt", "txtUDL", "cmdBrowse", "chkIdent",
+                              "cboDialect", "spnRowsPerInsert", "cboOnDuplicate", "chkTerminate", "chkOrderByKey",
+                              "cmdCancel", "cmdOK"}));
 }
 
 TEST_F(OptionsTest, TheStoredOptionsFillTheDialogWithoutEnablingApply) {
@@ -280,6 +305,49 @@ TEST_F(OptionsTest, TheCheckBoxAloneLeavesApplyOffButOkSavesIt) {
     // Build was not used in this opening: the session string goes, and the
     // next Default Connect asks for the login again.
     EXPECT_EQ(gstrSessionConn, "");
+}
+
+TEST_F(OptionsTest, ScriptOptionsEnableApplyAndAreSavedWithTheOthers) {
+    SaveSetting("DefaultConn", "Provider=SQLite;Data Source=/data/a.db");
+    ASSERT_TRUE(gblnLoadDefaults());
+    const std::vector<std::function<void()>> changes = {
+        [this] { Choose("cboDialect", "postgresql"); }, [this] { Get<QSpinBox>("spnRowsPerInsert").setValue(25); },
+        [this] { Choose("cboOnDuplicate", "update"); }, [this] { Click("chkTerminate"); },
+        [this] { Click("chkOrderByKey"); }};
+    Open();
+    for (size_t i = 0; i < changes.size(); ++i) {
+        changes[i]();
+        EXPECT_TRUE(ApplyEnabled()) << "change " << i;
+        Click("cmdApply");
+        EXPECT_FALSE(ApplyEnabled()) << "change " << i;
+    }
+    Click("cmdOK");
+    for (const char* entry : {"Terminate=True", "RowsPerInsert=25", "TargetDialect=postgresql", "OrderByKey=True",
+                              "OnDuplicate=update", "IncludeIdent=True"})
+        EXPECT_NE(SettingsText().find(std::string("\n") + entry + "\n"), std::string::npos) << entry << "\n"
+                                                                                            << SettingsText();
+    EXPECT_TRUE(gblnTerminate && gblnOrderByKey);
+    EXPECT_EQ(glngRowsPerInsert, 25);
+    EXPECT_EQ(gstrTargetDialect, "postgresql");
+    EXPECT_EQ(gstrOnDuplicate, "update");
+
+    // Read back into a new opening, and back to the defaults from there.
+    Open();
+    EXPECT_EQ(ScriptOptionsShown(), (Strings{"postgresql", "25", "update", "true", "true"}));
+    EXPECT_FALSE(ApplyEnabled());
+    Choose("cboDialect", "");
+    Get<QSpinBox>("spnRowsPerInsert").setValue(1);
+    Choose("cboOnDuplicate", "");
+    Click("chkTerminate");
+    Click("chkOrderByKey");
+    Click("cmdOK");
+    for (const char* entry :
+         {"Terminate=False", "RowsPerInsert=1", "TargetDialect=", "OrderByKey=False", "OnDuplicate="})
+        EXPECT_NE(SettingsText().find(std::string("\n") + entry + "\n"), std::string::npos) << entry << "\n"
+                                                                                            << SettingsText();
+    EXPECT_EQ(gstrTargetDialect, "");
+    EXPECT_EQ(glngRowsPerInsert, 1);
+    EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST_F(OptionsTest, CancelSavesNothing) {

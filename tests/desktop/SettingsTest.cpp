@@ -4,6 +4,8 @@
 #include <QCursor>
 #include <QGuiApplication>
 
+#include <cstdint>
+
 #include "DesktopTestSupport.h"
 #include "basSQLGen.h"
 
@@ -118,6 +120,82 @@ TEST_F(SettingsTest, AStoredTextThatIsNoBooleanIsReportedAndStopsTheReading) {
         ExpectValues(false, "new conn", "new.udl", false, "new conn");
     }
     EXPECT_EQ(ui.shown.size(), 3u);
+}
+
+// The options of how the control writes the script, as the program holds them.
+struct ScriptOptions {
+    bool terminate;
+    int32_t rowsPerInsert;
+    std::string targetDialect;
+    bool orderByKey;
+    std::string onDuplicate;
+    bool operator==(const ScriptOptions&) const = default;
+};
+void PrintTo(const ScriptOptions& o, std::ostream* os) {
+    *os << "{" << o.terminate << ", " << o.rowsPerInsert << ", \"" << o.targetDialect << "\", " << o.orderByKey
+        << ", \"" << o.onDuplicate << "\"}";
+}
+ScriptOptions HeldScriptOptions() {
+    return {gblnTerminate, glngRowsPerInsert, gstrTargetDialect, gblnOrderByKey, gstrOnDuplicate};
+}
+void HoldScriptOptions(const ScriptOptions& o) {
+    gblnTerminate = o.terminate;
+    glngRowsPerInsert = o.rowsPerInsert;
+    gstrTargetDialect = o.targetDialect;
+    gblnOrderByKey = o.orderByKey;
+    gstrOnDuplicate = o.onDuplicate;
+}
+const ScriptOptions kOddScriptOptions{true, 9, "jet", true, "update"};
+
+TEST_F(SettingsTest, ScriptOptionsAreReadInAnyCaseAndAbsentOnesTakeTheirDefault) {
+    std::vector<std::pair<std::string, ScriptOptions>> cases = {
+        {"", {false, 1, "", false, ""}},
+        {"Terminate=true\nRowsPerInsert= 250 \nTargetDialect=PostgreSQL\nOrderByKey=-1\nOnDuplicate=SKIP\n",
+         {true, 250, "postgresql", true, "skip"}},
+        {"RowsPerInsert=2147483647\nTargetDialect=sqlserver\nOnDuplicate=update\n",
+         {false, INT32_MAX, "sqlserver", false, "update"}},
+        {"TargetDialect=\nOnDuplicate=\nTerminate=False\n", {false, 1, "", false, ""}}};
+    for (const char* dialect : {"sqlite", "postgresql", "mysql", "sqlserver", "jet", "ansi"})
+        cases.push_back(
+            {"TargetDialect=" + QString(dialect).toUpper().toStdString() + "\n", {false, 1, dialect, false, ""}});
+    for (const auto& [stored, expected] : cases) {
+        WriteSettings("[Options]\n" + stored);
+        HoldScriptOptions(kOddScriptOptions);
+        EXPECT_TRUE(gblnLoadDefaults()) << stored;
+        EXPECT_EQ(HeldScriptOptions(), expected) << stored;
+    }
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(SettingsTest, AScriptOptionThatCannotBeReadIsReportedAndLeavesTheOptionsAfterIt) {
+    struct Case {
+        std::string stored;
+        int number;
+        std::string description;
+        ScriptOptions after;  // what is held once the reading has stopped
+    };
+    const ScriptOptions odd = kOddScriptOptions;
+    const std::vector<Case> cases = {
+        {"Terminate=Yes", 13, "Type mismatch", odd},
+        {"RowsPerInsert=many", 13, "Type mismatch", {false, odd.rowsPerInsert, "jet", true, "update"}},
+        {"RowsPerInsert=2.5", 13, "Type mismatch", {false, odd.rowsPerInsert, "jet", true, "update"}},
+        {"RowsPerInsert=0", 380, "Invalid property value.", {false, odd.rowsPerInsert, "jet", true, "update"}},
+        {"RowsPerInsert=-4", 380, "Invalid property value.", {false, odd.rowsPerInsert, "jet", true, "update"}},
+        {"RowsPerInsert=2147483648", 380, "Invalid property value.", {false, odd.rowsPerInsert, "jet", true, "update"}},
+        {"TargetDialect=oracle", 380, "Invalid property value.", {false, 1, "jet", true, "update"}},
+        {"OrderByKey=sometimes", 13, "Type mismatch", {false, 1, "", true, "update"}},
+        {"OnDuplicate=ignore", 380, "Invalid property value.", {false, 1, "", false, "update"}},
+        {"OnDuplicate=fail", 380, "Invalid property value.", {false, 1, "", false, "update"}}};
+    for (const Case& c : cases) {
+        WriteSettings("[Options]\nIncludeIdent=False\n" + c.stored + "\n");
+        ui.shown.clear();
+        gblnIncludeIdent = true;
+        HoldScriptOptions(odd);
+        EXPECT_FALSE(gblnLoadDefaults()) << c.stored;
+        EXPECT_FALSE(gblnIncludeIdent) << "read before the bad value: " << c.stored;
+        EXPECT_EQ(HeldScriptOptions(), c.after) << c.stored;
+        EXPECT_EQ(ui.shown, (std::vector<RecordingUi::Shown>{LoadReport(c.number, c.description)})) << c.stored;
+    }
 }
 
 TEST_F(SettingsTest, AStoreThatCannotBeReadOrWrittenIsReportedNotTakenAsEmpty) {
