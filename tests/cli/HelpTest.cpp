@@ -1,5 +1,5 @@
-// Every option the parser knows is documented where users look, --help and
-// the manual page, each with an example command that uses it.  The list
+// Every option the parser knows is documented where users look, --help, the
+// manual page and the help page, each with an example command that uses it.  The list
 // comes from the parser's own table, so an option added without its help
 // fails here.
 #include <gtest/gtest.h>
@@ -93,6 +93,35 @@ std::vector<DocEntry> ManualEntries(const std::string& page) {
     return entries;
 }
 
+// The help page: a table row whose first cell names the option and whose
+// last cell is an example command.
+std::vector<DocEntry> HelpPageEntries(const std::string& page) {
+    auto withoutTags = [](const std::string& cell) {
+        std::string text;
+        bool inTag = false;
+        for (char ch : cell) {
+            if (ch == '<' || ch == '>') inTag = ch == '<';
+            else if (!inTag) text += ch;
+        }
+        return text;
+    };
+    std::vector<DocEntry> entries;
+    std::istringstream in(page);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.starts_with("  <tr><td>")) continue;
+        const std::string first = line.substr(0, line.find("</td>"));
+        const std::string last = line.substr(line.rfind("<td>"));
+        entries.push_back({OptionWords(withoutTags(first)), {withoutTags(last)}});
+    }
+    return entries;
+}
+
+std::string ReadText(const char* path) {
+    std::ifstream in(path);
+    EXPECT_TRUE(in) << path;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 void ExpectEveryOptionWithAnExample(const std::vector<DocEntry>& entries, const std::string& where) {
     for (const auto& option : qarn::cli::KnownOptions()) {
         const std::string longName(option.longName), shortName(option.shortName);
@@ -113,18 +142,20 @@ void ExpectEveryOptionWithAnExample(const std::vector<DocEntry>& entries, const 
     }
 }
 
-TEST(CliDocumentation, EveryOptionIsInTheHelpAndTheManualPageWithAnExample) {
+TEST(CliDocumentation, EveryOptionIsInTheHelpTheManualAndTheHelpPageWithAnExample) {
     CliRun help = RunCli({"--help"});
     ASSERT_EQ(help.exitCode, 0);
     const std::vector<DocEntry> helpEntries = HelpEntries(help.out);
     ASSERT_FALSE(helpEntries.empty()) << help.out;
     ExpectEveryOptionWithAnExample(helpEntries, "--help");
 
-    std::ifstream page(QARN_MAN_PAGE_SOURCE);
-    ASSERT_TRUE(page) << QARN_MAN_PAGE_SOURCE;
-    const std::vector<DocEntry> manualEntries = ManualEntries(std::string(std::istreambuf_iterator<char>(page), {}));
+    const std::vector<DocEntry> manualEntries = ManualEntries(ReadText(QARN_MAN_PAGE_SOURCE));
     ASSERT_FALSE(manualEntries.empty());
     ExpectEveryOptionWithAnExample(manualEntries, "the manual page");
+
+    const std::vector<DocEntry> pageEntries = HelpPageEntries(ReadText(QARN_HELP_PAGE_SOURCE));
+    ASSERT_FALSE(pageEntries.empty());
+    ExpectEveryOptionWithAnExample(pageEntries, "the help page");
 }
 
 }  // namespace
