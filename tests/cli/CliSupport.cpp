@@ -26,6 +26,8 @@ const std::string& ChildTempDir() {
     return dir;
 }
 
+namespace {
+
 // What a bare shell (cron, ssh host command, a fresh container) gives a
 // program: a PATH and a HOME, no display, no XDG folders, no locale.  The
 // sanitizers' settings are kept.
@@ -39,6 +41,8 @@ QProcessEnvironment BareEnvironment() {
         if (system.contains(name)) env.insert(name, system.value(name));
     return env;
 }
+
+}  // namespace
 
 CliRun RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
     QProcess process;
@@ -84,6 +88,10 @@ CliRun RunCliInTerminal(const std::vector<std::string>& args) {
     }
     std::vector<std::string> argv = {QARN_CLI_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
+    QProcessEnvironment bare = BareEnvironment();
+    bare.insert("TMPDIR", QString::fromStdString(ChildTempDir()));
+    std::vector<std::string> environment;
+    for (const QString& entry : bare.toStringList()) environment.push_back(entry.toStdString());
     const pid_t child = ::fork();
     if (child == 0) {
         const int null = ::open("/dev/null", O_RDWR);
@@ -92,11 +100,12 @@ CliRun RunCliInTerminal(const std::vector<std::string>& args) {
         ::dup2(slave, STDERR_FILENO);
         ::close(master);
         ::chdir(ScratchDir().c_str());
-        ::setenv("TMPDIR", ChildTempDir().c_str(), 1);
-        std::vector<char*> raw;
+        std::vector<char*> raw, env;
         for (std::string& a : argv) raw.push_back(a.data());
         raw.push_back(nullptr);
-        ::execv(raw[0], raw.data());
+        for (std::string& e : environment) env.push_back(e.data());
+        env.push_back(nullptr);
+        ::execve(raw[0], raw.data(), env.data());
         ::_exit(127);
     }
     ::close(slave);

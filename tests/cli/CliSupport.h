@@ -35,8 +35,9 @@ CliRun RunProgram(const std::string& program, const std::vector<std::string>& ar
 CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir = {},
               const std::function<void(QProcess&)>& whileRunning = {});
 
-// qarnSqlGenCli with its standard error on a pseudo-terminal (standard
-// output and input on /dev/null); `err` holds what the terminal showed.
+// qarnSqlGenCli from a bare shell with its standard error on a
+// pseudo-terminal (standard output and input on /dev/null); `err` holds
+// what the terminal showed.
 CliRun RunCliInTerminal(const std::vector<std::string>& args);
 
 // Lines of a script as the control writes them: each ends with CR LF.
