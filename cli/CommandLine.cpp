@@ -174,7 +174,8 @@ std::string ReadConnectionFromInput(Options& options, std::FILE* input) {
     while (!line.empty() && line.back() == '\r') line.pop_back();
     // Editors on Windows begin a UTF-8 file with a byte-order mark.
     if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
-    if (line.find_first_not_of(" \t") == std::string::npos) return "-c -: the first line of standard input holds no connection string";
+    if (line.find_first_not_of(" \t") == std::string::npos)
+        return "-c -: the first line of standard input holds no connection string";
     options.connection = std::move(line);
     return {};
 }
