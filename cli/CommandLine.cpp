@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iterator>
 #include <string_view>
 
@@ -159,39 +161,115 @@ std::string Options::OutputTarget() const { return output.value_or("qarnSqlGen.s
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) { return Parser(args).Parse(); }
 
+std::string ReadConnectionFromInput(Options& options, std::FILE* input) {
+    if (!options.connection || *options.connection != kStandardInput) return {};
+    // As much as a data-link file may hold; anything longer is no connection string.
+    constexpr size_t kMaxBytes = size_t{1} << 20;
+    std::string line;
+    int c;
+    while ((c = std::fgetc(input)) != EOF && c != '\n') {
+        if (line.size() == kMaxBytes) return "-c -: the first line of standard input is longer than 1 MiB";
+        line += static_cast<char>(c);
+    }
+    if (std::ferror(input)) return std::string("-c -: cannot read standard input: ") + std::strerror(errno);
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    // Editors on Windows begin a UTF-8 file with a byte-order mark.
+    if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    if (line.find_first_not_of(" \t") == std::string::npos)
+        return "-c -: the first line of standard input holds no connection string";
+    options.connection = std::move(line);
+    return {};
+}
+
+std::vector<OptionName> KnownOptions() {
+    std::vector<OptionName> names;
+    for (const auto& option : kOptions) names.push_back({option.shortName, option.longName});
+    return names;
+}
+
 std::string UsageSummary() {
     return "Usage:\n"
-           "  qarnSqlGenCli generate (-c CONNECTION | -u UDLFILE) -s SELECT [-o FILE] [--truncate]\n"
-           "                         [--include-identity] [--quiet]\n"
-           "  qarnSqlGenCli run (-c CONNECTION | -u UDLFILE) -f SCRIPT [--mode line|complete]\n"
-           "                    [--single-transaction] [--quiet]\n"
+           "  qarnSqlGenCli generate (-c CONNECTION | -c - | -u UDLFILE) -s SELECT\n"
+           "                         [-o FILE] [OPTION...]\n"
+           "  qarnSqlGenCli run (-c CONNECTION | -c - | -u UDLFILE) -f SCRIPT [OPTION...]\n"
            "  qarnSqlGenCli --help | --version\n";
 }
 
+// One entry per option: its names, what it does, then at least one example
+// command.  An option is added by adding its entry to its command's list.
 std::string HelpText() {
-    return "qarnSqlGenCli turns the rows of a SELECT into a script of INSERT statements, one line\n"
-           "per row, and runs SQL scripts, through the qarnSqlGenComp control.\n\n" +
+    return "qarnSqlGenCli turns the rows of a SELECT into a script of INSERT statements,\n"
+           "one line per row, and runs SQL scripts, through the qarnSqlGenComp control.\n\n" +
            UsageSummary() +
-           "\nCommands:\n"
-           "  generate  write an INSERT statement for every row that SELECT returns\n"
-           "  run       run the statements of a script file\n"
-           "\nOptions:\n"
-           "  -c, --connection CONNECTION  connection string, e.g. \"Provider=SQLite;Data Source=/data/stock.db\"\n"
-           "  -u, --udl UDLFILE            data-link file holding the connection string\n"
-           "  -s, --select SELECT          the SELECT whose rows are scripted\n"
-           "  -o, --output FILE            the script file (default qarnSqlGen.sql in the current folder;\n"
-           "                               - writes the script to standard output)\n"
-           "      --truncate               begin the script by emptying the table\n"
-           "      --include-identity       script auto-increment columns too\n"
-           "  -f, --file SCRIPT            the script to run\n"
-           "      --mode line|complete     run the script a line at a time (default) or as one batch\n"
-           "      --single-transaction     run the whole script as one transaction: at the first failure\n"
-           "                               nothing of it is kept\n"
-           "  -q, --quiet                  do not print status texts\n"
-           "  -h, --help                   print this help\n"
-           "      --version                print the version\n"
-           "\nStatus texts and error reports go to standard error.\n"
-           "Exit status: 0 success, 1 the operation failed, 2 a usage error.\n";
+           "\nBoth commands:\n"
+           "  -c, --connection CONNECTION\n"
+           "      The connection string. With - it is read from the first line of standard\n"
+           "      input, so no process list shows its password.\n"
+           "      qarnSqlGenCli generate -c \"Provider=SQLite;Data Source=/data/shop.db\" \\\n"
+           "          -s \"SELECT * FROM items\"\n"
+           "      qarnSqlGenCli generate -c - -s \"SELECT * FROM items\" < ~/.shop-connection\n"
+           "  -u, --udl UDLFILE\n"
+           "      A data-link file holding the connection string (keep it chmod 600).\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\"\n"
+           "  -q, --quiet\n"
+           "      Print no status texts; failures are still reported.\n"
+           "      qarnSqlGenCli run -u shop.udl -f items.sql -q\n"
+           "\ngenerate: write an INSERT statement for every row that SELECT returns\n"
+           "  -s, --select SELECT\n"
+           "      The SELECT whose rows are scripted; the table is the first after its FROM.\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items WHERE price > 10\"\n"
+           "  -o, --output FILE\n"
+           "      The script file (default qarnSqlGen.sql in the current folder); - writes\n"
+           "      the script to standard output.\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" -o items.sql\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" -o - \\\n"
+           "          | gzip > items.sql.gz\n"
+           "  --truncate\n"
+           "      Begin the script by emptying the table (DELETE FROM or TRUNCATE TABLE).\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" --truncate\n"
+           "  --include-identity\n"
+           "      Script auto-increment (identity) columns too.\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" --include-identity\n"
+           "  --terminate\n"
+           "      End every statement with ;, as psql, mariadb and sqlite3 want.\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" --terminate\n"
+           "  --rows-per-insert N\n"
+           "      Put up to N rows in one INSERT (default 1; not on Jet, at most 1000 on\n"
+           "      SQL Server).\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" --rows-per-insert 500\n"
+           "  --dialect sqlite|postgresql|mysql|sqlserver|jet|ansi\n"
+           "      Write for this kind of database (mariadb is mysql) instead of the one\n"
+           "      read from.\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" --dialect postgresql\n"
+           "  --order-by-key\n"
+           "      Order the rows by the primary key (or every column) when the SELECT has\n"
+           "      no ORDER BY, so two scripts of a table compare line by line.\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" --order-by-key\n"
+           "  --on-duplicate skip|update\n"
+           "      A row whose primary key is already in the table is skipped or updated\n"
+           "      (PostgreSQL, MariaDB/MySQL and SQLite).\n"
+           "      qarnSqlGenCli generate -u shop.udl -s \"SELECT * FROM items\" --on-duplicate update\n"
+           "\nrun: run the statements of a script file\n"
+           "  -f, --file SCRIPT\n"
+           "      The script to run.\n"
+           "      qarnSqlGenCli run -u shop.udl -f items.sql\n"
+           "  --mode line|complete\n"
+           "      line (default): every non-blank line is one statement; complete: the\n"
+           "      whole script goes to the database as one batch.\n"
+           "      qarnSqlGenCli run -u shop.udl -f schema.sql --mode complete\n"
+           "  --single-transaction\n"
+           "      Run the whole script as one transaction: at the first failure nothing of\n"
+           "      it is kept.\n"
+           "      qarnSqlGenCli run -u shop.udl -f items.sql --single-transaction\n"
+           "\nOther:\n"
+           "  -h, --help\n"
+           "      Print this help.\n"
+           "      qarnSqlGenCli --help\n"
+           "  --version\n"
+           "      Print the version.\n"
+           "      qarnSqlGenCli --version\n"
+           "\nStatus texts and error reports go to standard error. Exit status: 0 success,\n"
+           "1 the operation failed, 2 a usage error. See also: man qarnSqlGenCli.\n";
 }
 
 }  // namespace qarn::cli

@@ -3,8 +3,10 @@
 // anything is loaded, so a mistyped command never touches a database.
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qarn::cli {
@@ -51,6 +53,21 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // What "-o -" means: the script goes to standard output.
 constexpr const char* kStandardOutput = "-";
+// What "-c -" means: the connection string is the first line of standard
+// input, where no process list shows its password.
+constexpr const char* kStandardInput = "-";
+
+// Replaces a "-c -" by the first line of `input`, its line end trimmed.
+// Returns the usage error (no line, an empty or overlong one), or "" when
+// there is nothing to read or it was read.
+std::string ReadConnectionFromInput(Options& options, std::FILE* input);
+
+// The names of every option the parser knows, for those who document them.
+struct OptionName {
+    std::string_view shortName;  // empty when there is none
+    std::string_view longName;
+};
+std::vector<OptionName> KnownOptions();
 
 std::string UsageSummary();  // the command forms, for usage errors
 std::string HelpText();      // everything, for --help

@@ -178,14 +178,21 @@ int main(int argc, char** argv) {
         std::fputs("qarnSqlGenCli " QARN_CLI_VERSION "\n", stdout);
         return kExitSuccess;
     }
-    if (!parsed.error.empty()) {
-        PrintError(parsed.error);
+    qarn::cli::Options options = parsed.options;
+    std::string error = parsed.error;
+    if (error.empty() && options.connection == qarn::cli::kStandardInput) {
+        // Someone at a terminal is told what is awaited.
+        if (::isatty(STDIN_FILENO)) PrintToStderr("Connection string:");
+        error = qarn::cli::ReadConnectionFromInput(options, stdin);
+    }
+    if (!error.empty()) {
+        PrintError(error);
         PrintToStderr(qarn::cli::UsageSummary() + "Try 'qarnSqlGenCli --help' for more.");
         return kExitUsage;
     }
     try {
         static char fallbackName[] = "qarnSqlGenCli";
-        return Execute(parsed.options, argc > 0 ? argv[0] : fallbackName);
+        return Execute(options, argc > 0 ? argv[0] : fallbackName);
     } catch (const std::exception& e) {
         PrintError(e.what());
     }

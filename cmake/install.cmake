@@ -12,6 +12,9 @@
 #                                                     Sample.mdb, qarnSqlGen.html/.css
 #   <prefix>/share/applications/qarnSqlGen.desktop
 #   <prefix>/share/icons/hicolor/scalable/apps/qarnSqlGen.svg
+#   <prefix>/share/man/man1/qarnSqlGenCli.1.gz
+#
+# cmake/package.cmake packs the same tree into a Debian package.
 include(GNUInstallDirs)
 
 set(QARN_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/qarnSqlGen)
@@ -45,3 +48,7 @@ install(FILES
 install(FILES ${PROJECT_SOURCE_DIR}/assets/qarnSqlGen.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/assets/qarnSqlGen.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+if(TARGET qarnManPage)
+  install(FILES ${CMAKE_BINARY_DIR}/man/qarnSqlGenCli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()

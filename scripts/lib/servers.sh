@@ -1,7 +1,8 @@
 # Starts PostgreSQL and MariaDB for the tests on 127.0.0.1, on free ports,
 # in a temporary folder, and stops them again.  Sourced by scripts/test.
 # After start_servers the QARN_PG_* and QARN_MY_* variables name them, and
-# QARN_PGSTANDBY_PORT a hot standby of that PostgreSQL server.
+# QARN_PGSTANDBY_PORT a hot standby of that PostgreSQL server; QARN_PG_PWUSER
+# (with QARN_PG_PWUSER_PASSWORD) is the one PostgreSQL role that must give a password.
 
 free_port() {
     python3 - <<'PY' 2>/dev/null || shuf -i 20000-60000 -n 1
@@ -22,13 +23,18 @@ start_postgres() {
     QARN_PG_PORT=$(free_port)
     (cd / && runuser -u postgres -- "$bindir/initdb" -A trust -E UTF8 --locale=C.UTF-8 -D "$QARN_PG_DIR/data" >"$QARN_SERVER_ROOT/pg-initdb.log" 2>&1) || {
         cat "$QARN_SERVER_ROOT/pg-initdb.log" >&2; return 1; }
+    # Every role logs in without a password but qarn_pw, which must give its
+    # own: the tests of what a refused log-in reports use it.
+    runuser -u postgres -- sed -i '1i host all qarn_pw 127.0.0.1/32 scram-sha-256' "$QARN_PG_DIR/data/pg_hba.conf"
     (cd / && runuser -u postgres -- "$bindir/pg_ctl" -D "$QARN_PG_DIR/data" -l "$QARN_PG_DIR/pg.log" -w \
         -o "-c listen_addresses=127.0.0.1 -p $QARN_PG_PORT -k $QARN_PG_DIR -c fsync=off" start >/dev/null) || {
         cat "$QARN_PG_DIR/pg.log" >&2; return 1; }
     QARN_PG_BIN="$bindir"
     (cd / && runuser -u postgres -- psql -q -h "$QARN_PG_DIR" -p "$QARN_PG_PORT" -d postgres \
-        -c "CREATE ROLE qarn LOGIN SUPERUSER PASSWORD 'qarn'" -c "CREATE DATABASE qarn OWNER qarn") >/dev/null || return 1
+        -c "CREATE ROLE qarn LOGIN SUPERUSER PASSWORD 'qarn'" -c "CREATE DATABASE qarn OWNER qarn" \
+        -c "CREATE ROLE qarn_pw LOGIN PASSWORD 'Pw-of-qarn-pw'") >/dev/null || return 1
     export QARN_PG_HOST=127.0.0.1 QARN_PG_PORT QARN_PG_DB=qarn QARN_PG_USER=qarn QARN_PG_PASSWORD=qarn
+    export QARN_PG_PWUSER=qarn_pw QARN_PG_PWUSER_PASSWORD=Pw-of-qarn-pw
     echo "PostgreSQL on 127.0.0.1:$QARN_PG_PORT"
 }
 

@@ -5,18 +5,28 @@
 QARN_PACKAGES=(cmake g++ ninja-build qt6-base-dev qt6-svg-dev libgl1-mesa-dev unixodbc-dev odbcinst
     libsqlite3-dev sqlite3 libpq-dev odbc-postgresql odbc-mariadb libmariadb-dev pkg-config zlib1g-dev tdsodbc odbc-mdbtools mdbtools postgresql
     mariadb-server libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fp-units-db-3.2.2 time
-    clang libclang-rt-14-dev)
+    clang libclang-rt-14-dev dpkg-dev)
 
+# Says in one line what it installs; apt's own output goes to a log file,
+# whose end is shown only when the installation fails.
 ensure_packages() {
-    local missing=() p
+    local missing=() p log
     for p in "${QARN_PACKAGES[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
+    log=$(mktemp --tmpdir --suffix=.log qarnSqlGen-apt-XXXXXX)
+    local noun=packages
+    [ ${#missing[@]} -eq 1 ] && noun=package
+    printf 'Installing %d %s (log: %s)...' ${#missing[@]} $noun "$log"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" </dev/null
+    if { apt-get update && apt-get install -y "${missing[@]}"; } >"$log" 2>&1 </dev/null; then
+        echo " done"
+        return 0
+    fi
+    echo " failed; the end of $log:"
+    tail -n 20 "$log"
+    return 1
 }
 
 export_environment() {

@@ -26,22 +26,32 @@ const std::string& ChildTempDir() {
     return dir;
 }
 
+namespace {
+
+// What a bare shell (cron, ssh host command, a fresh container) gives a
+// program: a PATH and a HOME, no display, no XDG folders, no locale.  The
+// sanitizers' settings are kept.
+QProcessEnvironment BareEnvironment() {
+    static const std::string home = MakeFolder("home");
+    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
+    env.insert("PATH", "/usr/bin:/bin");
+    env.insert("HOME", QString::fromStdString(home));
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+        if (system.contains(name)) env.insert(name, system.value(name));
+    return env;
+}
+
+}  // namespace
+
 CliRun RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
-    static const std::string dataHome = MakeFolder("xdg-data");
-    static const std::string runtimeDir = [] {
-        std::string dir = MakeFolder("xdg-runtime");
-        fs::permissions(dir, fs::perms::owner_all);  // Qt insists on 0700
-        return dir;
-    }();
     QProcess process;
     process.setProgram(QString::fromStdString(program));
     QStringList list;
     for (const auto& a : args) list << QString::fromStdString(a);
     process.setArguments(list);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(name);
-    env.insert("XDG_DATA_HOME", QString::fromStdString(dataHome));
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtimeDir));
+    QProcessEnvironment env = options.bare ? BareEnvironment() : QProcessEnvironment::systemEnvironment();
+    // Its own temporary folder, to see what a child leaves behind.
     env.insert("TMPDIR", QString::fromStdString(ChildTempDir()));
     for (const auto& [name, value] : options.environment)
         env.insert(QString::fromStdString(name), QString::fromStdString(value));
@@ -66,7 +76,7 @@ CliRun RunProgram(const std::string& program, const std::vector<std::string>& ar
 
 CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir,
               const std::function<void(QProcess&)>& whileRunning) {
-    return RunProgram(QARN_CLI_PATH, args, {workDir, {}, {}, whileRunning});
+    return RunProgram(QARN_CLI_PATH, args, {workDir, {}, {}, whileRunning, true});
 }
 
 CliRun RunCliInTerminal(const std::vector<std::string>& args) {
@@ -78,6 +88,10 @@ CliRun RunCliInTerminal(const std::vector<std::string>& args) {
     }
     std::vector<std::string> argv = {QARN_CLI_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
+    QProcessEnvironment bare = BareEnvironment();
+    bare.insert("TMPDIR", QString::fromStdString(ChildTempDir()));
+    std::vector<std::string> environment;
+    for (const QString& entry : bare.toStringList()) environment.push_back(entry.toStdString());
     const pid_t child = ::fork();
     if (child == 0) {
         const int null = ::open("/dev/null", O_RDWR);
@@ -86,11 +100,12 @@ CliRun RunCliInTerminal(const std::vector<std::string>& args) {
         ::dup2(slave, STDERR_FILENO);
         ::close(master);
         ::chdir(ScratchDir().c_str());
-        ::setenv("TMPDIR", ChildTempDir().c_str(), 1);
-        std::vector<char*> raw;
+        std::vector<char*> raw, env;
         for (std::string& a : argv) raw.push_back(a.data());
         raw.push_back(nullptr);
-        ::execv(raw[0], raw.data());
+        for (std::string& e : environment) env.push_back(e.data());
+        env.push_back(nullptr);
+        ::execve(raw[0], raw.data(), env.data());
         ::_exit(127);
     }
     ::close(slave);

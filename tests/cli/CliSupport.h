@@ -21,22 +21,23 @@ struct RunOptions {
     std::string standardInput;                     // a file; no input when empty
     std::map<std::string, std::string> environment;  // added to the child's
     std::function<void(QProcess&)> whileRunning;   // called once the child has started
+    bool bare = false;  // only what a bare shell has; otherwise this program's environment
 };
 
 std::string MakeFolder(const std::string& name);
 // The child's temporary folder, to see that nothing is left behind in it.
 const std::string& ChildTempDir();
 
-// Runs a program with no display, no platform choice and per-user folders
-// of its own.
+// Runs a program (in this program's environment, or a bare shell's).
 CliRun RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options = {});
-// qarnSqlGenCli, which must find the control beside itself and pick the
-// offscreen platform unaided.
+// qarnSqlGenCli from a bare shell: it must find the control beside itself,
+// pick the offscreen platform and make its runtime folder unaided, quietly.
 CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir = {},
               const std::function<void(QProcess&)>& whileRunning = {});
 
-// qarnSqlGenCli with its standard error on a pseudo-terminal (standard
-// output and input on /dev/null); `err` holds what the terminal showed.
+// qarnSqlGenCli from a bare shell with its standard error on a
+// pseudo-terminal (standard output and input on /dev/null); `err` holds
+// what the terminal showed.
 CliRun RunCliInTerminal(const std::vector<std::string>& args);
 
 // Lines of a script as the control writes them: each ends with CR LF.
