@@ -23,6 +23,7 @@ bool gblnTerminate = false;
 int32_t glngRowsPerInsert = 1;
 std::string gstrTargetDialect;
 bool gblnOrderByKey = false;
+bool gblnVerify = false;
 std::string gstrOnDuplicate;
 std::string gstrSessionConn;
 
@@ -149,6 +150,7 @@ bool gblnLoadDefaults() {
         glngRowsPerInsert = GetRowsSetting("RowsPerInsert", 1);
         gstrTargetDialect = GetChoiceSetting("TargetDialect", TargetDialectChoices());
         gblnOrderByKey = GetBooleanSetting("OrderByKey", false);
+        gblnVerify = GetBooleanSetting("Verify", false);
         gstrOnDuplicate = GetChoiceSetting("OnDuplicate", OnDuplicateChoices());
         return true;
     } catch (...) {

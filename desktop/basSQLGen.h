@@ -23,6 +23,7 @@ extern bool gblnTerminate;             // "Terminate", default false: end every 
 extern int32_t glngRowsPerInsert;      // "RowsPerInsert", default 1; at least 1
 extern std::string gstrTargetDialect;  // "TargetDialect", default empty: the dialect of the database read
 extern bool gblnOrderByKey;            // "OrderByKey", default false
+extern bool gblnVerify;                // "Verify", default false
 extern std::string gstrOnDuplicate;    // "OnDuplicate", default empty: a plain INSERT
 // The default connection string with its password, for this run only; never stored.
 extern std::string gstrSessionConn;

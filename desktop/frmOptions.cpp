@@ -171,7 +171,7 @@ frmOptions::frmOptions(host::ControlHost& control, QWidget* parent) : QDialog(pa
     // Escape rejects the dialog: the same as Cancel, nothing is saved.
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    for (QCheckBox* box : {chkTerminate, chkOrderByKey})
+    for (QCheckBox* box : {chkTerminate, chkOrderByKey, chkVerify})
         connect(box, &QCheckBox::clicked, this, &frmOptions::ScriptOption_Change);
     for (QComboBox* box : {cboDialect, cboOnDuplicate})
         connect(box, &QComboBox::currentIndexChanged, this, &frmOptions::ScriptOption_Change);
@@ -185,7 +185,7 @@ frmOptions::frmOptions(host::ControlHost& control, QWidget* parent) : QDialog(pa
 void frmOptions::BuildScriptOptions() {
     auto* fraScript = new QGroupBox("Generated Script", this);
     fraScript->setObjectName("fraScript");
-    fraScript->setGeometry(Twips(6540, 120, 4500, 3000));
+    fraScript->setGeometry(Twips(6540, 120, 4500, 3480));
     cboDialect = ChoiceBox(fraScript, "cboDialect", TargetDialectChoices(), Twips(1920, 360, 2460, 345));
     Label(fraScript, "lblDialect", "SQL dia&lect:", cboDialect, Twips(120, 360, 1740, 345));
     spnRowsPerInsert = new QSpinBox(fraScript);
@@ -199,6 +199,8 @@ void frmOptions::BuildScriptOptions() {
                                     Twips(120, 1920, 4260, 375));
     chkOrderByKey =
         Place<QCheckBox>(fraScript, "chkOrderByKey", "Order rows by the &primary key", Twips(120, 2400, 4260, 375));
+    chkVerify = Place<QCheckBox>(fraScript, "chkVerify", "&Verify the script before handing it over",
+                                 Twips(120, 2880, 4260, 375));
 }
 
 void frmOptions::mGetOptions() {
@@ -215,6 +217,7 @@ void frmOptions::mGetOptions() {
     IgnoringErrors([&] { Choose(cboOnDuplicate, gstrOnDuplicate); });
     IgnoringErrors([&] { chkTerminate->setChecked(gblnTerminate); });
     IgnoringErrors([&] { chkOrderByKey->setChecked(gblnOrderByKey); });
+    IgnoringErrors([&] { chkVerify->setChecked(gblnVerify); });
     mblnLoading = false;
 }
 
@@ -270,6 +273,7 @@ bool frmOptions::mblnSetOptions() {
         SaveSetting("RowsPerInsert", std::to_string(spnRowsPerInsert->value()));
         SaveSetting("TargetDialect", ChosenValue(cboDialect));
         SaveSetting("OrderByKey", BooleanText(chkOrderByKey->isChecked()));
+        SaveSetting("Verify", BooleanText(chkVerify->isChecked()));
         SaveSetting("OnDuplicate", ChosenValue(cboOnDuplicate));
         bool blnResult = gblnLoadDefaults();
         gstrSessionConn = mstrConnTag;

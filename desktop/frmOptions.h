@@ -61,6 +61,7 @@ private:
     QComboBox* cboOnDuplicate = nullptr;
     QCheckBox* chkTerminate = nullptr;
     QCheckBox* chkOrderByKey = nullptr;
+    QCheckBox* chkVerify = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdApply = nullptr;

@@ -539,6 +539,7 @@ void frmSQLGen::cmdGenerate_Click() {
             Required(Assign("RowsPerInsert", glngRowsPerInsert));
             Required(Assign("TargetDialect", gstrTargetDialect));
             Required(Assign("OrderByKey", gblnOrderByKey));
+            Required(Assign("Verify", gblnVerify));
             Required(Assign("OnDuplicate", gstrOnDuplicate));
             if (Required(Invoke("Generate", {mstrOutputFile, statement})).Bool())
                 ShowStatus("Statements Generated");

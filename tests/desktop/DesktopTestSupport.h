@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -114,12 +115,17 @@ protected:
         QFile f(SettingsFile());
         return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
     }
-    // Writes the settings file as a person editing it would.
+    // Writes the settings file as a person editing it would.  Each file
+    // gets a later time: Qt takes a file of the same size and time for the
+    // one it read before.
     void WriteSettings(const std::string& text) const {
         QDir().mkpath(QFileInfo(SettingsFile()).path());
         QFile f(SettingsFile());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(text.c_str());
+        f.flush();
+        static int written = 0;
+        f.setFileTime(QDateTime::currentDateTime().addSecs(++written), QFileDevice::FileModificationTime);
     }
 
     QByteArray path = qgetenv("PATH");

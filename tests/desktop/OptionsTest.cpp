@@ -156,13 +156,13 @@ TEST_F(OptionsTest, AnEmptyStoreOpensOnTheConnectionStringWithEmptyBoxes) {
     // option buttons are one stop, the disabled Apply none) and back to OK.
     EXPECT_EQ(d.focusWidget(), &Get("cmdOK"));
     Strings order;
-    for (int i = 0; i < 14; ++i) {
+    for (int i = 0; i < 15; ++i) {
         order.push_back(QApplication::focusWidget()->objectName().toStdString());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     EXPECT_EQ(order, (Strings{"cmdOK", "optConnection0", "txtConn", "cmdPrompt", "txtUDL", "cmdBrowse", "chkIdent",
                               "cboDialect", "spnRowsPerInsert", "cboOnDuplicate", "chkTerminate", "chkOrderByKey",
-                              "cmdCancel", "cmdOK"}));
+                              "chkVerify", "cmdCancel", "cmdOK"}));
 }
 
 TEST_F(OptionsTest, TheStoredOptionsFillTheDialogWithoutEnablingApply) {
