@@ -35,12 +35,20 @@ const OptionSpec kOptions[] = {
     {"", "--on-duplicate", &Options::onDuplicate, nullptr, kGenerate},
     {"", "--include-identity", nullptr, &Options::includeIdentity, kGenerate},
     {"", "--single-transaction", nullptr, &Options::singleTransaction, kRun},
+    {"", "--on-error", &Options::onError, nullptr, kRun},
+    {"", "--error-log", &Options::errorLog, nullptr, kRun},
+    {"", "--commit-every", &Options::commitEvery, nullptr, kRun},
     {"-q", "--quiet", nullptr, &Options::quiet, kGenerate | kRun},
     {"-h", "--help", nullptr, &Options::help, 0},
     {"", "--version", nullptr, &Options::version, 0},
 };
 
 std::string CommandName(Command c) { return c == Command::Generate ? "generate" : "run"; }
+
+// Digits only, and few enough for an int32_t.
+bool IsWholeNumber(const std::string& text) {
+    return !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+}
 
 const OptionSpec* FindOption(std::string_view name) {
     for (const auto& option : kOptions)
@@ -127,9 +135,7 @@ private:
         if (o.command == Command::Generate) {
             NeedValue(o.select, "-s SELECT");
             if (o.output && o.output->empty()) Fail("-o FILE is empty");
-            if (o.rowsPerInsert && (o.rowsPerInsert->empty() ||
-                                    o.rowsPerInsert->find_first_not_of("0123456789") != std::string::npos ||
-                                    o.rowsPerInsert->size() > 9 || std::stoi(*o.rowsPerInsert) < 1))
+            if (o.rowsPerInsert && (!IsWholeNumber(*o.rowsPerInsert) || std::stoi(*o.rowsPerInsert) < 1))
                 Fail("--rows-per-insert must be a whole number from 1, not '" + *o.rowsPerInsert + "'");
             static const char* const kDialects[] = {"sqlite", "postgresql", "mysql", "mariadb", "sqlserver", "jet", "ansi"};
             if (o.dialect && std::find(std::begin(kDialects), std::end(kDialects), *o.dialect) == std::end(kDialects))
@@ -138,8 +144,20 @@ private:
                 Fail("--on-duplicate must be skip or update, not '" + *o.onDuplicate + "'");
         } else {
             NeedValue(o.script, "-f SCRIPT");
-            if (o.mode && *o.mode != "line" && *o.mode != "complete")
-                Fail("--mode must be line or complete, not '" + *o.mode + "'");
+            if (o.mode && *o.mode != "line" && *o.mode != "complete" && *o.mode != "statements")
+                Fail("--mode must be line, complete or statements, not '" + *o.mode + "'");
+            if (o.onError && *o.onError != "stop" && *o.onError != "continue")
+                Fail("--on-error must be stop or continue, not '" + *o.onError + "'");
+            const bool goOn = o.onError && *o.onError == "continue";
+            if (o.errorLog && !goOn) Fail("--error-log needs --on-error continue");
+            if (o.errorLog && o.errorLog->empty()) Fail("--error-log FILE is empty");
+            if (o.commitEvery && !IsWholeNumber(*o.commitEvery))
+                Fail("--commit-every must be a whole number, not '" + *o.commitEvery + "'");
+            if (o.singleTransaction && goOn)
+                Fail("--on-error continue cannot go with --single-transaction: a run that keeps all or nothing "
+                     "stops at its first failure");
+            if (o.singleTransaction && o.commitEvery && IsWholeNumber(*o.commitEvery) && std::stoi(*o.commitEvery) > 0)
+                Fail("--commit-every cannot go with --single-transaction: a run that keeps all or nothing commits once");
         }
     }
 
@@ -162,8 +180,9 @@ std::string UsageSummary() {
     return "Usage:\n"
            "  qarnSqlGenCli generate (-c CONNECTION | -u UDLFILE) -s SELECT [-o FILE] [--truncate]\n"
            "                         [--include-identity] [--quiet]\n"
-           "  qarnSqlGenCli run (-c CONNECTION | -u UDLFILE) -f SCRIPT [--mode line|complete]\n"
-           "                    [--single-transaction] [--quiet]\n"
+           "  qarnSqlGenCli run (-c CONNECTION | -u UDLFILE) -f SCRIPT [--mode line|complete|statements]\n"
+           "                    [--single-transaction] [--on-error stop|continue] [--error-log FILE]\n"
+           "                    [--commit-every N] [--quiet]\n"
            "  qarnSqlGenCli --help | --version\n";
 }
 
@@ -183,9 +202,18 @@ std::string HelpText() {
            "      --truncate               begin the script by emptying the table\n"
            "      --include-identity       script auto-increment columns too\n"
            "  -f, --file SCRIPT            the script to run\n"
-           "      --mode line|complete     run the script a line at a time (default) or as one batch\n"
+           "      --mode line|complete|statements\n"
+           "                               run the script a line at a time (default), as one batch, or\n"
+           "                               statement by statement as the database's own client cuts it\n"
+           "                               (psql, mysql, sqlite3, sqlcmd: ';', DELIMITER, GO)\n"
            "      --single-transaction     run the whole script as one transaction: at the first failure\n"
            "                               nothing of it is kept\n"
+           "      --on-error stop|continue at a failing statement stop (default) or go on; going on, each\n"
+           "                               failure goes to the error log and the run exits 1 at its end\n"
+           "      --error-log FILE         where --on-error continue logs the failures (default: the\n"
+           "                               script's file name + .errors in the current folder)\n"
+           "      --commit-every N         commit after every N statements; a failure keeps what was\n"
+           "                               committed\n"
            "  -q, --quiet                  do not print status texts\n"
            "  -h, --help                   print this help\n"
            "      --version                print the version\n"

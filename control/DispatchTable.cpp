@@ -75,6 +75,14 @@ const std::vector<MemberInfo>& Members() {
         {"OnDuplicate", DISPID_OnDuplicate, K::PropertyPut, {{"strOnDuplicate", ArgType::Text, false, {}}}},
         {"ProgressCount", DISPID_ProgressCount, K::PropertyGet, {}},
         {"ProgressShare", DISPID_ProgressShare, K::PropertyGet, {}},
+        {"StatementMode", DISPID_StatementMode, K::PropertyGet, {}},
+        {"StatementMode", DISPID_StatementMode, K::PropertyPut, {{"blnStatementMode", ArgType::Bool, false, {}}}},
+        {"OnError", DISPID_OnError, K::PropertyGet, {}},
+        {"OnError", DISPID_OnError, K::PropertyPut, {{"strOnError", ArgType::Text, false, {}}}},
+        {"ErrorLog", DISPID_ErrorLog, K::PropertyGet, {}},
+        {"ErrorLog", DISPID_ErrorLog, K::PropertyPut, {{"strErrorLog", ArgType::Text, false, {}}}},
+        {"CommitEvery", DISPID_CommitEvery, K::PropertyGet, {}},
+        {"CommitEvery", DISPID_CommitEvery, K::PropertyPut, {{"lngCommitEvery", ArgType::Int, false, {}}}},
     };
     return members;
 }

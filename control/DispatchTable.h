@@ -35,6 +35,10 @@ enum MemberId : DispId {
     DISPID_OnDuplicate = 0x68030010,
     DISPID_ProgressCount = 0x68030011,
     DISPID_ProgressShare = 0x68030012,
+    DISPID_StatementMode = 0x68030013,
+    DISPID_OnError = 0x68030014,
+    DISPID_ErrorLog = 0x68030015,
+    DISPID_CommitEvery = 0x68030016,
 };
 
 enum class ArgType { Text, Bool, Int };
