@@ -26,7 +26,10 @@ void ErrorLog::Write(uint64_t line, std::string_view statement, const ErrObject&
                      const std::vector<std::string>& providerErrors) {
     const std::string where = line > 0 ? "Line " + std::to_string(line) : "The script";
     WriteLines("-- ", where + ": error " + std::to_string(error.Number) + ": " + error.Description);
-    for (const std::string& provider : providerErrors) WriteLines("--   ", provider);
+    // The provider's own records, where they say more than the error does.
+    const std::string said = std::to_string(error.Number) + " " + error.Description;
+    for (const std::string& provider : providerErrors)
+        if (provider != said) WriteLines("--   ", provider);
     WriteLines({}, statement);
     writer_->WriteLine({});
     ++entries_;

@@ -120,9 +120,13 @@ bool StatementRunner::Run(const std::string& text, uint64_t line) {
 }
 
 bool StatementRunner::RunGoingOn(const std::string& text, uint64_t line) {
+    // The first statement of a batch needs no savepoint: undoing it is
+    // undoing the batch.  (psqlODBC, which undoes a failing first statement
+    // by rolling back, would take a savepoint made before it with it.)
+    const bool firstOfBatch = batchOpen_ && inBatch_ == 0;
     // Transaction statements run bare: a savepoint around COMMIT has nothing to release.
     const std::optional<Savepoints> savepoints = SavepointsOf(dialect_);
-    const bool guarded = savepoints && gcnnDB && gcnnDB->TransactionOpen() &&
+    const bool guarded = !firstOfBatch && savepoints && gcnnDB && gcnnDB->TransactionOpen() &&
                          FindTransactionStatement(text, dialect_).empty();
     if (guarded) {
         if (std::optional<Failure> f = RunQuietly(savepoints->mark)) {
@@ -137,6 +141,7 @@ bool StatementRunner::RunGoingOn(const std::string& text, uint64_t line) {
     if (guarded && failure) RunQuietly(savepoints->undo);
     if (guarded && savepoints->release) RunQuietly(savepoints->release);
     if (failure) {
+        if (firstOfBatch) RollBackBatch();  // the next statement begins the batch again
         log_->Write(nameLines_ ? line : 0, text, failure->error, failure->providerErrors);
         ++failed_;
     }
