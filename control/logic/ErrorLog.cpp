@@ -31,7 +31,7 @@ void ErrorLog::Write(uint64_t line, std::string_view statement, const ErrObject&
     for (const std::string& provider : providerErrors)
         if (provider != said) WriteLines("--   ", provider);
     WriteLines({}, statement);
-    writer_->WriteLine({});
+    writer_->WriteLine("");  // a view with no data would reach fwrite as a null pointer
     ++entries_;
 }
 

@@ -82,7 +82,6 @@ void StatementRunner::RollBackBatch() noexcept {
 }
 
 bool StatementRunner::Run(const std::string& text, uint64_t line) {
-    const std::string context = nameLines_ ? LineContext(line, text) : std::string();
     if (options_.commitEvery > 0) {
         // A COMMIT or BEGIN of the script's own would cut across the batches.
         if (std::string words = FindTransactionStatement(text, dialect_); !words.empty()) {
@@ -102,7 +101,7 @@ bool StatementRunner::Run(const std::string& text, uint64_t line) {
         if (!RunGoingOn(text, line)) return false;
     } else {
         clsSQLADO& wrapper = SessionWrapper();
-        wrapper.SetReportContext(context);
+        wrapper.SetReportContext(nameLines_ ? LineContext(line, text) : std::string());
         if (!wrapper.SQLSetText(text)) failure_ = "Error in SQL statement";
         else if (!wrapper.SQLRunProcNoRs()) failure_ = kExecuteFailed;
         wrapper.SetReportContext({});
