@@ -46,14 +46,16 @@ size_t GoCount(std::string_view line) {
     return rest.empty() || rest.starts_with("--") ? count : 0;
 }
 
-// What closes the literal or comment that opens at `open`.
-std::string Closer(std::string_view open, Dialect dialect) {
-    if (open.starts_with("/*")) return "*/";
+// What opens the literal or comment that the token `open` leaves open: the
+// next line, read after it alone, tells whether the line can close it.
+// (Each line ends with a line feed, so the reading never stops halfway
+// through a doubled quote or an escape; a nested comment reads as one level,
+// which may only make a line seem to close what it does not.)
+std::string Opener(std::string_view open) {
+    if (open.starts_with("/*")) return "/*";
     if (open.starts_with("$")) return std::string(open.substr(0, open.find('$', 1) + 1));
-    const char c = open[0] == 'E' || open[0] == 'e' ? '\'' : open[0];
-    if (c == '[') return "]";
-    if (c == '#' && dialect == Dialect::Jet) return "#";
-    return std::string(1, c);
+    if (open[0] == 'E' || open[0] == 'e') return "E'";
+    return std::string(1, open[0]);
 }
 
 }  // namespace
@@ -80,12 +82,16 @@ void StatementSplitter::AddLine(std::string_view line) {
         throw ado::AdoError(ado::err::StatementRefused,
                             "The statement that begins on line " + std::to_string(LineAt(begin_ == std::string::npos ? scan_ : begin_)) +
                                 " is longer than a server takes (is a quote or comment left open?)");
-    // Inside a literal or comment, a line that cannot close it needs no reading.
-    const bool read = !open_ || line.find(closer_) != std::string_view::npos;
     lineStarts_.emplace_back(pending_.size(), lines_);
     pending_.append(line);
     pending_ += '\n';
-    if (read) Scan();
+    // Inside a literal or comment, a line that leaves it open needs no
+    // reading from where it began: a long one would be read again and again.
+    if (open_) {
+        probe_.assign(opener_).append(line) += '\n';
+        if (Lexer(probe_, dialect_, true).Next().kind == TokenKind::Unterminated) return;
+    }
+    Scan();
 }
 
 void StatementSplitter::Finish() {
@@ -162,7 +168,7 @@ void StatementSplitter::Scan() {
         if (t.kind == TokenKind::Unterminated) {
             scan_ = t.begin;
             open_ = true;
-            closer_ = Closer(lexer.Text(t), dialect_);
+            opener_ = Opener(lexer.Text(t));
             return;
         }
         if (dialect_ == Dialect::MySql &&

@@ -73,7 +73,7 @@ private:
     std::string pending_;  // the unfinished statement's text, and what follows it
     size_t scan_ = 0;      // where reading resumes: outside any literal or comment
     bool open_ = false;    // the text ends inside a literal or comment
-    std::string closer_;   // what may close it ("'", "*/", "$tag$", ...)
+    std::string opener_;   // what opened it ("'", "/*", "$tag$", ...)
     size_t begin_ = std::string::npos;  // the statement's first token; npos before it
     std::vector<std::pair<size_t, uint64_t>> lineStarts_;  // offset in pending_, line number
     uint64_t lines_ = 0;
@@ -86,7 +86,7 @@ private:
     std::string head_;      // those words, upper case, each followed by a blank
     bool routine_ = false;  // CREATE [OR REPLACE] FUNCTION|PROCEDURE
 
-    std::string probe_;  // SQLite: the text sqlite3_complete() is asked about
+    std::string probe_;  // a line read on its own; for SQLite, what sqlite3_complete() is asked about
 
     struct Ready {
         ScriptPiece piece;
