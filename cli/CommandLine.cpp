@@ -38,12 +38,20 @@ const OptionSpec kOptions[] = {
     {"", "--on-duplicate", &Options::onDuplicate, nullptr, kGenerate},
     {"", "--include-identity", nullptr, &Options::includeIdentity, kGenerate},
     {"", "--single-transaction", nullptr, &Options::singleTransaction, kRun},
+    {"", "--on-error", &Options::onError, nullptr, kRun},
+    {"", "--error-log", &Options::errorLog, nullptr, kRun},
+    {"", "--commit-every", &Options::commitEvery, nullptr, kRun},
     {"-q", "--quiet", nullptr, &Options::quiet, kGenerate | kRun},
     {"-h", "--help", nullptr, &Options::help, 0},
     {"", "--version", nullptr, &Options::version, 0},
 };
 
 std::string CommandName(Command c) { return c == Command::Generate ? "generate" : "run"; }
+
+// Digits only, and few enough for an int32_t.
+bool IsWholeNumber(const std::string& text) {
+    return !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+}
 
 const OptionSpec* FindOption(std::string_view name) {
     for (const auto& option : kOptions)
@@ -130,9 +138,7 @@ private:
         if (o.command == Command::Generate) {
             NeedValue(o.select, "-s SELECT");
             if (o.output && o.output->empty()) Fail("-o FILE is empty");
-            if (o.rowsPerInsert && (o.rowsPerInsert->empty() ||
-                                    o.rowsPerInsert->find_first_not_of("0123456789") != std::string::npos ||
-                                    o.rowsPerInsert->size() > 9 || std::stoi(*o.rowsPerInsert) < 1))
+            if (o.rowsPerInsert && (!IsWholeNumber(*o.rowsPerInsert) || std::stoi(*o.rowsPerInsert) < 1))
                 Fail("--rows-per-insert must be a whole number from 1, not '" + *o.rowsPerInsert + "'");
             static const char* const kDialects[] = {"sqlite", "postgresql", "mysql", "mariadb", "sqlserver", "jet", "ansi"};
             if (o.dialect && std::find(std::begin(kDialects), std::end(kDialects), *o.dialect) == std::end(kDialects))
@@ -141,8 +147,20 @@ private:
                 Fail("--on-duplicate must be skip or update, not '" + *o.onDuplicate + "'");
         } else {
             NeedValue(o.script, "-f SCRIPT");
-            if (o.mode && *o.mode != "line" && *o.mode != "complete")
-                Fail("--mode must be line or complete, not '" + *o.mode + "'");
+            if (o.mode && *o.mode != "line" && *o.mode != "complete" && *o.mode != "statements")
+                Fail("--mode must be line, complete or statements, not '" + *o.mode + "'");
+            if (o.onError && *o.onError != "stop" && *o.onError != "continue")
+                Fail("--on-error must be stop or continue, not '" + *o.onError + "'");
+            const bool goOn = o.onError && *o.onError == "continue";
+            if (o.errorLog && !goOn) Fail("--error-log needs --on-error continue");
+            if (o.errorLog && o.errorLog->empty()) Fail("--error-log FILE is empty");
+            if (o.commitEvery && !IsWholeNumber(*o.commitEvery))
+                Fail("--commit-every must be a whole number, not '" + *o.commitEvery + "'");
+            if (o.singleTransaction && goOn)
+                Fail("--on-error continue cannot go with --single-transaction: a run that keeps all or nothing "
+                     "stops at its first failure");
+            if (o.singleTransaction && o.commitEvery && IsWholeNumber(*o.commitEvery) && std::stoi(*o.commitEvery) > 0)
+                Fail("--commit-every cannot go with --single-transaction: a run that keeps all or nothing commits once");
         }
     }
 
@@ -258,14 +276,28 @@ std::string HelpText() {
            "  -f, --file SCRIPT\n"
            "      The script to run.\n"
            "      qarnSqlGenCli run -u shop.udl -f items.sql\n"
-           "  --mode line|complete\n"
+           "  --mode line|complete|statements\n"
            "      line (default): every non-blank line is one statement; complete: the\n"
-           "      whole script goes to the database as one batch.\n"
+           "      whole script goes to the database as one batch; statements: statement by\n"
+           "      statement as the database's own client cuts them (';', DELIMITER, GO).\n"
            "      qarnSqlGenCli run -u shop.udl -f schema.sql --mode complete\n"
+           "      qarnSqlGenCli run -u shop.udl -f dump.sql --mode statements\n"
            "  --single-transaction\n"
            "      Run the whole script as one transaction: at the first failure nothing of\n"
            "      it is kept.\n"
            "      qarnSqlGenCli run -u shop.udl -f items.sql --single-transaction\n"
+           "  --on-error stop|continue\n"
+           "      At a failing statement stop (default) or go on: each failure goes to the\n"
+           "      error log, and the run ends with exit 1 and \"n of m statements failed\".\n"
+           "      qarnSqlGenCli run -u shop.udl -f dump.sql --mode statements --on-error continue\n"
+           "  --error-log FILE\n"
+           "      Where --on-error continue logs the failures (default: the script's file\n"
+           "      name + .errors in the current folder).\n"
+           "      qarnSqlGenCli run -u shop.udl -f dump.sql --on-error continue --error-log dump.errors\n"
+           "  --commit-every N\n"
+           "      Commit after every N statements: a failure keeps what was committed and\n"
+           "      names the first statement that was not.\n"
+           "      qarnSqlGenCli run -u shop.udl -f big.sql --mode statements --commit-every 10000\n"
            "\nOther:\n"
            "  -h, --help\n"
            "      Print this help.\n"

@@ -29,6 +29,9 @@ struct Options {
     std::optional<std::string> rowsPerInsert;  // --rows-per-insert, as typed
     std::optional<std::string> dialect;        // --dialect
     std::optional<std::string> onDuplicate;    // --on-duplicate
+    std::optional<std::string> onError;        // --on-error
+    std::optional<std::string> errorLog;       // --error-log
+    std::optional<std::string> commitEvery;    // --commit-every, as typed
     bool truncate = false;
     bool includeIdentity = false;
     bool quiet = false;
@@ -38,6 +41,8 @@ struct Options {
     bool verify = false;
 
     RunMode Mode() const;
+    // --mode statements: the script is cut into statements as the database's client cuts it.
+    bool StatementMode() const { return mode && *mode == "statements"; }
     // Where generate writes: -o, or qarnSqlGen.sql in the current folder.
     std::string OutputTarget() const;
 };

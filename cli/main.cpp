@@ -87,7 +87,12 @@ bool Generate(ControlHost& control, const qarn::cli::Options& options) {
 }
 
 bool RunScript(ControlHost& control, const qarn::cli::Options& options) {
-    if (!PutAll(control, {{"SingleTransaction", options.singleTransaction}})) return false;
+    std::vector<std::pair<const char*, Value>> properties = {{"SingleTransaction", options.singleTransaction},
+                                                             {"StatementMode", options.StatementMode()},
+                                                             {"OnError", options.onError.value_or("stop")}};
+    if (options.errorLog) properties.emplace_back("ErrorLog", *options.errorLog);
+    if (options.commitEvery) properties.emplace_back("CommitEvery", std::stoi(*options.commitEvery));
+    if (!PutAll(control, properties)) return false;
     std::vector<Value> args{*options.script, static_cast<int32_t>(options.Mode())};
     return Succeeded(control, control.Call("RunScript", std::move(args)), "RunScript");
 }

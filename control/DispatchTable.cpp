@@ -77,6 +77,14 @@ const std::vector<MemberInfo>& Members() {
         {"ProgressShare", DISPID_ProgressShare, K::PropertyGet, {}},
         {"Verify", DISPID_Verify, K::PropertyGet, {}},
         {"Verify", DISPID_Verify, K::PropertyPut, {{"blnVerify", ArgType::Bool, false, {}}}},
+        {"StatementMode", DISPID_StatementMode, K::PropertyGet, {}},
+        {"StatementMode", DISPID_StatementMode, K::PropertyPut, {{"blnStatementMode", ArgType::Bool, false, {}}}},
+        {"OnError", DISPID_OnError, K::PropertyGet, {}},
+        {"OnError", DISPID_OnError, K::PropertyPut, {{"strOnError", ArgType::Text, false, {}}}},
+        {"ErrorLog", DISPID_ErrorLog, K::PropertyGet, {}},
+        {"ErrorLog", DISPID_ErrorLog, K::PropertyPut, {{"strErrorLog", ArgType::Text, false, {}}}},
+        {"CommitEvery", DISPID_CommitEvery, K::PropertyGet, {}},
+        {"CommitEvery", DISPID_CommitEvery, K::PropertyPut, {{"lngCommitEvery", ArgType::Int, false, {}}}},
     };
     return members;
 }

@@ -36,6 +36,10 @@ enum MemberId : DispId {
     DISPID_ProgressCount = 0x68030011,
     DISPID_ProgressShare = 0x68030012,
     DISPID_Verify = 0x68030013,
+    DISPID_StatementMode = 0x68030014,
+    DISPID_OnError = 0x68030015,
+    DISPID_ErrorLog = 0x68030016,
+    DISPID_CommitEvery = 0x68030017,
 };
 
 enum class ArgType { Text, Bool, Int };

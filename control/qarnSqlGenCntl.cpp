@@ -165,6 +165,28 @@ Value qarnSqlGenCntl::Call(DispId id, InvokeKind kind, const std::vector<Value>&
         else throw InvalidValue("OnDuplicate");
         return {};
     }
+    case DISPID_StatementMode:
+        if (kind == InvokeKind::PropertyGet) return core_.Running().statementMode;
+        core_.Running().statementMode = std::get<bool>(a[0]);
+        return {};
+    case DISPID_OnError: {
+        OnError& on = core_.Running().onError;
+        if (kind == InvokeKind::PropertyGet) return std::string(on == OnError::Continue ? "continue" : "stop");
+        const std::string& v = Text(a[0]);
+        if (v.empty() || v == "stop") on = OnError::Stop;
+        else if (v == "continue") on = OnError::Continue;
+        else throw InvalidValue("OnError");
+        return {};
+    }
+    case DISPID_ErrorLog:
+        if (kind == InvokeKind::PropertyGet) return core_.Running().errorLog;
+        core_.Running().errorLog = Text(a[0]);
+        return {};
+    case DISPID_CommitEvery:
+        if (kind == InvokeKind::PropertyGet) return core_.Running().commitEvery;
+        if (std::get<int32_t>(a[0]) < 0) throw InvalidValue("CommitEvery");
+        core_.Running().commitEvery = std::get<int32_t>(a[0]);
+        return {};
     default: return {};
     }
 }

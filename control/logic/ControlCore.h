@@ -12,6 +12,7 @@
 
 #include "logic/ScriptOutput.h"
 #include "logic/ScriptWriter.h"
+#include "logic/StatementRunner.h"
 #include "textfile/TextFile.h"
 
 namespace qarn::control {
@@ -45,6 +46,12 @@ public:
     // RunScript runs the whole script as one transaction: all or nothing.
     bool SingleTransaction() const { return singleTransaction_; }
     void SetSingleTransaction(bool b) { singleTransaction_ = b; }
+    // How RunScript cuts the script into statements, what it does at a
+    // failing one and how often it commits.  Going on past failures and
+    // committing in batches cannot go with SingleTransaction: such a run
+    // fails at once, naming the clash.
+    const RunOptions& Running() const { return runOptions_; }
+    RunOptions& Running() { return runOptions_; }
 
     // Called once for every status text set, after it is stored.
     void OnStatusTextChanged(std::function<void()> f) { statusChanged_ = std::move(f); }
@@ -70,9 +77,20 @@ private:
     void WriteOutputLine(std::string_view line);
     bool OpenScriptFile();
     void CloseTextFile();
-    // RunScript's lines (or whole text) replayed inside one transaction;
-    // returns the failure message, empty on success.
+    // Reads the script (by statements, lines or whole, as the options and
+    // RunMode say) and hands each command and its line to `run`, which
+    // returns false to stop.  Returns why the script itself stops the run
+    // (a client's command met), empty otherwise.
+    std::string ForEachCommand(int32_t RunMode, Dialect dialect,
+                               const std::function<bool(const std::string& text, uint64_t line)>& run);
+    // RunScript's commands replayed inside one transaction; returns the
+    // failure message, empty on success.
     std::string RunAsOneTransaction(int32_t RunMode);
+    // RunScript's commands run one at a time as the options say; returns
+    // the failure message, empty on success.
+    std::string RunEachCommand(int32_t RunMode);
+    // The message of a run ended by the failure being handled; call in a catch block.
+    std::string ErrorRunning() const;
     // The next line of the script being run.
     std::string ReadScriptLine();
     int32_t ShareRead() const;
@@ -89,6 +107,7 @@ private:
     bool mblnIncludeIdent = false;
     std::string mstrStatusText;
     bool singleTransaction_ = false;
+    RunOptions runOptions_;
     ScriptOptions scriptOptions_;
     bool orderByKey_ = false;
     bool verify_ = false;

@@ -1,11 +1,16 @@
-// Running a script file on the session's connection, line by line or whole.
+// Running a script file on the session's connection: line by line, whole,
+// or statement by statement as the database's own client would cut it.
 #include "ControlCore.h"
 #include "ado/AdoError.h"
 #include "ado/Command.h"
 #include "basErrorHandlerADO.h"
 #include "basSQLGenComp.h"
+#include "logic/ErrorLog.h"
+#include "logic/LineContext.h"
+#include "logic/StatementRunner.h"
 #include "logic/TransactionStatements.h"
 #include "logic/ValueRendering.h"
+#include "sql/StatementSplitter.h"
 
 #include <deque>
 
@@ -16,22 +21,18 @@ namespace {
 // Blank: nothing but spaces (tabs and line breaks count as content).
 bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
 
-// The first `count` characters of UTF-8 text, never cutting one in half.
-std::string FirstCharacters(const std::string& text, size_t count) {
-    size_t end = 0;
-    for (size_t seen = 0; end < text.size() && seen < count; ++seen) {
-        ++end;
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-    }
-    return text.substr(0, end);
-}
-
 bool TransactionOpen() {
     try {
         return gcnnDB && gcnnDB->State() == ado::adStateOpen && gcnnDB->TransactionOpen();
     } catch (const ado::AdoError&) {
         return false;  // cannot tell: nothing to undo
     }
+}
+
+void RequireNoTransaction() {
+    if (TransactionOpen())
+        throw ado::AdoError(ado::err::IllegalOperation,
+                            "A transaction is already open on the connection; the script cannot have one of its own");
 }
 
 // A transaction the script began and did not end would be rolled back by
@@ -59,68 +60,117 @@ void RollBackQuietly() {
 
 // The statements a replay may still report a failure for: an engine that
 // sends statements ahead reports one long after it was added.
-class RecentLines {
+class RecentCommands {
 public:
-    void Add(uint64_t number, const std::string& text) {
-        if (lines_.size() == kKept) lines_.pop_front();
-        lines_.push_back({number, FirstCharacters(text, 200)});
+    void Add(uint64_t tag, uint64_t line, const std::string& text) {
+        if (commands_.size() == kKept) commands_.pop_front();
+        commands_.push_back({tag, line, FirstCharacters(text, 200)});
     }
-    std::string Context(uint64_t number) const {
-        for (const Line& l : lines_)
-            if (l.number == number) return "Line " + std::to_string(number) + ": " + l.text;
-        return "Line " + std::to_string(number);
+    std::string Context(uint64_t tag) const {
+        for (const Command& c : commands_)
+            if (c.tag == tag) return "Line " + std::to_string(c.line) + ": " + c.text;
+        return {};
     }
 
 private:
     static constexpr size_t kKept = 20000;
-    struct Line {
-        uint64_t number;
+    struct Command {
+        uint64_t tag;
+        uint64_t line;
         std::string text;
     };
-    std::deque<Line> lines_;
+    std::deque<Command> commands_;
 };
+
+// Why the run options cannot go together; empty when they can.
+std::string OptionsClash(const RunOptions& options, bool singleTransaction) {
+    if (!singleTransaction) return {};
+    if (options.onError == OnError::Continue)
+        return "OnError continue cannot go with SingleTransaction: a run that keeps all or nothing stops at its "
+               "first failure";
+    if (options.commitEvery > 0)
+        return "CommitEvery cannot go with SingleTransaction: a run that keeps all or nothing commits once";
+    return {};
+}
+
+// Why the error log may not go to `path`: it would overwrite what the run reads.
+std::string ErrorLogClash(const std::string& path, const std::string& script) {
+    if (SameFile(path, script)) return "it is the script being run";
+    if (SameFile(path, gstrSessionUDLFile())) return "it is the UDL file in use";
+    if (gcnnDB && gcnnDB->State() == ado::adStateOpen)
+        for (const std::string& file : gcnnDB->DatabaseFiles())
+            if (SameFile(path, file)) return "it is the database being written";
+    return {};
+}
 
 }  // namespace
 
+std::string ControlCore::ForEachCommand(int32_t RunMode, Dialect dialect,
+                                        const std::function<bool(const std::string& text, uint64_t line)>& run) {
+    if (runOptions_.statementMode) {
+        sql::StatementSplitter splitter(dialect);
+        std::string stop;
+        // False when the run stops.
+        auto hand = [&] {
+            for (sql::ScriptPiece piece; splitter.Next(piece);) {
+                if (piece.kind == sql::ScriptPiece::Kind::ClientCommand) {
+                    stop = "Line " + std::to_string(piece.line) + ": \"" + FirstCharacters(piece.text, 200) + "\" " +
+                           piece.why;
+                    return false;
+                }
+                if (!run(piece.text, piece.line)) return false;
+            }
+            return true;
+        };
+        for (uint64_t number = 1; !mobjInput->AtEndOfStream(); ++number) {
+            splitter.AddLine(ReadScriptLine());
+            Progress(static_cast<int64_t>(number), ShareRead());
+            if (!hand()) return stop;
+        }
+        splitter.Finish();
+        hand();
+        return stop;
+    }
+    if (RunMode != rmLineAtATime) {
+        std::string text;
+        while (!mobjInput->AtEndOfStream()) text += "\r\n" + ReadScriptLine();
+        if (!IsBlank(text)) run(text, 1);
+        return {};
+    }
+    for (uint64_t number = 1; !mobjInput->AtEndOfStream(); ++number) {
+        const std::string line = ReadScriptLine();
+        Progress(static_cast<int64_t>(number), ShareRead());
+        if (!IsBlank(line) && !run(line, number)) break;
+    }
+    return {};
+}
+
 std::string ControlCore::RunAsOneTransaction(int32_t RunMode) {
     if (!gobjSQLADO || !gcnnDB) throw ado::AdoError(91, "Object variable or With block variable not set");
-    if (TransactionOpen())
-        throw ado::AdoError(ado::err::IllegalOperation,
-                            "A transaction is already open on the connection; the script cannot have one of its own");
+    RequireNoTransaction();
     const Dialect dialect = ChooseDialect(glngServerKind, gcnnDB->DbmsName());
     if (!gobjSQLADO->BeginDBTransaction()) return "Error executing SQL statement";
-    RecentLines recent;
+    RecentCommands recent;
     try {
         auto replay = gcnnDB->BeginReplay(-1);
-        // False when the text may not run in the transaction (reported).
-        auto add = [&](const std::string& text, uint64_t number) {
+        uint64_t tag = 0;
+        bool refused = false;
+        const std::string stop = ForEachCommand(RunMode, dialect, [&](const std::string& text, uint64_t line) {
             if (std::string words = FindTransactionStatement(text, dialect); !words.empty()) {
                 const ErrObject refusal{ado::err::IllegalOperation,
                                         "A script run as one transaction cannot hold its own transaction "
                                         "statements (" + words + ")"};
-                HandleADOError("qarnSqlGenCntl!RunScript", nullptr,
-                               "Line " + std::to_string(number) + ": " + FirstCharacters(text, 200), refusal);
+                HandleADOError("qarnSqlGenCntl!RunScript", nullptr, LineContext(line, text), refusal);
+                refused = true;
                 return false;
             }
-            recent.Add(number, text);
-            replay->Add(text, number);
+            recent.Add(++tag, line, text);
+            replay->Add(text, tag);
             return true;
-        };
-        bool refused = false;
-        if (RunMode != rmLineAtATime) {
-            std::string text;
-            while (!mobjInput->AtEndOfStream()) text += "\r\n" + ReadScriptLine();
-            refused = !IsBlank(text) && !add(text, 1);
-        } else {
-            for (uint64_t number = 1; !refused && !mobjInput->AtEndOfStream(); ++number) {
-                const std::string line = ReadScriptLine();
-                refused = !IsBlank(line) && !add(line, number);
-                Progress(static_cast<int64_t>(number), ShareRead());
-            }
-        }
-        if (refused) {
+        });
+        if (refused || !stop.empty()) {
             RollBackQuietly();
-            return "Error executing SQL statement";
+            return refused ? "Error executing SQL statement" : stop + "; nothing of the script was kept";
         }
         replay->Finish();
     } catch (const ado::ReplayError& e) {
@@ -136,9 +186,41 @@ std::string ControlCore::RunAsOneTransaction(int32_t RunMode) {
     return "Error executing SQL statement";
 }
 
+std::string ControlCore::RunEachCommand(int32_t RunMode) {
+    const Dialect dialect = ChooseDialect(glngServerKind, gcnnDB ? gcnnDB->DbmsName() : std::string());
+    if (runOptions_.commitEvery > 0) RequireNoTransaction();
+    std::unique_ptr<ErrorLog> log;
+    if (runOptions_.onError == OnError::Continue) {
+        const std::string path =
+            runOptions_.errorLog.empty() ? ErrorLog::DefaultPath(mstrFileName) : runOptions_.errorLog;
+        if (std::string clash = ErrorLogClash(path, mstrFileName); !clash.empty())
+            return "Unable to write the error log " + path + ": " + clash;
+        log = std::make_unique<ErrorLog>(path);
+    }
+    // Reports name lines, but not of a script sent whole.
+    StatementRunner runner(runOptions_, dialect, log.get(), runOptions_.statementMode || RunMode == rmLineAtATime);
+    std::string stop;
+    try {
+        stop = ForEachCommand(RunMode, dialect,
+                              [&](const std::string& text, uint64_t line) { return runner.Run(text, line); });
+        if (!stop.empty()) stop += "; the run stopped there";
+    } catch (...) {
+        stop = ErrorRunning();
+    }
+    std::string failure = runner.Finish(stop);
+    if (log) log->Close();
+    return failure;
+}
+
+std::string ControlCore::ErrorRunning() const {
+    ErrObject e = CurrentErr();
+    return "Error running script: " + mstrFileName + "\r\nError: " + std::to_string(e.Number) + " " + e.Description;
+}
+
 bool ControlCore::RunScript(const std::string& InputPathFileName, int32_t RunMode) {
     mstrReturnMessage.clear();
     mstrFileName = InputPathFileName;
+    if (std::string clash = OptionsClash(runOptions_, singleTransaction_); !clash.empty()) return FinishRun(clash);
     std::string failure;
     const bool openBefore = TransactionOpen();
     try {
@@ -151,32 +233,10 @@ bool ControlCore::RunScript(const std::string& InputPathFileName, int32_t RunMod
             if (failure.empty()) SetStatusText("Script Processed: " + mstrFileName);
             return FinishRun(failure);
         }
-        auto run = [&](const std::string& text) -> std::string {
-            if (!gobjSQLADO) throw ado::AdoError(91, "Object variable or With block variable not set");
-            if (!gobjSQLADO->SQLSetText(text)) return "Error in SQL statement";
-            if (!gobjSQLADO->SQLRunProcNoRs()) return "Error executing SQL statement";
-            return {};
-        };
-        if (RunMode != rmLineAtATime) {
-            std::string text;
-            while (!mobjInput->AtEndOfStream()) text += "\r\n" + ReadScriptLine();
-            if (!IsBlank(text)) failure = run(text);
-        } else {
-            for (size_t number = 1; failure.empty() && !mobjInput->AtEndOfStream(); ++number) {
-                std::string line = ReadScriptLine();
-                Progress(static_cast<int64_t>(number), ShareRead());
-                if (IsBlank(line)) continue;
-                if (gobjSQLADO)
-                    gobjSQLADO->SetReportContext("Line " + std::to_string(number) + ": " + FirstCharacters(line, 200));
-                failure = run(line);
-            }
-            if (gobjSQLADO) gobjSQLADO->SetReportContext({});
-        }
+        failure = RunEachCommand(RunMode);
     } catch (...) {
         if (gobjSQLADO) gobjSQLADO->SetReportContext({});
-        ErrObject e = CurrentErr();
-        failure = "Error running script: " + mstrFileName + "\r\nError: " + std::to_string(e.Number) + " " +
-                  e.Description;
+        failure = ErrorRunning();
     }
     // Also after a failure: the session must not stay inside the script's transaction.
     if (!openBefore && RollBackWhatTheScriptLeftOpen() && failure.empty())

@@ -21,7 +21,16 @@ bool IsWordPart(char c, Dialect d) {
 
 }  // namespace
 
-Lexer::Lexer(std::string_view text, Dialect dialect) : text_(text), dialect_(dialect) {}
+Lexer::Lexer(std::string_view text, Dialect dialect, bool keepExecutableComments)
+    : text_(text), dialect_(dialect), keepExecutable_(keepExecutableComments && dialect == Dialect::MySql) {}
+
+namespace {
+// At "/*": whether the comment is one MySQL or MariaDB runs (/*!, /*M!).
+bool IsExecutableComment(std::string_view text, size_t at) {
+    const std::string_view rest = text.substr(at + 2);
+    return rest.starts_with('!') || rest.starts_with("M!");
+}
+}  // namespace
 
 bool Lexer::IsWord(const Token& t, std::string_view keyword) const {
     return t.kind == TokenKind::Word && ado::EqualsNoCase(Text(t), keyword);
@@ -42,7 +51,7 @@ bool Lexer::SkipBlanksAndComments(size_t& openComment) {
         } else if (c == '#' && dialect_ == Dialect::MySql) {
             const size_t nl = text_.find('\n', pos_);
             pos_ = nl == std::string_view::npos ? n : nl + 1;
-        } else if (c == '/' && next == '*') {
+        } else if (c == '/' && next == '*' && !(keepExecutable_ && IsExecutableComment(text_, pos_))) {
             // PostgreSQL nests block comments; the others end at the first "*/".
             openComment = pos_;
             size_t depth = 1;
@@ -121,7 +130,13 @@ Token Lexer::Next() {
     }
     const char c = text_[pos_];
     const Dialect d = dialect_;
-    if (c == '\'') {
+    if (c == '/' && pos_ + 1 < n && text_[pos_ + 1] == '*') {
+        // Only an executable comment is left unskipped; it ends at the first "*/".
+        const size_t close = text_.find("*/", pos_ + 2);
+        pos_ = close == std::string_view::npos ? n : close + 2;
+        open_ = close == std::string_view::npos;
+        t.kind = TokenKind::ExecutableComment;
+    } else if (c == '\'') {
         ++pos_;
         SkipQuoted('\'', d == Dialect::MySql);
         t.kind = TokenKind::String;

@@ -21,6 +21,9 @@ enum class TokenKind {
     Symbol,        // one character of punctuation or an operator
     Unterminated,  // a literal, quoted name or comment that the text never closes
     End,
+    // MySQL's /*! ... */ and MariaDB's /*M! ... */, which the server runs as
+    // SQL; only from a lexer asked to keep them, others skip them as comments.
+    ExecutableComment,
 };
 
 struct Token {
@@ -31,7 +34,10 @@ struct Token {
 
 class Lexer {
 public:
-    Lexer(std::string_view text, Dialect dialect);
+    // `keepExecutableComments`: on MySQL, /*! ... */ comes out as a token
+    // rather than being skipped (a script splitter must not take a statement
+    // made of one for a blank one).
+    Lexer(std::string_view text, Dialect dialect, bool keepExecutableComments = false);
 
     // The next token, blanks and comments skipped.
     Token Next();
@@ -51,6 +57,7 @@ private:
 
     std::string_view text_;
     Dialect dialect_;
+    bool keepExecutable_;
     size_t pos_ = 0;
     bool open_ = false;  // the last skip or literal ran off the end
 };

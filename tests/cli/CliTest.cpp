@@ -116,7 +116,15 @@ TEST(CliCommandLine, MistakesExitTwoWithTheReasonAndTheUsage) {
         {{"generate", "-c", c, "-c", c, "-s", s}, "given more than once"},
         {{"generate", "-c", c, "-s", s, "stray"}, "unexpected argument 'stray'"},
         {{"generate", "-c", c, "-s", s, "-f", "a.sql"}, "-f/--file does not apply to generate"},
-        {{"run", "-c", c, "-f", "a.sql", "--mode", "fast"}, "--mode must be line or complete"},
+        {{"run", "-c", c, "-f", "a.sql", "--mode", "fast"}, "--mode must be line, complete or statements"},
+        {{"run", "-c", c, "-f", "a.sql", "--on-error", "skip"}, "--on-error must be stop or continue"},
+        {{"run", "-c", c, "-f", "a.sql", "--error-log", "e.log"}, "--error-log needs --on-error continue"},
+        {{"run", "-c", c, "-f", "a.sql", "--on-error", "continue", "--single-transaction"},
+         "--on-error continue cannot go with --single-transaction"},
+        {{"run", "-c", c, "-f", "a.sql", "--commit-every", "ten"}, "--commit-every must be a whole number"},
+        {{"run", "-c", c, "-f", "a.sql", "--commit-every", "5", "--single-transaction"},
+         "--commit-every cannot go with --single-transaction"},
+        {{"generate", "-c", c, "-s", s, "--on-error", "stop"}, "--on-error does not apply to generate"},
         {{"run", "-c", c, "-f", "a.sql", "--truncate"}, "--truncate does not apply to run"},
     };
     for (const auto& k : cases) {
@@ -303,8 +311,8 @@ TEST(CliRun, ReplayingAGeneratedScriptGivesIdenticalRows) {
     EXPECT_EQ(Rows(copy, "SELECT * FROM wines ORDER BY id"), expected);
 }
 
-TEST(CliRun, ModeChoosesLinesOrTheWholeScript) {
-    // A statement spread over two lines runs only as a whole script.
+TEST(CliRun, ModeChoosesLinesTheWholeScriptOrStatements) {
+    // A statement spread over two lines runs only as a whole script or as statements.
     const std::string script = ScratchPath("two-lines.sql");
     WriteBytes(script, "INSERT INTO wines(id, name)\r\nVALUES(1, 'first');\r\nINSERT INTO wines(id, name) VALUES(2, 'second');\r\n");
     const std::string byLines = MakeSqliteDatabase(kWinesTable);
@@ -317,6 +325,30 @@ TEST(CliRun, ModeChoosesLinesOrTheWholeScript) {
     CliRun complete = RunCli({"run", "-c", SqliteConnection(whole), "-f", script, "--mode", "complete", "-q"});
     EXPECT_EQ(complete.exitCode, 0) << complete.err;
     EXPECT_EQ(Rows(whole, "SELECT id FROM wines ORDER BY id"), (std::vector<std::string>{"int:1|", "int:2|"}));
+
+    const std::string split = MakeSqliteDatabase(kWinesTable);
+    CliRun statements = RunCli({"run", "-c", SqliteConnection(split), "-f", script, "--mode", "statements", "-q"});
+    EXPECT_EQ(statements.exitCode, 0) << statements.err;
+    EXPECT_EQ(Rows(split, "SELECT id FROM wines ORDER BY id"), (std::vector<std::string>{"int:1|", "int:2|"}));
+}
+
+TEST(CliRun, GoingOnPastFailuresLogsThemBesideAndExitsOne) {
+    const std::string db = MakeSqliteDatabase(kWinesTable);
+    const std::string workDir = MakeFolder("going-on");
+    const std::string script = ScratchPath("mixed.sql");
+    WriteBytes(script, "INSERT INTO wines(id, name) VALUES(1, 'first');\nINSERT INTO nowhere\nVALUES(2);\n"
+                       "INSERT INTO wines(id, name) VALUES(3, 'third');\n");
+    CliRun r = RunCli({"run", "-c", SqliteConnection(db), "-f", script, "--mode", "statements", "--on-error",
+                       "continue", "-q"},
+                      workDir);
+    EXPECT_EQ(r.exitCode, 1);
+    // The summary, and no report of each failure.
+    const std::string logName = fs::path(script).filename().string() + ".errors";
+    EXPECT_EQ(r.err, "qarnSqlGenCli: 1 of 3 statements failed; see " + logName + "\n");
+    EXPECT_EQ(Rows(db, "SELECT id FROM wines ORDER BY id"), (std::vector<std::string>{"int:1|", "int:3|"}));
+    const std::string log = ReadBytes(workDir + "/" + logName);
+    EXPECT_TRUE(Contains(log, "-- Line 2: error -2147467259: no such table: nowhere\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "\r\nINSERT INTO nowhere\r\nVALUES(2);\r\n")) << log;
 }
 
 TEST(CliRun, AFailingScriptExitsOneAndSaysWhy) {

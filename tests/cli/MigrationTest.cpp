@@ -1,7 +1,8 @@
 // Scripts that other tools run and other databases receive: a table of the
 // common types, generated with --terminate in its own dialect or another's,
 // replayed by the receiving database's own client (sqlite3, psql, mariadb)
-// into an empty table there, and compared value by value.
+// and by qarnSqlGenCli in statement mode into an empty table there, and
+// compared value by value.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -170,6 +171,11 @@ TEST_P(MigrationTest, TheReceivingClientReplaysEveryValue) {
     MakeTable(to, table, false);
     CliRun r = to.replay(script);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(Read(to.connection, table), original);
+
+    MakeTable(to, table, false);
+    CliRun own = RunCli({"run", "-c", to.connection, "-f", script, "--mode", "statements", "-q"});
+    ASSERT_EQ(own.exitCode, 0) << own.err;
     EXPECT_EQ(Read(to.connection, table), original);
 }
 

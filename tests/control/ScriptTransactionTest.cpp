@@ -1,6 +1,8 @@
 // Scripts and transactions on every path: a transaction a script leaves open
 // is rolled back and fails the run; a script run as one transaction keeps
-// all of itself or nothing, and may not hold transaction statements.
+// all of itself or nothing, and may not hold transaction statements; one
+// committed in batches keeps the batches before a failure; one that goes on
+// past failures loses nothing else to them, in a transaction or not.
 #include <gtest/gtest.h>
 
 #include "basSQLGenComp.h"
@@ -69,6 +71,55 @@ TEST_P(ScriptTransactionTest, OneTransactionKeepsAllOrNothing) {
 
     EXPECT_TRUE(Run(script)) << core.ReturnMessage();
     EXPECT_EQ(Count(), "500");
+}
+
+TEST_P(ScriptTransactionTest, StatementsReplayAsOneTransaction) {
+    core.SetSingleTransaction(true);
+    core.Running().statementMode = true;
+    const std::string insert = "INSERT INTO " + table + " VALUES ";
+    const std::string failing = "INSERT INTO " + table + "\n  (nope) VALUES (1);";
+    EXPECT_FALSE(Run(insert + "(1); " + insert + "(2);\n" + failing + "\n" + insert + "(3);\n"));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    // The MySQL client sends no delimiter.
+    EXPECT_NE(ui.shown[0].text.find("Extra Info: Line 2: " + failing.substr(0, failing.size() - 1)), std::string::npos)
+        << ui.shown[0].text;
+    EXPECT_EQ(Count(), "0");
+    EXPECT_TRUE(Run(insert + "(1); " + insert + "(2);\n" + insert + "\n  (3);")) << core.ReturnMessage();
+    EXPECT_EQ(Count(), "3");
+}
+
+TEST_P(ScriptTransactionTest, BatchesKeepWhatWasCommitted) {
+    core.Running().commitEvery = 3;
+    std::string script;
+    for (int n = 1; n <= 7; ++n) script += Insert(n);
+    EXPECT_FALSE(Run(script + "INSERT INTO " + table + "(nope) VALUES (1)\n" + Insert(9)));
+    EXPECT_EQ(core.ReturnMessage(), "Error executing SQL statement; the statements from line 7 on were not committed");
+    EXPECT_EQ(Count(), "6");
+    EXPECT_EQ(ui.shown.size(), 1u);
+
+    // The script's own transaction statements would cut across the batches.
+    ui.shown.clear();
+    EXPECT_FALSE(Run(Insert(10) + "COMMIT\n"));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("Extra Info: Line 2: COMMIT"), std::string::npos) << ui.shown[0].text;
+    EXPECT_EQ(Count(), "6");
+}
+
+TEST_P(ScriptTransactionTest, GoingOnAFailureLosesNothingElse) {
+    core.Running().onError = OnError::Continue;
+    core.Running().errorLog = test::ScratchPath(table + ".errors");
+    const std::string failing = "INSERT INTO " + table + "(nope) VALUES (1)\n";
+    // In batches, and in the script's own transaction, where PostgreSQL
+    // would fail every statement after the first failure.
+    for (int every : {2, 0}) {
+        core.Running().commitEvery = every;
+        const std::string script = Insert(1) + failing + Insert(2) + Insert(3) + failing + Insert(4);
+        EXPECT_FALSE(Run(every ? script : begin + "\n" + script + "COMMIT\n"));
+        EXPECT_EQ(core.ReturnMessage(), "2 of " + std::string(every ? "6" : "8") + " statements failed; see " +
+                                            core.Running().errorLog);
+    }
+    EXPECT_EQ(Count(), "8");
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text << (ui.shown[0].providerErrors.empty() ? "" : ui.shown[0].providerErrors[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ScriptTransactionTest, ::testing::ValuesIn(test::DatabasePaths()),

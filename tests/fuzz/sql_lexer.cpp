@@ -8,6 +8,7 @@
 #include "logic/SelectAnalysis.h"
 #include "logic/TransactionStatements.h"
 #include "sql/SqlLexer.h"
+#include "sql/StatementSplitter.h"
 
 using namespace qarn::sql;
 
@@ -53,8 +54,40 @@ void FindTransactionText(std::string_view sql, Dialect dialect) {
     FUZZ_CHECK(words.size() <= sql.size() + 16);
 }
 
+// The text as a script read line by line: each piece from a line read so
+// far, statements in line order (a client command may come out inside
+// one), a statement never blank at either end.
+void SplitScript(std::string_view sql, Dialect dialect) {
+    StatementSplitter splitter(dialect);
+    uint64_t lines = 0, last = 0;
+    size_t pieces = 0;
+    auto drain = [&] {
+        // GO n hands a batch out n times: enough of them shows the order.
+        for (ScriptPiece p; pieces < 4 * sql.size() + 64 && splitter.Next(p); ++pieces) {
+            FUZZ_CHECK(p.line >= 1 && p.line <= lines);
+            FUZZ_CHECK(!p.text.empty());
+            if (p.kind == ScriptPiece::Kind::Statement) {
+                FUZZ_CHECK(p.line >= last);
+                last = p.line;
+                FUZZ_CHECK(p.text.find_first_of(" \t\n") != 0);
+                FUZZ_CHECK(p.text.find_last_of(" \t\n") != p.text.size() - 1);
+            }
+        }
+    };
+    for (size_t start = 0; start <= sql.size();) {
+        size_t end = sql.find('\n', start);
+        if (end == std::string_view::npos) end = sql.size();
+        splitter.AddLine(sql.substr(start, end - start));
+        ++lines;
+        drain();
+        start = end + 1;
+    }
+    splitter.Finish();
+    drain();
+}
+
 using EntryPoint = void (*)(std::string_view sql, Dialect dialect);
-constexpr EntryPoint kEntryPoints[] = {LexWholeText, AnalyseSelectText, FindTransactionText};
+constexpr EntryPoint kEntryPoints[] = {LexWholeText, AnalyseSelectText, FindTransactionText, SplitScript};
 constexpr Dialect kDialects[] = {Dialect::Jet,   Dialect::SqlServer, Dialect::PostgreSql,
                                  Dialect::MySql, Dialect::Sqlite,    Dialect::Ansi};
 }  // namespace

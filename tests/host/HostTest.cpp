@@ -181,6 +181,32 @@ TEST_F(HostTest, ScriptsRunThroughTheControl) {
                          "INSERT INTO t([x]) VALUES(3)\r\nINSERT INTO t([x]) VALUES(4)\r\n");
 }
 
+TEST_F(HostTest, ScriptRunOptionsAreReachedByTheirIdentifiers) {
+    constexpr DispId kStatementMode = 0x68030014, kOnError = 0x68030015, kErrorLog = 0x68030016,
+                     kCommitEvery = 0x68030017;
+    const CallResult unknown = control->Call(kOnError, InvokeKind::PropertyPut, {std::string("sometimes")});
+    EXPECT_FALSE(unknown.ok);
+    EXPECT_EQ(unknown.number, 380);
+    EXPECT_FALSE(control->Call(kCommitEvery, InvokeKind::PropertyPut, {-1}).ok);
+
+    std::string db = Database("CREATE TABLE t(x INTEGER);");
+    ASSERT_TRUE(control->Call(kConnect, InvokeKind::Method, {"Provider=SQLite;Data Source=" + db, std::string()}).Bool());
+    const std::string log = dir.filePath("run.errors").toStdString();
+    EXPECT_TRUE(control->Call(kStatementMode, InvokeKind::PropertyPut, {true}).ok);
+    EXPECT_TRUE(control->Call(kOnError, InvokeKind::PropertyPut, {std::string("continue")}).ok);
+    EXPECT_TRUE(control->Call(kErrorLog, InvokeKind::PropertyPut, {log}).ok);
+    EXPECT_TRUE(control->Call(kCommitEvery, InvokeKind::PropertyPut, {2}).ok);
+    std::string script = dir.filePath("s.sql").toStdString();
+    std::ofstream(script) << "INSERT INTO t VALUES(1); INSERT INTO nope VALUES(2);\nINSERT INTO t\nVALUES(3);";
+    EXPECT_FALSE(control->Call(kRunScript, InvokeKind::Method, {script}).Bool());
+    EXPECT_EQ(control->Call(kReturnMessage, InvokeKind::PropertyGet).Text(), "1 of 3 statements failed; see " + log);
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_TRUE(control->Call(kStatementMode, InvokeKind::PropertyGet).Bool());
+    EXPECT_EQ(control->Call(kOnError, InvokeKind::PropertyGet).Text(), "continue");
+    EXPECT_EQ(control->Call(kErrorLog, InvokeKind::PropertyGet).Text(), log);
+    EXPECT_EQ(control->Call(kCommitEvery, InvokeKind::PropertyGet).Int(), 2);
+}
+
 TEST_F(HostTest, DestroyingAConnectedControlClosesTheConnection) {
     std::string db = Database("CREATE TABLE t(x INTEGER); INSERT INTO t VALUES(1);");
     ASSERT_TRUE(control->Call(kConnect, InvokeKind::Method, {"Provider=SQLite;Data Source=" + db}).Bool());
