@@ -87,6 +87,7 @@ make_mariadb_table() {
     local rows=$1
     [ -n "$(my_sql -N -e "SHOW TABLES LIKE 't_$rows'")" ] && return
     my_sql <<SQL
+SET SESSION max_recursive_iterations = 100000000;
 CREATE TABLE t_$rows (id INT PRIMARY KEY, name TEXT, amount DOUBLE, day DATE, flag INT) ENGINE=InnoDB;
 INSERT INTO t_$rows WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < $rows)
 SELECT i, IF(i % 10 = 0, CONCAT('O''Brien''s cellar ', i), CONCAT('Wine number ', i)),
@@ -116,19 +117,19 @@ bench_once() {
 }
 
 bench_pair() {
-    local label=$1 rows=$2 ours=$3 peer=$4 i
-    bench_once "$ours"
-    bench_once "$peer"
-    rm -f "$scratch/$ours.times" "$scratch/$peer.times"
+    # Names of their own: the callers' functions read $ours and $peer.
+    local label=$1 count=$2 first=$3 second=$4 i a b
+    bench_once "$first"
+    bench_once "$second"
+    rm -f "$scratch/$first.times" "$scratch/$second.times"
     for ((i = 0; i < runs; i++)); do
-        bench_once "$ours"
-        bench_once "$peer"
+        bench_once "$first"
+        bench_once "$second"
     done
-    local a b
-    a=$(median_seconds "$scratch/$ours.times")
-    b=$(median_seconds "$scratch/$peer.times")
-    printf '%-28s %9s rows: %-8s %7s s %7s MB | %-9s %7s s %7s MB | ratio %s\n' "$label" "$rows" "$ours" "$a" \
-        "$(peak_mb "$scratch/$ours.times")" "$peer" "$b" "$(peak_mb "$scratch/$peer.times")" \
+    a=$(median_seconds "$scratch/$first.times")
+    b=$(median_seconds "$scratch/$second.times")
+    printf '%-32s %9s rows: %-8s %7s s %6s MB | %-9s %7s s %6s MB | ratio %s\n' "$label" "$count" "$first" "$a" \
+        "$(peak_mb "$scratch/$first.times")" "$second" "$b" "$(peak_mb "$scratch/$second.times")" \
         "$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", a / b }')"
 }
 
