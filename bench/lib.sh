@@ -74,8 +74,9 @@ SQL
 
 make_postgres_table() {
     local rows=$1
-    [ "$(pg_sql -tAc "SELECT to_regclass('t_$rows') IS NOT NULL")" = t ] && return
+    [ "$(pg_sql -tAc "SELECT count(*) FROM t_$rows" 2>/dev/null)" = "$rows" ] && return
     pg_sql <<SQL >&2
+DROP TABLE IF EXISTS t_$rows;
 CREATE TABLE t_$rows (id integer PRIMARY KEY, name text, amount double precision, day date, flag integer);
 INSERT INTO t_$rows SELECT i, CASE WHEN i % 10 = 0 THEN 'O''Brien''s cellar ' || i ELSE 'Wine number ' || i END,
     i / 7.0, date '2000-01-01' + i % 9000, i % 2 FROM generate_series(1, $rows) AS i;
@@ -85,9 +86,10 @@ SQL
 
 make_mariadb_table() {
     local rows=$1
-    [ -n "$(my_sql -N -e "SHOW TABLES LIKE 't_$rows'")" ] && return
+    [ "$(my_sql -N -e "SELECT count(*) FROM t_$rows" 2>/dev/null)" = "$rows" ] && return
     my_sql <<SQL
 SET SESSION max_recursive_iterations = 100000000;
+DROP TABLE IF EXISTS t_$rows;
 CREATE TABLE t_$rows (id INT PRIMARY KEY, name TEXT, amount DOUBLE, day DATE, flag INT) ENGINE=InnoDB;
 INSERT INTO t_$rows WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < $rows)
 SELECT i, IF(i % 10 = 0, CONCAT('O''Brien''s cellar ', i), CONCAT('Wine number ', i)),

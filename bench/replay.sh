@@ -56,7 +56,7 @@ for engine in "${engines[@]}"; do
         "$cli" generate -c "$my_conn" -s "SELECT * FROM t_$rows" -o "$ours" --quiet
         { echo "START TRANSACTION;"
           mysqldump --no-defaults -h "${QARN_MY_HOST:-127.0.0.1}" -P "$QARN_MY_PORT" -u "${QARN_MY_USER:-qarn}" \
-              "-p${QARN_MY_PASSWORD:-qarn}" --skip-extended-insert --complete-insert --no-create-info --quick \
+              "-p${QARN_MY_PASSWORD:-qarn}" --skip-extended-insert --complete-insert --no-create-info --quick --skip-add-locks \
               "${QARN_MY_DB:-qarn}" "t_$rows"
           echo "COMMIT;"; } >"$peer"
         sed -i "s/INSERT INTO t_$rows(/INSERT INTO r_$rows(/; s/INSERT INTO \`t_$rows\`/INSERT INTO \`r_$rows\`/" "$ours" "$peer"

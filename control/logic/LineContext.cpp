@@ -3,6 +3,7 @@
 namespace qarn::control {
 
 std::string FirstCharacters(const std::string& text, size_t count) {
+    if (text.size() <= count) return text;  // no more characters than bytes
     size_t end = 0;
     for (size_t seen = 0; end < text.size() && seen < count; ++seen) {
         ++end;

@@ -63,8 +63,14 @@ void RollBackQuietly() {
 class RecentCommands {
 public:
     void Add(uint64_t tag, uint64_t line, const std::string& text) {
-        if (commands_.size() == kKept) commands_.pop_front();
-        commands_.push_back({tag, line, FirstCharacters(text, 200)});
+        // A ring of slots whose texts keep their buffers: nothing is
+        // allocated per command once the ring is full.
+        if (commands_.size() < kKept) commands_.emplace_back();
+        Command& c = commands_[next_];
+        next_ = (next_ + 1) % kKept;
+        c.tag = tag;
+        c.line = line;
+        c.text.assign(text.size() <= 200 ? text : FirstCharacters(text, 200));
     }
     std::string Context(uint64_t tag) const {
         for (const Command& c : commands_)
@@ -75,11 +81,12 @@ public:
 private:
     static constexpr size_t kKept = 20000;
     struct Command {
-        uint64_t tag;
-        uint64_t line;
+        uint64_t tag = 0;
+        uint64_t line = 0;
         std::string text;
     };
-    std::deque<Command> commands_;
+    std::vector<Command> commands_;
+    size_t next_ = 0;
 };
 
 // Why the run options cannot go together; empty when they can.

@@ -32,6 +32,14 @@ std::string TransactionWords(sql::Lexer& lexer, const sql::Token& first, Dialect
 
 std::string FindTransactionStatement(std::string_view text, Dialect dialect) {
     sql::Lexer lexer(text, dialect);
+    // Most texts hold one statement, at most ended by ";": then only its
+    // first words matter, and a long INSERT need not be read to its end.
+    const size_t semicolon = text.find(';');
+    if (semicolon == std::string_view::npos || semicolon == text.find_last_not_of(" \t\r\n")) {
+        const sql::Token first = lexer.Next();
+        if (first.kind != TokenKind::Word || lexer.IsWord(first, "CREATE")) return {};
+        return TransactionWords(lexer, first, dialect);
+    }
     bool atStart = true;
     int depth = 0;
     for (sql::Token t = lexer.Next(); t.kind != TokenKind::End && t.kind != TokenKind::Unterminated; t = lexer.Next()) {

@@ -13,11 +13,6 @@ namespace qarn::ado {
 namespace {
 constexpr int32_t kTypeMismatch = 13;  // the run-time "Type mismatch"
 
-void AppendTwo(std::string& out, unsigned v) {
-    out.push_back(static_cast<char>('0' + (v / 10) % 10));
-    out.push_back(static_cast<char>('0' + v % 10));
-}
-
 bool ReadDigits(std::string_view s, size_t& pos, size_t count, int& value) {
     if (pos + count > s.size()) return false;
     value = 0;
@@ -141,34 +136,39 @@ bool Variant::operator==(const Variant& o) const {
 }
 
 void AppendDateText(std::string& out, const DateTime& d) {
-    // Written digit by digit: the script writer formats millions of these.
+    // Built in place and appended once: the script writer formats millions.
+    char text[48];
+    char* p = text;
+    auto two = [&p](unsigned v) {
+        *p++ = static_cast<char>('0' + (v / 10) % 10);
+        *p++ = static_cast<char>('0' + v % 10);
+    };
     if (d.year >= 0 && d.year <= 9999) {
-        AppendTwo(out, static_cast<unsigned>(d.year / 100));
-        AppendTwo(out, static_cast<unsigned>(d.year % 100));
+        two(static_cast<unsigned>(d.year / 100));
+        two(static_cast<unsigned>(d.year % 100));
     } else {
-        char year[16];
-        const int n = std::snprintf(year, sizeof year, "%04d", static_cast<int>(d.year));
-        out.append(year, static_cast<size_t>(n));
+        p += std::snprintf(p, 16, "%04d", static_cast<int>(d.year));
     }
-    out.push_back('-');
-    AppendTwo(out, d.month);
-    out.push_back('-');
-    AppendTwo(out, d.day);
-    out.push_back(' ');
-    AppendTwo(out, d.hour);
-    out.push_back(':');
-    AppendTwo(out, d.minute);
-    out.push_back(':');
-    AppendTwo(out, d.second);
+    *p++ = '-';
+    two(d.month);
+    *p++ = '-';
+    two(d.day);
+    *p++ = ' ';
+    two(d.hour);
+    *p++ = ':';
+    two(d.minute);
+    *p++ = ':';
+    two(d.second);
     if (d.nanos != 0) {
         char frac[9];
         unsigned rest = d.nanos % 1000000000u;
         for (int i = 8; i >= 0; --i, rest /= 10) frac[i] = static_cast<char>('0' + rest % 10);
-        size_t len = 9;
+        int len = 9;
         while (len > 0 && frac[len - 1] == '0') --len;
-        out.push_back('.');
-        out.append(frac, len);
+        *p++ = '.';
+        for (int i = 0; i < len; ++i) *p++ = frac[i];
     }
+    out.append(text, static_cast<size_t>(p - text));
 }
 
 void AppendShortestDouble(std::string& out, double d, bool single) {

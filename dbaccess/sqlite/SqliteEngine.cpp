@@ -45,6 +45,7 @@
 #include <climits>
 #include <exception>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -464,6 +465,11 @@ private:
 }  // namespace
 
 std::shared_ptr<EngineConnection> OpenSqlite(const std::string& path) {
+    // SQLite counts its memory under a lock on every allocation unless told
+    // not to; nothing here reads those counts.  (Too late once SQLite has
+    // started in this process: then it keeps counting, which only costs time.)
+    static std::once_flag configured;
+    std::call_once(configured, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
     const bool memory = path == ":memory:";
     std::string fileName = path;
     if (!memory) {
