@@ -30,17 +30,15 @@ Connection& Command::OpenConnection() {
     return *connection_;
 }
 
-namespace {
-// A driver reads SQL text up to its first NUL: what follows would be lost
-// without a word, so such a text never reaches any engine.
-void RefuseNul(const std::string& sql) {
+// What follows a NUL would be lost without a word, so such a text never
+// reaches any engine.
+void RefuseNul(std::string_view sql) {
     if (size_t nul = sql.find('\0'); nul != std::string::npos)
         throw ProviderError({{err::ProviderFailure,
                               "The SQL text holds a NUL character at offset " + std::to_string(nul) +
                                   ", where the database would cut it",
                               "HY000"}});
 }
-}  // namespace
 
 std::shared_ptr<Recordset> Command::Wrap(Connection& c, ExecuteResult result, int64_t* recordsAffected) {
     if (recordsAffected) *recordsAffected = result.rowsAffected;

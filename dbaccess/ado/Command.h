@@ -11,6 +11,10 @@
 
 namespace qarn::ado {
 
+// Raises the provider error a SQL text holding a NUL gets: a driver would
+// read the text only up to it.
+void RefuseNul(std::string_view sql);
+
 class Command {
 public:
     static std::shared_ptr<Command> Create();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ado/Command.h"
 #include "ado/ProviderTable.h"
 #include "ado/Recordset.h"
 #include "mariadb/MariaDbEngine.h"
@@ -109,7 +110,14 @@ public:
                    std::unique_ptr<EngineReplay> inner)
         : connection_(connection), engine_(std::move(engine)), inner_(std::move(inner)) {}
     void Add(std::string_view sql, uint64_t tag) override {
-        connection_.Guarded([&] { inner_->Add(sql, tag); });
+        connection_.Guarded([&] {
+            try {
+                RefuseNul(sql);
+            } catch (const AdoError& e) {
+                throw ReplayError(e, tag);
+            }
+            inner_->Add(sql, tag);
+        });
     }
     void Finish() override {
         connection_.Guarded([&] { inner_->Finish(); });

@@ -53,6 +53,7 @@
 #include "ado/AdoError.h"
 #include "ado/DataTypes.h"
 #include "sqlite/SqliteHandles.h"
+#include "sqlite/SqliteInsertCache.h"
 #include "sqlite/SqliteTypeMap.h"
 
 namespace qarn::ado {
@@ -315,6 +316,8 @@ public:
         Raise(SQLITE_ERROR, "SQLite has no stored procedures: " + procName);
     }
 
+    std::unique_ptr<EngineReplay> BeginReplay(int32_t timeoutSeconds) override;
+
     void BeginTrans() override { Simple("BEGIN"); }
     void CommitTrans() override { Simple("COMMIT"); }
     void RollbackTrans() override { Simple("ROLLBACK"); }
@@ -323,11 +326,15 @@ public:
 
     void Close() override { session_->Close(); }
 
-private:
+    // For the replay, which runs what the insert cache cannot bind as text.
+    Session& SessionOf() { return *session_; }
+
     sqlite3* RequireOpen() const {
         if (!session_->IsOpen()) throw AdoError(err::InvalidConnection);
         return session_->Db();
     }
+
+private:
 
     // Exactly one statement: text other than blanks, comments and semicolons
     // after it fails before anything runs.
@@ -454,6 +461,46 @@ private:
 
     std::shared_ptr<Session> session_;
 };
+
+// A replay that runs a script's INSERT lines through the insert cache, the
+// rest as texts of their own.
+class SqliteReplay : public EngineReplay {
+public:
+    SqliteReplay(SqliteConnection& connection, int32_t timeoutSeconds)
+        : connection_(connection), timeoutSeconds_(timeoutSeconds) {}
+
+    void Add(std::string_view sql, uint64_t tag) override {
+        try {
+            sqlite3* db = connection_.RequireOpen();
+            if (sqlite3_stmt* stmt = cache_.Bind(db, sql)) {
+                struct Reset {
+                    sqlite3_stmt* stmt;
+                    ~Reset() { sqlite3_reset(stmt); }
+                } reset{stmt};
+                const int rc = connection_.SessionOf().Step(stmt, timeoutSeconds_);
+                if (rc != SQLITE_DONE && rc != SQLITE_ROW) connection_.SessionOf().RaiseLast();
+                return;
+            }
+            // Whatever else runs may change the tables the cache knows.
+            cache_.Clear();
+            connection_.ExecuteBatch(std::string(sql), timeoutSeconds_);
+        } catch (const ReplayError&) {
+            throw;
+        } catch (const AdoError& e) {
+            throw ReplayError(e, tag);
+        }
+    }
+    void Finish() override {}
+
+private:
+    SqliteConnection& connection_;
+    int32_t timeoutSeconds_;
+    sqlite::InsertCache cache_;
+};
+
+std::unique_ptr<EngineReplay> SqliteConnection::BeginReplay(int32_t timeoutSeconds) {
+    return std::make_unique<SqliteReplay>(*this, timeoutSeconds);
+}
 
 [[noreturn]] void OpenFailure(sqlite3* db, int rc, const std::string& what, const std::string& path) {
     int code = db ? sqlite3_extended_errcode(db) : rc;
