@@ -10,12 +10,17 @@
 #include "api/qarnDispatch.h"
 #include "qarnSqlGenCntl.h"
 #include "ui/UserInterface.h"
+#include "widgets/QtUserInterface.h"
 
 using namespace qarn::dispatch;
 
 namespace {
 
 std::atomic<int> serverLocks{0};
+
+// From the moment the library is loaded its messages are Qt dialogs wherever
+// the host runs a QApplication, until the host installs an interface of its own.
+[[maybe_unused]] const bool qtDialogsByDefault = (qarn::UseQtUserInterfaceByDefault(), true);
 
 class ControlFactory : public IClassFactory {
 public:

@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-#include "FormLayout.h"
+#include "widgets/FormLayout.h"
 
 namespace qarn::control {
 

@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "FormLayout.h"
+#include "widgets/FormLayout.h"
 
 namespace qarn::control {
 

@@ -7,7 +7,7 @@
 #include <climits>
 
 #include "DispatchTable.h"
-#include "FormLayout.h"
+#include "widgets/FormLayout.h"
 #include "dialogs/DataLinkPrompts.h"
 #include "frmAboutLight.h"
 #include "logic/ValueRendering.h"

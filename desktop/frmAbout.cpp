@@ -5,7 +5,7 @@
 #include <QStandardPaths>
 
 #include "FitText.h"
-#include "FormLayout.h"
+#include "widgets/FormLayout.h"
 #include "basSQLGen.h"
 #include "frmSQLGen.h"
 #include "ui/UserInterface.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "FitText.h"
-#include "FormLayout.h"
+#include "widgets/FormLayout.h"
 #include "basErrorHandler.h"
 #include "basSQLGen.h"
 #include "frmFileOpen.h"

@@ -19,7 +19,7 @@
 #include <stdexcept>
 
 #include "FitText.h"
-#include "FormLayout.h"
+#include "widgets/FormLayout.h"
 #include "basErrorHandler.h"
 #include "basGeneral.h"
 #include "basHtmlHelp.h"

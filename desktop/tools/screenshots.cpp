@@ -19,7 +19,7 @@
 #include "basGeneral.h"
 #include "basSQLGen.h"
 #include "frmAbout.h"
-#include "frmError.h"
+#include "widgets/frmError.h"
 #include "frmOptions.h"
 #include "frmSQLGen.h"
 #include "ui/UserInterface.h"

@@ -1,16 +1,8 @@
 // The failure report: its text, where it is shown, and the state the user
-// interface is left in.
+// interface is left in.  The error window itself is tested with the desktop's windows.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QLabel>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
-
 #include "basErrorHandlerADO.h"
-#include "frmError.h"
 #include "support/TestSupport.h"
 
 using namespace qarn;
@@ -55,33 +47,4 @@ TEST(ErrorReportTest, CurrentErrTakesTheFailureBeingHandled) {
     } catch (...) {
         EXPECT_EQ(CurrentErr().Description, "boom");
     }
-}
-
-TEST(ErrorReportTest, ErrorWindowIsLaidOutAndScrollsToItsLongestLine) {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
-    frmError w;
-    EXPECT_EQ(w.windowTitle(), "Error");
-    EXPECT_EQ(w.size(), QSize(500, 355));
-    EXPECT_EQ(w.txtMessage->geometry(), QRect(8, 80, 481, 65));
-    EXPECT_EQ(w.lstErrors->geometry(), QRect(8, 176, 481, 134));
-    EXPECT_EQ(w.cmdOK->text(), "&OK");
-    auto* extra = w.findChild<QLabel*>("Label1_1");
-    ASSERT_NE(extra, nullptr);
-    EXPECT_EQ(extra->text(), "Exra Information Concerning Error:");
-
-    w.Fill("report", {"-1 short", "-2147467259 " + std::string(400, 'w')});
-    EXPECT_EQ(w.txtMessage->toPlainText(), "report");
-    ASSERT_EQ(w.lstErrors->count(), 2);
-    w.show();
-    app.processEvents();
-    w.grab();  // paints, which sets the list's extent
-    EXPECT_GT(w.lstErrors->horizontalScrollBar()->maximum(), 0);
-
-    w.Fill("again", {});
-    EXPECT_EQ(w.lstErrors->count(), 0);
-    w.grab();
-    EXPECT_EQ(w.lstErrors->horizontalScrollBar()->maximum(), 0);
 }

@@ -8,8 +8,8 @@
 #include <QUrl>
 
 #include "DesktopTestSupport.h"
-#include "FormLayout.h"
-#include "LinkLabel.h"
+#include "widgets/FormLayout.h"
+#include "widgets/LinkLabel.h"
 #include "basHtmlHelp.h"
 #include "frmAbout.h"
 

@@ -17,4 +17,9 @@ public:
 // The title message boxes carry when the caller gives none: the program's.
 std::string DefaultMessageTitle();
 
+// Makes Qt dialogs the default user interface wherever a QApplication runs
+// on the calling thread (standard error elsewhere).  Called by the control
+// library and the desktop program before they show anything.
+void UseQtUserInterfaceByDefault();
+
 }  // namespace qarn

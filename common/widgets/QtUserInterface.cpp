@@ -1,12 +1,24 @@
-#include "ui/QtUserInterface.h"
+#include "widgets/QtUserInterface.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QThread>
 #include <QWidget>
 
-#include "frmError.h"
+#include "widgets/frmError.h"
 
 namespace qarn {
+
+namespace {
+UserInterface* QtUserInterfaceWhereWindows() {
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (!app || QThread::currentThread() != app->thread()) return nullptr;
+    static QtUserInterface qtUi;
+    return &qtUi;
+}
+}  // namespace
+
+void UseQtUserInterfaceByDefault() { SetWindowedUserInterfaceSource(&QtUserInterfaceWhereWindows); }
 
 std::string DefaultMessageTitle() {
     QString name = QCoreApplication::applicationName();

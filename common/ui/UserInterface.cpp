@@ -1,20 +1,13 @@
 #include "ui/UserInterface.h"
 
-#include <QApplication>
-#include <QThread>
+#include <atomic>
 #include <iostream>
-
-#include "ui/QtUserInterface.h"
 
 namespace qarn {
 
 namespace {
 thread_local UserInterface* installed = nullptr;
-
-bool QtWindowsAvailable() {
-    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    return app && QThread::currentThread() == app->thread();
-}
+std::atomic<WindowedUserInterfaceSource> windowedSource{nullptr};
 
 const char* IconWord(MsgIcon icon) {
     switch (icon) {
@@ -29,15 +22,16 @@ const char* IconWord(MsgIcon icon) {
 
 UserInterface& CurrentUserInterface() {
     if (installed) return *installed;
-    if (QtWindowsAvailable()) {
-        static QtUserInterface qtUi;
-        return qtUi;
+    if (WindowedUserInterfaceSource source = windowedSource.load()) {
+        if (UserInterface* windowed = source()) return *windowed;
     }
     thread_local ConsoleUserInterface console;
     return console;
 }
 
 void SetUserInterface(UserInterface* ui) { installed = ui; }
+
+void SetWindowedUserInterfaceSource(WindowedUserInterfaceSource source) { windowedSource.store(source); }
 
 MsgResult ConsoleUserInterface::MessageBox(const std::string& text, MsgIcon icon, const std::string& title,
                                            MsgButtons buttons) {

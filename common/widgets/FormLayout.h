@@ -14,7 +14,7 @@
 #include <QSvgRenderer>
 #include <QWindow>
 
-#include "LinkLabel.h"
+#include "widgets/LinkLabel.h"
 
 namespace qarn::control {
 

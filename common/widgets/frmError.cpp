@@ -1,4 +1,4 @@
-#include "frmError.h"
+#include "widgets/frmError.h"
 
 #include <QApplication>
 #include <QFontInfo>

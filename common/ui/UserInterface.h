@@ -43,11 +43,19 @@ inline void GiveBackUserInterface(UserInterface& ui) {
 }
 
 // The interface in use on this thread: the one installed last, or the
-// default (Qt dialogs when a QApplication runs, standard error otherwise).
+// default (the windowed one when the program has windows on this thread,
+// standard error otherwise).
 UserInterface& CurrentUserInterface();
 // Installs `ui` for this thread (nullptr: back to the default); the caller
 // keeps ownership and must keep it alive while installed.
 void SetUserInterface(UserInterface* ui);
+
+// Where the default comes from when windows may be shown: a function that
+// gives the windowed interface, or nullptr where this thread has no windows.
+// Set once by whoever links a windowed implementation (UseQtUserInterfaceByDefault);
+// this layer itself knows no window system.
+using WindowedUserInterfaceSource = UserInterface* (*)();
+void SetWindowedUserInterfaceSource(WindowedUserInterfaceSource source);
 
 // Prints every text to standard error, for hosts without windows.
 class ConsoleUserInterface : public UserInterface {
