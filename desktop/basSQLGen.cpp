@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "basErrorHandler.h"
+#include "frmSQLGen.h"
+#include "widgets/QtUserInterface.h"
 
 namespace qarn::desktop {
 
@@ -156,6 +158,16 @@ bool gblnLoadDefaults() {
     } catch (...) {
         HandleError("basSQLGen!gblnLoadDefaults", "", CurrentProgramError());
         return false;
+    }
+}
+
+void Main() {
+    UseQtUserInterfaceByDefault();
+    try {
+        gfrmMain = new frmSQLGen();
+        gfrmMain->show();
+    } catch (...) {
+        HandleError("basSQLGen!Main", "", CurrentProgramError());
     }
 }
 
