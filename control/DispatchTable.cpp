@@ -1,6 +1,6 @@
 #include "DispatchTable.h"
 
-#include <cctype>
+#include "text/TextCase.h"
 
 namespace qarn::control {
 
@@ -9,14 +9,6 @@ using dispatch::hr::DISP_E_BADPARAMCOUNT;
 using dispatch::hr::DISP_E_PARAMNOTOPTIONAL;
 using dispatch::hr::DISP_E_TYPEMISMATCH;
 using dispatch::hr::S_OK;
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // Automation's coercions between the argument kinds the control takes.
 bool Coerce(Value& v, ArgType type) {
@@ -99,7 +91,7 @@ const MemberInfo* FindMember(DispId id, InvokeKind kind) {
 
 DispId IdOfName(std::string_view name) {
     for (const auto& m : Members())
-        if (SameName(m.name, name)) return m.id;
+        if (text::EqualsNoCase(m.name, name)) return m.id;
     return dispatch::DISPID_UNKNOWN;
 }
 

@@ -6,8 +6,6 @@
 namespace qarn::ado {
 
 namespace {
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-char Upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
 // Where a scan for each closing character ('"', '\'', '}') once ran off the
 // end of the string without finding its close.  Every run of closing
@@ -53,33 +51,6 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string& value, UnclosedFro
     return true;
 }
 }  // namespace
-
-std::string_view Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return s.substr(b, e - b);
-}
-
-std::string ToUpper(std::string_view s) {
-    std::string r(s);
-    std::transform(r.begin(), r.end(), r.begin(), Upper);
-    return r;
-}
-
-std::string ToLower(std::string_view s) {
-    std::string r(s);
-    std::transform(r.begin(), r.end(), r.begin(), Lower);
-    return r;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
-    return ToUpper(haystack).find(ToUpper(needle)) != std::string::npos;
-}
 
 std::vector<ConnectionEntrySpan> ParseConnectionStringSpans(std::string_view s) {
     std::vector<ConnectionEntrySpan> entries;
@@ -144,10 +115,7 @@ std::string EntryValue(const std::vector<ConnectionEntry>& entries, std::initial
     return {};
 }
 
-std::string OdbcQuote(std::string_view value) {
-    bool needs = value.find_first_of(";{}=") != std::string_view::npos ||
-                 (!value.empty() && (value.front() == ' ' || value.back() == ' '));
-    if (!needs) return std::string(value);
+std::string OdbcBraced(std::string_view value) {
     std::string out = "{";
     for (char c : value) {
         out.push_back(c);
@@ -157,15 +125,22 @@ std::string OdbcQuote(std::string_view value) {
     return out;
 }
 
+std::string OdbcQuote(std::string_view value) {
+    // Bare, a quote at the start would be taken for quoting and blanks or
+    // tabs at the ends would be trimmed.
+    const bool needs = value.find_first_of(";{}=") != std::string_view::npos ||
+                       (!value.empty() && (value.front() == ' ' || value.back() == ' ' || value.front() == '\t' ||
+                                           value.back() == '\t' || value.front() == '"' || value.front() == '\''));
+    return needs ? OdbcBraced(value) : std::string(value);
+}
+
 std::string ReplaceEntry(std::string_view connectionString, std::string_view key, std::string_view value) {
     std::string out;
     auto add = [&out](std::string_view k, std::string_view v) {
         if (!out.empty()) out += ';';
         out.append(k).append("=");
         // unixODBC reads a driver name with blanks whole only between braces.
-        std::string quoted = OdbcQuote(v);
-        if (EqualsNoCase(k, "Driver") && quoted == v) quoted = "{" + quoted + "}";  // nothing in it to escape
-        out += quoted;
+        out += EqualsNoCase(k, "Driver") ? OdbcBraced(v) : OdbcQuote(v);
     };
     for (const ConnectionEntry& e : ParseConnectionString(connectionString))
         if (!EqualsNoCase(e.key, key)) add(e.key, e.value);

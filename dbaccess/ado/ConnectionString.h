@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/TextCase.h"
+
 namespace qarn::ado {
 
 struct ConnectionEntry {
@@ -36,17 +38,20 @@ std::string MaskPasswords(std::string_view s);
 std::string EntryValue(const std::vector<ConnectionEntry>& entries, std::initializer_list<std::string_view> keys);
 
 // Writes a value so that ParseConnectionString reads it back: braced when it
-// holds ";", "{", "}", "=" or leading/trailing blanks.
+// holds ";", "{", "}", "=", opens with a quote or has blanks at its ends.
 std::string OdbcQuote(std::string_view value);
+// The value between braces, as ODBC writes driver names.
+std::string OdbcBraced(std::string_view value);
 
 // An ODBC connection string with every entry named `key` (any case) left
 // out and key=value added at its end; a Driver value stays braced.
 std::string ReplaceEntry(std::string_view connectionString, std::string_view key, std::string_view value);
 
-bool EqualsNoCase(std::string_view a, std::string_view b);
-bool ContainsNoCase(std::string_view haystack, std::string_view needle);
-std::string ToUpper(std::string_view s);
-std::string ToLower(std::string_view s);
-std::string_view Trim(std::string_view s);
+using text::ContainsNoCase;
+using text::EqualsNoCase;
+using text::StartsWithNoCase;
+using text::ToLower;
+using text::ToUpper;
+using text::Trim;
 
 }  // namespace qarn::ado

@@ -15,10 +15,6 @@ namespace {
 constexpr std::string_view kSqlServerDriver = "FreeTDS";
 constexpr std::string_view kAccessDriver = "MDBTools";
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
-}
-
 bool IsProviderKey(std::string_view key) { return ContainsNoCase(key, "PROVIDER"); }
 
 // Builds an ODBC connection string from translated and passed-through entries.

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "ado/AdoError.h"
+#include "text/TextCase.h"
 
 namespace qarn::ado {
 
@@ -72,9 +73,7 @@ bool Variant::IsTrue() const {
     case VarKind::Decimal:
     case VarKind::Currency: return text_.find_first_of("123456789") != std::string::npos;
     case VarKind::Text: {
-        std::string t;
-        for (char c : text_) t.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-        return t == "true" || t == "-1" || t == "1";
+        return text::EqualsNoCase(text_, "true") || text_ == "-1" || text_ == "1";
     }
     case VarKind::Binary: return text_.find_first_not_of('\0') != std::string::npos;
     default: return false;
