@@ -4,11 +4,9 @@
 
 #include <QDialog>
 
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "ado/ConnectionString.h"
+#include "logic/DataLinkString.h"
 
 class QComboBox;
 class QFormLayout;
@@ -24,16 +22,11 @@ class DataLinkDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // In the order of the provider list.
-    enum class Provider { Sqlite, Access, SqlServer, PostgreSql, MariaDb, Odbc };
+    using Provider = DataLinkProvider;
 
     explicit DataLinkDialog(QWidget* parent = nullptr);
 
-    // Fills every field from `connectionString` (a blank one leaves the
-    // dialog as new, SQLite chosen).  Entries no field covers
-    // are kept and written back while the same provider stays chosen; an
-    // unknown provider's string goes whole into the ODBC connection-string
-    // field so that nothing is lost.
+    // Fills every field from `connectionString` as ReadDataLink reads it.
     void LoadFrom(const std::string& connectionString);
     std::string ConnectionString() const;
 
@@ -49,9 +42,6 @@ private:
     void BrowseForFile();
     void ClearFields();
     void SelectDriver(const std::string& driver);
-    // The Provider entry to write for `provider`; empty when none is written.
-    std::optional<std::string> ProviderToken(Provider provider) const;
-
     QFormLayout* form_ = nullptr;
     QComboBox* cboProvider_ = nullptr;
     QWidget* fileRow_ = nullptr;  // the file path and its "..." button
@@ -65,12 +55,8 @@ private:
     QLineEdit* txtUser_ = nullptr;
     QLineEdit* txtPassword_ = nullptr;
 
-    // What the last loaded string said beyond the fields: its provider, the
-    // Provider entry as written (none at all for a bare ODBC string) and the
-    // entries no field covers.
-    std::optional<Provider> loadedProvider_;
-    std::optional<std::string> loadedToken_;
-    std::vector<ado::ConnectionEntry> extras_;
+    // The last loaded string, for what it says beyond the fields.
+    DataLinkFields loaded_;
 };
 
 }  // namespace qarn::control
