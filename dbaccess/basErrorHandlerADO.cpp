@@ -1,24 +1,14 @@
 #include "basErrorHandlerADO.h"
 
-#include <new>
-
 #include "ui/ErrorReport.h"
+#include "ui/NumberedFailure.h"
 #include "ui/UserInterface.h"
 
 namespace qarn {
 
 ErrObject CurrentErr() {
-    try {
-        throw;
-    } catch (const ado::AdoError& e) {
-        return {e.Number(), e.Description()};
-    } catch (const std::bad_alloc&) {
-        return {7, "Out of memory"};
-    } catch (const std::exception& e) {
-        return {5, e.what()};
-    } catch (...) {
-        return {440, "Automation error"};
-    }
+    NumberedError e = CurrentNumberedError();
+    return {e.number, std::move(e.description)};
 }
 
 void ClearProviderErrors(const std::shared_ptr<ado::Connection>& connection) {

@@ -47,7 +47,7 @@ bool clsSQLADO::SQLRunSQLWithRs(bool readOnly) {
     return RunReported(
         kClass + "!SQLRunSQLWithRs", mcnnConnection,
         [&] {
-            if (!mcmdCommand) throw ado::AdoError(ado::err::NoCommandText, "No SQL text has been set.");
+            if (!mcmdCommand) throw ado::AdoError(ado::err::BadArguments, "No SQL text has been set.");
             mrsRecordset = readOnly ? mcmdCommand->ExecuteReadOnly() : mcmdCommand->Execute();
         },
         [&](const ErrObject&) { return "Sql String = " + (mcmdCommand ? mcmdCommand->CommandText() : std::string()); });
@@ -55,7 +55,7 @@ bool clsSQLADO::SQLRunSQLWithRs(bool readOnly) {
 
 bool clsSQLADO::SQLRunProcNoRs() {
     return RunReported(kClass + "!SQLRunProcNoRs", mcnnConnection, [&] {
-        if (!mcmdCommand) throw ado::AdoError(ado::err::NoCommandText, "No SQL text has been set.");
+        if (!mcmdCommand) throw ado::AdoError(ado::err::BadArguments, "No SQL text has been set.");
         ApplyTimeout();
         int64_t affected = -1;
         if (mcmdCommand->CommandType() == ado::adCmdText) {

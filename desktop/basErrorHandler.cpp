@@ -1,7 +1,5 @@
 #include "basErrorHandler.h"
 
-#include <new>
-
 #include "ui/ErrorReport.h"
 #include "ui/UserInterface.h"
 
@@ -12,18 +10,8 @@ constexpr int32_t kReadOnlyDatabase = 3027;
 }
 
 ProgramError CurrentProgramError() {
-    if (!std::current_exception()) return {};
-    try {
-        throw;
-    } catch (const ProgramFailure& e) {
-        return {e.Number(), e.what()};
-    } catch (const std::bad_alloc&) {
-        return {7, "Out of memory"};
-    } catch (const std::exception& e) {
-        return {5, e.what()};
-    } catch (...) {
-        return {440, "Automation error"};
-    }
+    NumberedError e = CurrentNumberedError();
+    return {e.number, std::move(e.description)};
 }
 
 void HandleError(const std::string& strSource, const std::string& strExtra, const ProgramError& err) {

@@ -2,8 +2,9 @@
 // The program's report of an unexpected error, naming where it happened.
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+
+#include "ui/NumberedFailure.h"
 
 namespace qarn::desktop {
 
@@ -15,15 +16,7 @@ struct ProgramError {
 
 // A failure the program raises itself, with the number its report shows
 // (13 for a stored text that is not a Boolean, as a failed conversion is).
-class ProgramFailure : public std::runtime_error {
-public:
-    ProgramFailure(int32_t number, const std::string& description)
-        : std::runtime_error(description), number_(number) {}
-    int32_t Number() const { return number_; }
-
-private:
-    int32_t number_;
-};
+using ProgramFailure = NumberedFailure;
 
 // Call inside a catch block: the current exception as a numbered error.
 ProgramError CurrentProgramError();

@@ -16,7 +16,7 @@ std::string DescriptionFor(int32_t number) {
                "current record.";
     case err::InvalidParamInfo: return "Parameter object is improperly defined. Inconsistent or incomplete information was provided.";
     case err::IllegalOperation: return "Operation is not allowed in this context.";
-    case err::NoCommandText: return "Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.";
+    case err::BadArguments: return "Arguments are of the wrong type, are out of acceptable range, or are in conflict with one another.";
     case err::NoBackwardFetch: return "Rowset does not support fetching backward.";
     case err::LayerParameterError: return "Automation error";
     case err::ProviderFailure: return "Unspecified error";

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/NumberedFailure.h"
+
 namespace qarn::ado {
 
 // One entry of a connection's Errors collection.
@@ -34,7 +36,7 @@ constexpr int32_t ObjectOpen = 3705;                  // adErrObjectOpen
 constexpr int32_t ProviderNotFound = 3706;            // adErrProviderNotFound
 constexpr int32_t InvalidParamInfo = 3708;            // adErrInvalidParamInfo
 constexpr int32_t InvalidConnection = 3709;           // adErrInvalidConnection
-constexpr int32_t NoCommandText = 3001;               // adErrInvalidArgument (arguments of wrong type, out of range)
+constexpr int32_t BadArguments = 3001;                // adErrInvalidArgument: wrong type, out of range or in conflict
 constexpr int32_t LayerParameterError = -2147220792;  // 0x800402C8 raised by clsSQLADO itself
 constexpr int32_t StatementRefused = -2147217900;     // 0x80040E14 DB_E_ERRORSINCOMMAND: a statement not run
 }  // namespace err
@@ -42,20 +44,17 @@ constexpr int32_t StatementRefused = -2147217900;     // 0x80040E14 DB_E_ERRORSI
 // ADO's own texts for its numbers.
 std::string DescriptionFor(int32_t number);
 
-class AdoError : public std::runtime_error {
+class AdoError : public NumberedFailure {
 public:
     AdoError(int32_t number, std::string description, std::vector<ErrorRecord> records = {})
-        : std::runtime_error(description), number_(number), description_(std::move(description)),
-          records_(std::move(records)) {}
+        : NumberedFailure(number, description), description_(std::move(description)), records_(std::move(records)) {}
     explicit AdoError(int32_t number) : AdoError(number, DescriptionFor(number)) {}
 
-    int32_t Number() const { return number_; }
     const std::string& Description() const { return description_; }
     // The provider's error records behind this failure (empty for our own failures).
     const std::vector<ErrorRecord>& Records() const { return records_; }
 
 private:
-    int32_t number_;
     std::string description_;
     std::vector<ErrorRecord> records_;
 };

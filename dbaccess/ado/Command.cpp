@@ -16,7 +16,7 @@ Command::Command() {
 
 std::shared_ptr<Parameter> Command::CreateParameter(const std::string& name, int32_t type, int32_t direction,
                                                     int64_t size, const Variant& value) const {
-    if (direction < adParamUnknown || direction > adParamReturnValue) throw AdoError(err::NoCommandText);
+    if (direction < adParamUnknown || direction > adParamReturnValue) throw AdoError(err::BadArguments);
     return std::make_shared<Parameter>(name, type, direction, size, value);
 }
 
@@ -50,7 +50,7 @@ std::shared_ptr<Recordset> Command::Wrap(Connection& c, ExecuteResult result, in
 
 std::shared_ptr<Recordset> Command::Execute(int64_t* recordsAffected) {
     Connection& c = OpenConnection();
-    if (commandText_.empty()) throw AdoError(err::NoCommandText, "Command text was not set for the command object.");
+    if (commandText_.empty()) throw AdoError(err::BadArguments, "Command text was not set for the command object.");
     return c.Guarded([&] {
         RefuseNul(commandText_);
         ExecuteResult result;
@@ -70,7 +70,7 @@ std::shared_ptr<Recordset> Command::Execute(int64_t* recordsAffected) {
 
 std::shared_ptr<Recordset> Command::ExecuteReadOnly() {
     Connection& c = OpenConnection();
-    if (commandText_.empty()) throw AdoError(err::NoCommandText, "Command text was not set for the command object.");
+    if (commandText_.empty()) throw AdoError(err::BadArguments, "Command text was not set for the command object.");
     return c.Guarded([&] {
         RefuseNul(commandText_);
         return Wrap(c, c.Engine().ExecuteReadOnly(commandText_, commandTimeout_), nullptr);

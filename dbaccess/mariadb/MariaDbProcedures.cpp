@@ -59,7 +59,7 @@ bool IsPlainNumber(std::string_view s) {
 }
 
 [[noreturn]] void RaiseMismatch(const BoundParameter& p) {
-    throw AdoError(err::NoCommandText,
+    throw AdoError(err::BadArguments,
                    "Parameter '" + p.name + "' holds a value of the wrong type: '" + p.value.ToText() + "'");
 }
 

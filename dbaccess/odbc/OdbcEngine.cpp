@@ -492,7 +492,7 @@ bool ToBit(const Variant& v, SQLINTEGER& out) {
 }
 
 [[noreturn]] void RaiseMismatch(const BoundParameter& p) {
-    throw AdoError(err::NoCommandText, "Parameter '" + p.name + "' holds a value of the wrong type: '" +
+    throw AdoError(err::BadArguments, "Parameter '" + p.name + "' holds a value of the wrong type: '" +
                                            p.value.ToText() + "'");
 }
 

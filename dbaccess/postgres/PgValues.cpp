@@ -127,7 +127,7 @@ void DecodeValue(ValueForm form, std::string_view text, Variant& v) {
 namespace {
 
 [[noreturn]] void Mismatch(const BoundParameter& p) {
-    throw AdoError(err::NoCommandText,
+    throw AdoError(err::BadArguments,
                    "Parameter '" + p.name + "' holds a value of the wrong type: '" + p.value.ToText() + "'");
 }
 

@@ -26,7 +26,7 @@ struct ParameterValue {
 };
 
 // The value of an input parameter, read as its declared ADO type (or as its
-// own kind where the type says nothing).  Raises AdoError NoCommandText
+// own kind where the type says nothing).  Raises AdoError BadArguments
 // naming the parameter when the value is no such type, as the ODBC engine does.
 ParameterValue EncodeParameter(const BoundParameter& p);
 

@@ -493,7 +493,7 @@ TEST_F(OdbcPostgres, FunctionsAndProceduresReturnTheirOutputs) {
         c->CallProcedure("odbc_pg_add", add, -1);
         ADD_FAILURE() << "a text that is no number was bound as an integer";
     } catch (const AdoError& e) {
-        EXPECT_EQ(e.Number(), err::NoCommandText);
+        EXPECT_EQ(e.Number(), err::BadArguments);
     }
 
     EXPECT_TRUE(c->ProcedureParameters("odbc_pg_no_such_function").empty());

@@ -497,7 +497,7 @@ TEST_F(PgEngine, ProceduresAndFunctionsReturnTheirOutputs) {
         c->CallProcedure("pg_engine_add", add, -1);
         ADD_FAILURE() << "a text that is no number went in as an integer";
     } catch (const AdoError& e) {
-        EXPECT_EQ(e.Number(), err::NoCommandText);
+        EXPECT_EQ(e.Number(), err::BadArguments);
     }
 
     auto series = c->ProcedureParameters("pg_engine_series");
