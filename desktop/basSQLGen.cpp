@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "widgets/Hourglass.h"
 #include "basErrorHandler.h"
 #include "frmSQLGen.h"
 #include "widgets/QtUserInterface.h"
@@ -89,22 +90,6 @@ std::string GetChoiceSetting(const std::string& key, const std::vector<OptionCho
         if (text.compare(choice.value, Qt::CaseInsensitive) == 0) return choice.value;
     throw ProgramFailure(kInvalidPropertyValue, "Invalid property value.");
 }
-
-// The hourglass while the store is read; put back on every way out.
-class Hourglass {
-public:
-    Hourglass() : shown_(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) {
-        if (shown_) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~Hourglass() {
-        if (shown_) QGuiApplication::restoreOverrideCursor();
-    }
-    Hourglass(const Hourglass&) = delete;
-    Hourglass& operator=(const Hourglass&) = delete;
-
-private:
-    bool shown_;
-};
 
 }  // namespace
 

@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "widgets/Hourglass.h"
 #include "ado/Connection.h"
 #include "basErrorHandlerADO.h"
 #include "odbc/OdbcEngine.h"
@@ -61,15 +62,6 @@ QLineEdit* NewLineEdit(const char* name) {
     edit->setObjectName(name);
     return edit;
 }
-
-// Shown while a test connection is being made; Qt keeps a stack, so the
-// error report's own pointer reset leaves this harmless.
-struct WaitCursor {
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 
@@ -228,7 +220,7 @@ std::string DataLinkDialog::ConnectionString() const {
 void DataLinkDialog::TestConnection() {
     bool succeeded = false;
     {
-        WaitCursor wait;
+        Hourglass wait;
         auto connection = ado::Connection::Create();
         succeeded = RunReported(kDataLinkTitle, connection, [&] {
             connection->SetConnectionString(ConnectionString());
