@@ -111,11 +111,7 @@ public:
         : connection_(connection), engine_(std::move(engine)), inner_(std::move(inner)) {}
     void Add(std::string_view sql, uint64_t tag) override {
         connection_.Guarded([&] {
-            try {
-                RefuseNul(sql);
-            } catch (const AdoError& e) {
-                throw ReplayError(e, tag);
-            }
+            RunTagged(tag, [&] { RefuseNul(sql); });
             inner_->Add(sql, tag);
         });
     }

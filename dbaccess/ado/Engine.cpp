@@ -10,13 +10,7 @@ public:
         : connection_(connection), timeoutSeconds_(timeoutSeconds) {}
 
     void Add(std::string_view sql, uint64_t tag) override {
-        try {
-            connection_.ExecuteBatch(std::string(sql), timeoutSeconds_);
-        } catch (const ReplayError&) {
-            throw;
-        } catch (const AdoError& e) {
-            throw ReplayError(e, tag);
-        }
+        RunTagged(tag, [&] { connection_.ExecuteBatch(std::string(sql), timeoutSeconds_); });
     }
     void Finish() override {}
 

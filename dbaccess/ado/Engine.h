@@ -104,6 +104,19 @@ private:
     uint64_t tag_;
 };
 
+// Runs one step of a replay: a failure in it becomes the ReplayError of the
+// text tagged `tag`, unless it already names its own text.
+template <class Step>
+void RunTagged(uint64_t tag, Step&& step) {
+    try {
+        step();
+    } catch (const ReplayError&) {
+        throw;
+    } catch (const AdoError& e) {
+        throw ReplayError(e, tag);
+    }
+}
+
 class EngineConnection {
 public:
     virtual ~EngineConnection() = default;

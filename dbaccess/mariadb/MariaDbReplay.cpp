@@ -41,11 +41,7 @@ public:
 
 private:
     void RunAlone(std::string_view sql, uint64_t tag) {
-        try {
-            session_->Run(sql, timeoutSeconds_);
-        } catch (const AdoError& e) {
-            throw ReplayError(e, tag);
-        }
+        RunTagged(tag, [&] { session_->Run(sql, timeoutSeconds_); });
     }
 
     // Sends the batch; the n-th result is the n-th statement's.

@@ -60,11 +60,7 @@ void Replay::Add(std::string_view sql, uint64_t tag) {
     if (alone) {
         Drain();
         if (failure_) RaiseFailure();
-        try {
-            session_->RunScript(text, timeoutSeconds_);
-        } catch (const AdoError& e) {
-            throw ReplayError(e, tag);
-        }
+        RunTagged(tag, [&] { session_->RunScript(text, timeoutSeconds_); });
         return;
     }
     if (!inPipeline_) Enter();

@@ -470,7 +470,7 @@ public:
         : connection_(connection), timeoutSeconds_(timeoutSeconds) {}
 
     void Add(std::string_view sql, uint64_t tag) override {
-        try {
+        RunTagged(tag, [&] {
             sqlite3* db = connection_.RequireOpen();
             if (sqlite3_stmt* stmt = cache_.Bind(db, sql)) {
                 struct Reset {
@@ -484,11 +484,7 @@ public:
             // Whatever else runs may change the tables the cache knows.
             cache_.Clear();
             connection_.ExecuteBatch(std::string(sql), timeoutSeconds_);
-        } catch (const ReplayError&) {
-            throw;
-        } catch (const AdoError& e) {
-            throw ReplayError(e, tag);
-        }
+        });
     }
     void Finish() override {}
 
