@@ -7,6 +7,7 @@
 #include "logic/ScriptProof.h"
 #include "logic/ScriptWriter.h"
 #include "logic/SelectAnalysis.h"
+#include "logic/SessionFiles.h"
 #include "logic/TableFacts.h"
 #include "logic/ValueRendering.h"
 #include "ui/UserInterface.h"
@@ -26,12 +27,11 @@ Dialect SessionDialect() { return ChooseDialect(glngServerKind, gcnnDB ? gcnnDB-
 // Why the script may not go to `path`: it would overwrite what is being
 // read.  Empty when it may.
 std::string OutputClash(const std::string& path) {
-    if (SameFile(path, gstrSessionUDLFile())) return "it is the UDL file being read";
-    if (gcnnDB && gcnnDB->State() == ado::adStateOpen) {
-        for (const std::string& file : gcnnDB->DatabaseFiles())
-            if (SameFile(path, file)) return "it is the database being read";
+    switch (SessionFileAt(path)) {
+    case SessionFile::Udl: return "it is the UDL file being read";
+    case SessionFile::Database: return "it is the database being read";
+    default: return {};
     }
-    return {};
 }
 
 // The statement with an ORDER BY on the table's primary key, or on every

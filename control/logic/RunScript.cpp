@@ -7,6 +7,7 @@
 #include "basSQLGenComp.h"
 #include "logic/ErrorLog.h"
 #include "logic/LineContext.h"
+#include "logic/SessionFiles.h"
 #include "logic/StatementRunner.h"
 #include "logic/TransactionStatements.h"
 #include "logic/ValueRendering.h"
@@ -103,11 +104,11 @@ std::string OptionsClash(const RunOptions& options, bool singleTransaction) {
 // Why the error log may not go to `path`: it would overwrite what the run reads.
 std::string ErrorLogClash(const std::string& path, const std::string& script) {
     if (SameFile(path, script)) return "it is the script being run";
-    if (SameFile(path, gstrSessionUDLFile())) return "it is the UDL file in use";
-    if (gcnnDB && gcnnDB->State() == ado::adStateOpen)
-        for (const std::string& file : gcnnDB->DatabaseFiles())
-            if (SameFile(path, file)) return "it is the database being written";
-    return {};
+    switch (SessionFileAt(path)) {
+    case SessionFile::Udl: return "it is the UDL file in use";
+    case SessionFile::Database: return "it is the database being written";
+    default: return {};
+    }
 }
 
 }  // namespace
