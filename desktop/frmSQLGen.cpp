@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
@@ -13,11 +12,11 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 
 #include <optional>
 #include <stdexcept>
 
+#include "widgets/Hourglass.h"
 #include "FitText.h"
 #include "widgets/FormLayout.h"
 #include "basErrorHandler.h"
@@ -27,6 +26,7 @@
 #include "frmAbout.h"
 #include "frmFileOpen.h"
 #include "frmOptions.h"
+#include "frmSQLGenParts.h"
 #include "ui/UserInterface.h"
 
 // Resources of a static library are registered by hand, and only from the
@@ -41,40 +41,14 @@ static void InitProgramResources() {
 
 namespace qarn::desktop {
 
+using namespace main_window;
+
 namespace {
 
 using host::CallResult;
 using dispatch::Value;
 
-std::chrono::milliseconds typingPause{200};
-
-// The window is laid out in twips, as it was designed.
-using control::Twips;
-constexpr int kTwipsPerPixel = 15;
-QPoint TwipsPoint(int left, int top) { return Twips(left, top, 0, 0).topLeft(); }
-
-constexpr int kClientWidth = 10260;
-constexpr int kClientHeight = 3735;
-constexpr int kButtonTop = 3000;
-constexpr int kButtonWidth = 1335;
-constexpr int kButtonHeight = 375;
-constexpr int kArrowTop = 2880;
-constexpr int kArrowShownLeft = 240;
-constexpr int kArrowParkedLeft = 10440;
-constexpr int kArrowSize = 480;
-
-constexpr int kStateConnected = 1;
-
-const char* const kConnectCaption[2] = {"Co&nnect", "&Default Connect"};
-const char* const kConnectToolTip[2] = {"Connect to a database by specifying a Connection or UDL file",
-                                        "Connect to a database using the default Connection or UDL file"};
-constexpr char kDisconnectCaption[] = "Disco&nnect";
-constexpr char kDisconnectToolTip[] = "Close database connection";
-// The property that keeps a connect button's first tooltip, to restore it.
-constexpr char kTag[] = "Tag";
-
 constexpr char kUdlFilter[] = "UDL Files (*.UDL)|*.UDL";
-constexpr char kSampleStatement[] = "SELECT * FROM tblWineList";
 
 // The highlight rectangle of the demonstration: an outline only, drawn
 // behind the buttons it frames and never in the way of a click.
@@ -93,13 +67,6 @@ protected:
     }
 };
 
-// A call into the control that raised an error: the demonstration reports it.
-struct CallFailure {
-    ProgramError error;
-};
-
-ProgramError ErrorOf(const CallResult& r) { return {r.number, r.description}; }
-
 // What a call through a reference that is not bound (yet, or any more) gives.
 CallResult NotBound() {
     CallResult unset;
@@ -108,28 +75,7 @@ CallResult NotBound() {
     return unset;
 }
 
-CallResult Required(CallResult r) {
-    if (!r.ok) throw CallFailure{ErrorOf(r)};
-    return r;
-}
-
-void Message(const std::string& text, MsgIcon icon) { CurrentUserInterface().MessageBox(text, icon); }
-
 bool FileExists(const std::string& path) { return !path.empty() && QFileInfo(QString::fromStdString(path)).isFile(); }
-
-// A connection string value as the provider's parser reads it back: quoted
-// when a folder name would otherwise end the entry or be trimmed.
-std::string ConnectionValue(const std::string& value) {
-    const bool plain = value.find_first_of(";\"'{") == std::string::npos && !value.empty() &&
-                       value.front() != ' ' && value.back() != ' ';
-    if (plain) return value;
-    std::string quoted = "\"";
-    for (char c : value) {
-        quoted.push_back(c);
-        if (c == '"') quoted.push_back('"');
-    }
-    return quoted + "\"";
-}
 
 // The script is shown in the desktop's text viewer.  $VISUAL and $EDITOR
 // name terminal programs, which a window cannot show, so the desktop's own
@@ -148,15 +94,6 @@ bool StartTextViewer(const QString& path, std::string* tried) {
     return false;
 }
 
-// The pointer the window's own work sets and takes back.
-class Hourglass {
-public:
-    Hourglass() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~Hourglass() { QApplication::restoreOverrideCursor(); }
-    Hourglass(const Hourglass&) = delete;
-    Hourglass& operator=(const Hourglass&) = delete;
-};
-
 }  // namespace
 
 // Keeps the window from being freed while one of its handlers runs.
@@ -172,8 +109,6 @@ public:
 private:
     frmSQLGen& window_;
 };
-
-void frmSQLGen::SetTypingPause(std::chrono::milliseconds pause) { typingPause = pause; }
 
 template <class Handler>
 void frmSQLGen::Handle(const char* place, Handler handler) {
@@ -577,102 +512,6 @@ void frmSQLGen::cmdView_Click() {
 void frmSQLGen::cmdClear_Click() {
     txtSelect->clear();
     cmdGenerate->setEnabled(false);
-}
-
-void frmSQLGen::FrameButton(const QWidget* button) {
-    // Designed to stand 60 twips left of and 50 twips above the button.
-    shaRect->move(TwipsPoint(button->x() * kTwipsPerPixel - 60, button->y() * kTwipsPerPixel - 50));
-    shaRect->show();
-}
-
-void frmSQLGen::ShowArrow() {
-    picArrow->move(TwipsPoint(kArrowShownLeft, kArrowTop));
-    picArrow->raise();
-    picArrow->show();
-}
-
-void frmSQLGen::ParkArrow() {
-    picArrow->hide();
-    picArrow->move(TwipsPoint(kArrowParkedLeft, kArrowTop));
-}
-
-void frmSQLGen::Inform(const std::string& text) { Message(text, MsgIcon::Information); }
-
-void frmSQLGen::cmdSample_Click() {
-    try {
-        RunSample();
-    } catch (const CallFailure& failure) {
-        HandleError("frmSQLGen!cmdSample_Click", "", failure.error);
-    } catch (...) {
-        HandleError("frmSQLGen!cmdSample_Click", "", CurrentProgramError());
-    }
-    shaRect->hide();
-}
-
-void frmSQLGen::RunSample() {
-    const std::string strConn = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                                ConnectionValue(ApplicationFolder() + "/Sample.mdb") + ";Persist Security Info=False";
-    FrameButton(cmdConnect[0]);
-    Inform("First a connection will be established with the Sample.mdb database.\r\n"
-           "To do this the demonstration will click the 'Connect' button automatically.");
-    // Connects by string whatever the UseUDL option says; Sample stays
-    // enabled while the demonstration holds the connection.
-    if (!Required(Invoke("Connect", {strConn})).Bool()) {
-        cmdGenerate->setEnabled(false);
-        return;
-    }
-    cmdGenerate->setEnabled(true);
-    cmdConnect[1]->setEnabled(false);
-    cmdConnect[0]->setText(kDisconnectCaption);
-    cmdConnect[0]->setToolTip(kDisconnectToolTip);
-
-    shaRect->hide();
-    ShowArrow();
-    Inform("The status bar now shows that a connection has been made (as indicated by the arrow).\r\n\r\n"
-           "Now a SELECT statement will be typed.");
-    ParkArrow();
-
-    txtSelect->clear();
-    for (QChar character : QString(kSampleStatement)) {
-        TypeCharacter(character);
-        if (mblnUnloaded) return;  // closed while typing: nothing left to show
-    }
-
-    FrameButton(cmdGenerate);
-    Inform("The demonstration will click the 'Generate' Button automatically.");
-    cmdGenerate_Click();
-    if (mblnUnloaded) return;
-    ShowArrow();
-    FrameButton(cmdView);
-    Inform("The status bar now shows that INSERT Statements have been generated (as indicated by the arrow).\r\n\r\n"
-           "The demonstration will click the 'View Output' Button automatically.\r\n"
-           "You should see your text viewer open to display a script containing the SQL INSERT statements.");
-    ParkArrow();
-    cmdView_Click();
-    repaint();
-
-    FrameButton(cmdConnect[0]);
-    Inform("Now the demonstration will click the 'Disconnect' button automatically\r\n"
-           "to disconnect from the database.");
-    cmdConnect_Click(0);
-}
-
-void frmSQLGen::TypeCharacter(const QString& character) {
-    txtSelect->setPlainText(txtSelect->toPlainText() + character);
-    txtSelect->moveCursor(QTextCursor::End);
-    // Events run throughout the pause, so the box repaints and clicks are
-    // handled between two characters; a timer wakes the wait when it is up.
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 pause = typingPause.count();
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    QCoreApplication::processEvents();
-    while (!clock.hasExpired(pause)) {
-        if (!wake.isActive()) wake.start(static_cast<int>(std::max<qint64>(1, pause - clock.elapsed())));
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
 }
 
 void frmSQLGen::mnuOptions_Click() {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/ConnectionValue.h"
 #include "text/TextCase.h"
 
 namespace qarn::ado {
@@ -37,11 +38,8 @@ std::string MaskPasswords(std::string_view s);
 // Value of the first entry whose key equals one of `keys` (any case), or empty.
 std::string EntryValue(const std::vector<ConnectionEntry>& entries, std::initializer_list<std::string_view> keys);
 
-// Writes a value so that ParseConnectionString reads it back: braced when it
-// holds ";", "{", "}", "=", opens with a quote or has blanks at its ends.
-std::string OdbcQuote(std::string_view value);
-// The value between braces, as ODBC writes driver names.
-std::string OdbcBraced(std::string_view value);
+using text::OdbcBraced;
+using text::OdbcQuote;
 
 // An ODBC connection string with every entry named `key` (any case) left
 // out and key=value added at its end; a Driver value stays braced.
