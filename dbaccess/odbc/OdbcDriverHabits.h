@@ -1,0 +1,20 @@
+#pragma once
+// How a driver wants its values, where it departs from the rule; the
+// connection finds out which driver it talks to and every reader and
+// binder follows these.
+
+namespace qarn::ado::odbc {
+
+struct DriverHabits {
+    // MariaDB Connector/ODBC (3.1) cuts a text at its first NUL character
+    // when it converts it to UTF-16, and writes UTF-8 into UTF-16 output
+    // buffers: text travels as the connection's UTF-8, which is read whole.
+    bool utf8Text = false;
+    // MariaDB (3.1.15) gives a zero date as NULL through the time struct,
+    // refuses a fraction in a time parameter (22008) and leaves its own
+    // time struct in a timestamp output buffer: dates and times travel as
+    // text.
+    bool datesAsText = false;
+};
+
+}  // namespace qarn::ado::odbc
