@@ -1,6 +1,7 @@
 #include "odbc/OdbcConnection.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "ado/ConnectionString.h"
@@ -10,6 +11,7 @@
 #include "odbc/OdbcParameters.h"
 #include "odbc/OdbcPostgres.h"
 #include "odbc/OdbcResults.h"
+#include "odbc/OdbcRowBlocks.h"
 #include "odbc/OdbcText.h"
 
 namespace qarn::ado::odbc {
@@ -24,7 +26,18 @@ OdbcConnection::OdbcConnection(std::shared_ptr<Connection> connection, const std
         if (key == "Database" && !EqualsNoCase(dbms_, "SQLite")) continue;
         if (std::string file = EntryValue(entries, {key}); !file.empty()) files_.push_back(file);
     }
-    if (IsPostgres()) ExactPostgresSession(connectionString);
+    if (CanFetchBlocks(connection_->Get())) habits_.blockRows = kBlockRows;
+    if (IsPostgres()) {
+        // psqlodbc reads its server cursor in blocks of a multiple of the
+        // row array (UseDeclareFetch): a row array dividing its Fetch size
+        // (100 unless the string says) keeps its blocks, and so the rows
+        // that arrive before a failing one.
+        long fetch = std::strtol(EntryValue(entries, {"Fetch"}).c_str(), nullptr, 10);
+        const size_t serverBlock = fetch > 0 ? static_cast<size_t>(fetch) : 100;
+        while (habits_.blockRows > 1 && serverBlock % habits_.blockRows != 0) --habits_.blockRows;
+        habits_.positionedReads = true;
+        ExactPostgresSession(connectionString);
+    }
     if (IsMySql()) Utf8MySqlSession(connectionString);
 }
 

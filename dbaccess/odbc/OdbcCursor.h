@@ -1,5 +1,6 @@
 #pragma once
-// The rows of a statement's pending result set, one at a time.
+// The rows of a statement's pending result set, one at a time to the
+// caller, read from the driver a block at a time where it can.
 
 #include <memory>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "ado/Engine.h"
 #include "odbc/OdbcDriverHabits.h"
 #include "odbc/OdbcHandles.h"
+#include "odbc/OdbcRowBlocks.h"
 #include "odbc/OdbcTypeMap.h"
 #include "odbc/OdbcValues.h"
 
@@ -27,6 +29,8 @@ public:
     void Close() override { stmt_->Free(); }
 
 private:
+    // Bound to the statement's arrays: freed after it.
+    std::unique_ptr<RowBlocks> blocks_;
     std::unique_ptr<Statement> stmt_;
     std::vector<ColumnInfo> columns_;
     std::vector<ValueForm> forms_;

@@ -3,6 +3,8 @@
 // connection finds out which driver it talks to and every reader and
 // binder follows these.
 
+#include <cstddef>
+
 namespace qarn::ado::odbc {
 
 struct DriverHabits {
@@ -15,6 +17,12 @@ struct DriverHabits {
     // time struct in a timestamp output buffer: dates and times travel as
     // text.
     bool datesAsText = false;
+    // Most rows a block fetch reads, or below 2 for one row at a time; a
+    // block holds a divisor of this.
+    size_t blockRows = 0;
+    // SQLSetPos and SQLGetData read any column of a block's row.  MariaDB
+    // (3.1.15) says so but reads the block's first row again, or nothing.
+    bool positionedReads = false;
 };
 
 }  // namespace qarn::ado::odbc

@@ -19,7 +19,9 @@
 // it, never at Execute; the rows before it are delivered.  The last fetch
 // and Close free the statement, which gives the server its cursor back; a
 // cursor keeps its connection alive, and closing the connection ends the
-// cursors still open on it.
+// cursors still open on it.  Where the driver can, rows are read a block at
+// a time into bound arrays (OdbcRowBlocks.h), with the same values and the
+// same failures as one at a time.
 //
 // Values.  Each column is read in the C form its ODBC type calls for
 // (OdbcTypeMap.h) and becomes the Variant kind ADO would give it; text
