@@ -3,8 +3,10 @@
 # database's own tool on the same table, whole processes side by side:
 # sqlite3 ".mode insert", pg_dump --data-only --column-inserts and
 # mysqldump --skip-extended-insert --complete-insert --no-create-info --quick.
+# postgres-odbc reads PostgreSQL through psqlodbc (streaming from a server
+# cursor) instead of libpq, against the same pg_dump.
 #
-#   bench/generate.sh [sqlite] [postgres] [mariadb]   all three when none is named
+#   bench/generate.sh [sqlite] [postgres] [postgres-odbc] [mariadb]   sqlite, postgres, mariadb when none is named
 #   QARN_BENCH_ROWS="1000000 5000000"                 table sizes (default 1000000)
 #   QARN_BENCH_RUNS=3                                 timed runs of each, after a warm-up
 #
@@ -29,14 +31,15 @@ for engine in "${engines[@]}"; do
             connection="Provider=SQLite;Data Source=$db" table=t
             run_sqlite3() { measure sqlite3 /dev/null "$peer" sqlite3 "$db" ".mode insert t" "SELECT * FROM t"; }
             bench_pair "generate sqlite" "$rows" qarn sqlite3 ;;
-        postgres)
+        postgres | postgres-odbc)
             make_postgres_table "$rows"
             connection=$pg_conn table=t_$rows
+            [ "$engine" = postgres-odbc ] && connection=$pg_odbc_conn
             run_pg_dump() {
                 measure pg_dump /dev/null "$peer" pg_dump --data-only --column-inserts -h "${QARN_PG_HOST:-127.0.0.1}" \
                     -p "$QARN_PG_PORT" -U "${QARN_PG_USER:-qarn}" -t "$table" "${QARN_PG_DB:-qarn}"
             }
-            bench_pair "generate postgres" "$rows" qarn pg_dump ;;
+            bench_pair "generate $engine" "$rows" qarn pg_dump ;;
         mariadb)
             make_mariadb_table "$rows"
             connection=$my_conn table=t_$rows
@@ -46,7 +49,7 @@ for engine in "${engines[@]}"; do
                     --complete-insert --no-create-info --quick "${QARN_MY_DB:-qarn}" "$table"
             }
             bench_pair "generate mariadb" "$rows" qarn mysqldump ;;
-        *) echo "unknown engine $engine (sqlite, postgres or mariadb)" >&2; exit 2 ;;
+        *) echo "unknown engine $engine (sqlite, postgres, postgres-odbc or mariadb)" >&2; exit 2 ;;
         esac
         # Both scripted every row, or the times mean nothing.
         expect_lines "$ours" '^INSERT INTO' "$rows"

@@ -45,6 +45,7 @@ bench_servers() {
         [ $need_my = 1 ] && start_mariadb >&2
     fi
     pg_conn="Provider=PostgreSQL;Data Source=${QARN_PG_HOST:-127.0.0.1};Port=${QARN_PG_PORT:-};Initial Catalog=${QARN_PG_DB:-qarn};User ID=${QARN_PG_USER:-qarn};Password=${QARN_PG_PASSWORD:-qarn}"
+    pg_odbc_conn="Driver={PostgreSQL Unicode};Server=${QARN_PG_HOST:-127.0.0.1};Port=${QARN_PG_PORT:-};Database=${QARN_PG_DB:-qarn};UID=${QARN_PG_USER:-qarn};PWD=${QARN_PG_PASSWORD:-qarn};UseDeclareFetch=1;Fetch=1000"
     my_conn="Provider=MariaDB;Data Source=${QARN_MY_HOST:-127.0.0.1};Port=${QARN_MY_PORT:-};Initial Catalog=${QARN_MY_DB:-qarn};User ID=${QARN_MY_USER:-qarn};Password=${QARN_MY_PASSWORD:-qarn}"
     export PGPASSWORD=${QARN_PG_PASSWORD:-qarn}
     psql_cmd=(psql -X -q -v ON_ERROR_STOP=1 -h "${QARN_PG_HOST:-127.0.0.1}" -p "${QARN_PG_PORT:-}" -U "${QARN_PG_USER:-qarn}"

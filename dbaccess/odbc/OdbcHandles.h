@@ -10,7 +10,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,22 +19,6 @@
 #include "ado/AdoError.h"
 
 namespace qarn::ado::odbc {
-
-// UTF-16 as unixODBC's SQLWCHAR (two bytes) carries it, to and from UTF-8.
-// Unpaired surrogates and broken UTF-8 become U+FFFD.
-void AppendUtf8(std::string& out, const SQLWCHAR* text, size_t units);
-std::string ToUtf8(const SQLWCHAR* text, size_t units);
-// The text a call left in a buffer of `capacity` units, `units` long as the
-// call reported it (negative or too long when the driver says so), up to
-// any terminator within.
-std::string FromBuffer(const SQLWCHAR* buffer, size_t capacity, SQLLEN units);
-// Replaces `out` with the text and a terminating zero.
-void ToUtf16(std::string_view text, std::vector<SQLWCHAR>& out);
-std::vector<SQLWCHAR> ToUtf16(std::string_view text);
-
-// ASCII letters compared without case, as SQL names are.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-std::string ToLower(std::string_view text);
 
 // Every diagnostic record of the handle, in order.
 std::vector<ErrorRecord> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "ado/ConnectionString.h"
 #include "ado/DataTypes.h"
-#include "odbc/OdbcHandles.h"
 
 namespace qarn::ado::odbc {
 
@@ -76,9 +76,9 @@ TypeMapping MapSqlType(SQLSMALLINT sqlType, bool isUnsigned, std::string_view ty
     // "timestamp" types of other kinds.
     bool exact = sqlType == SQL_DECIMAL || sqlType == SQL_NUMERIC;
     bool binary = sqlType == SQL_BINARY || sqlType == SQL_VARBINARY;
-    if (exact && (EqualsIgnoreCase(typeName, "money") || EqualsIgnoreCase(typeName, "smallmoney")))
+    if (exact && (EqualsNoCase(typeName, "money") || EqualsNoCase(typeName, "smallmoney")))
         return {adCurrency, 0, ValueForm::Currency};
-    if (binary && (EqualsIgnoreCase(typeName, "timestamp") || EqualsIgnoreCase(typeName, "rowversion")))
+    if (binary && (EqualsNoCase(typeName, "timestamp") || EqualsNoCase(typeName, "rowversion")))
         return {adBinary, adFldRowVersion, ValueForm::Binary};
 
     auto row = std::find_if(kRows.begin(), kRows.end(), [&](const Row& r) { return r.sqlType == sqlType; });

@@ -17,9 +17,10 @@
 #include <vector>
 
 #include "ado/AdoError.h"
+#include "ado/ConnectionString.h"
 #include "ado/DataTypes.h"
 #include "odbc/OdbcEngine.h"
-#include "odbc/OdbcHandles.h"
+#include "odbc/OdbcText.h"
 #include "odbc/OdbcPostgres.h"
 #include "odbc/OdbcTypeMap.h"
 #include "support/TestSupport.h"
@@ -388,7 +389,7 @@ TEST_F(OdbcPostgres, ValuesArriveAsTheServerHoldsThem) {
     EXPECT_EQ(rows[0][5], Variant::FromText("4294967295"));
     EXPECT_EQ(rows[0][6], Variant::FromText("a\nb"));
     EXPECT_EQ(rows[0][7].Kind(), VarKind::Guid);
-    EXPECT_EQ(odbc::ToLower(rows[0][7].AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
+    EXPECT_EQ(ToLower(rows[0][7].AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
 }
 
 TEST_F(OdbcPostgres, QueryTimeoutCancelsTheStatement) {
@@ -516,7 +517,7 @@ TEST_F(OdbcPostgres, ParametersOfEveryKindTravelBothWays) {
     EXPECT_EQ(p[7].value, Variant::FromDate(Date(1899, 12, 30, 11, 20, 30, 500000000)));
     EXPECT_EQ(p[8].value, Variant::FromBool(true));
     EXPECT_EQ(p[9].value, Variant::FromBinary(std::string("\0\xff\0", 3)));
-    EXPECT_EQ(odbc::ToLower(p[10].value.AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
+    EXPECT_EQ(ToLower(p[10].value.AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
     EXPECT_EQ(p[11].value, Variant::FromDecimal("0.000001250"));  // the double went in as plain digits
 }
 
