@@ -2,61 +2,21 @@
 // form, rows that stream and fail loudly, batched replays, read-only
 // queries, output parameters, and the connection-string entries it reads.
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <cfloat>
-#include <functional>
-#include <string>
-#include <vector>
 
+#include "EngineTesting.h"
 #include "ado/ConnectionString.h"
-#include "ado/DataTypes.h"
 #include "mariadb/MariaDbEngine.h"
 #include "mariadb/MariaDbOptions.h"
 #include "odbc/OdbcEngine.h"
-#include "support/TestSupport.h"
 
 namespace qarn::ado {
-
-[[maybe_unused]] static void PrintTo(const Variant& v, std::ostream* os) {
-    *os << "kind " << static_cast<int>(v.Kind()) << " '" << v.ToText() << "'";
-}
-
 namespace {
+using namespace testing_engine;
 using ::testing::AnyOf;
-using ::testing::HasSubstr;
-using Rows = std::vector<std::vector<Variant>>;
 
-Rows ReadAll(EngineCursor& cursor) {
-    Rows rows;
-    std::vector<Variant> row;
-    while (cursor.Fetch(row)) rows.push_back(row);
-    return rows;
-}
-
-Rows Query(EngineConnection& c, const std::string& sql) {
-    ExecuteResult r = c.Execute(sql, -1);
-    if (!r.cursor) ADD_FAILURE() << "no rows from " << sql;
-    return r.cursor ? ReadAll(*r.cursor) : Rows{};
-}
-
-int64_t Count(EngineConnection& c, const std::string& sql) { return Query(c, sql).at(0).at(0).AsInt(); }
-
-// The provider error `action` raises.
-AdoError Failure(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AdoError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no failure";
-    return AdoError(0, "none");
-}
-
-DateTime Date(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, uint32_t nanos = 0) {
-    return {y, uint8_t(mo), uint8_t(d), uint8_t(h), uint8_t(mi), uint8_t(s), nanos};
-}
+int64_t Count(EngineConnection& c, const std::string& sql) { return Scalar(c, sql).AsInt(); }
+constexpr auto Failure = Raised;
 
 class MariaDbEngine : public ::testing::Test {
 protected:

@@ -2,79 +2,24 @@
 // as the server sends them, streaming and its failures, procedures, the
 // pipelined replay and replicated servers.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <cmath>
-#include <functional>
 #include <limits>
 
-#include "ado/DataTypes.h"
+#include "EngineTesting.h"
 #include "postgres/PgConnectionString.h"
 #include "postgres/PgEngine.h"
-#include "support/TestSupport.h"
 
 namespace qarn::ado {
-
-[[maybe_unused]] static void PrintTo(const Variant& v, std::ostream* os) {
-    *os << "kind " << static_cast<int>(v.Kind()) << " '" << v.ToText() << "'";
-}
-
 namespace {
-using ::testing::HasSubstr;
-using Rows = std::vector<std::vector<Variant>>;
+using namespace testing_engine;
 
-Rows ReadAll(EngineCursor& cursor) {
-    Rows rows;
-    std::vector<Variant> row;
-    while (cursor.Fetch(row)) rows.push_back(row);
-    return rows;
-}
-
-Rows Query(EngineConnection& c, const std::string& sql) {
-    ExecuteResult r = c.Execute(sql, -1);
-    if (!r.cursor) ADD_FAILURE() << "no rows from " << sql;
-    return r.cursor ? ReadAll(*r.cursor) : Rows{};
-}
-
-// Runs `action`, which must fail with a provider error of one record; returns it.
+// The one record of the provider error `action` raises.
 ErrorRecord Failure(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AdoError& e) {
-        EXPECT_EQ(e.Number(), err::ProviderFailure) << e.Description();
-        if (e.Records().size() == 1) {
-            EXPECT_EQ(e.Records()[0].Number, err::ProviderFailure);
-            EXPECT_EQ(e.Records()[0].Description, e.Description());
-            return e.Records()[0];
-        }
-        ADD_FAILURE() << e.Records().size() << " records: " << e.Description();
-        return {};
-    }
-    ADD_FAILURE() << "no provider error";
-    return {};
-}
-
-// A TCP port on 127.0.0.1 that nothing listens on.
-std::string ClosedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return std::to_string(ntohs(addr.sin_port));
-}
-
-DateTime Date(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, uint32_t nanos = 0) {
-    return {y, uint8_t(mo), uint8_t(d), uint8_t(h), uint8_t(mi), uint8_t(s), nanos};
+    AdoError e = ProviderFailure(action);
+    EXPECT_EQ(e.Records().size(), 1u) << e.Description();
+    if (e.Records().empty()) return {};
+    EXPECT_EQ(e.Records()[0].Number, err::ProviderFailure);
+    return e.Records()[0];
 }
 
 // ------------------------------------------------------------------ connection strings
