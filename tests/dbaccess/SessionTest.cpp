@@ -182,12 +182,3 @@ TEST_F(SessionTest, ServersOpenThroughEachProviderFormAndAccessThroughJet) {
     EXPECT_EQ(FirstValueText(gcnnDB, "SELECT COUNT(*) FROM FPdev"), "8");
     EXPECT_TRUE(ui.shown.empty());
 }
-
-TEST_F(SessionTest, UnreachableServerFailsWithTheDriversErrors) {
-    // Port 1 on the loopback is never served: the refusal comes at once.
-    EXPECT_FALSE(gblnOpenDB("", "Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;Initial Catalog=x;User ID=x"));
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].kind, "error-window");
-    ASSERT_FALSE(ui.shown[0].providerErrors.empty());
-    EXPECT_NE(ui.shown[0].text.find("Error Number: -2147467259"), std::string::npos);
-}
