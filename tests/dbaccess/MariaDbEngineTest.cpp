@@ -91,25 +91,57 @@ TEST_F(MariaDbEngine, ValuesKeepTheirExactFormAndTheOdbcDriversTypes) {
     c->Execute("DROP TABLE native_typed", -1);
 }
 
-TEST_F(MariaDbEngine, ColumnsTellNullabilitySizesAndAutoIncrement) {
-    auto c = Open();
+// Column facts through both engines that reach MariaDB: its own client
+// library and MariaDB Connector/ODBC.
+struct MyPath {
+    std::string name;
+    std::shared_ptr<EngineConnection> (*open)();
+};
+void PrintTo(const MyPath& p, std::ostream* os) { *os << p.name; }
+
+class MyPaths : public ::testing::TestWithParam<MyPath> {
+protected:
+    void SetUp() override { QARN_REQUIRE_SERVER(test::MariaDbServer()); }
+};
+
+TEST_P(MyPaths, ColumnsTellNullabilitySizesAndAutoIncrement) {
+    auto c = GetParam().open();
     c->Execute("CREATE TEMPORARY TABLE described (id int AUTO_INCREMENT PRIMARY KEY, v varchar(20) NOT NULL, "
-               "n decimal(12,3), u decimal(12,3) unsigned, t longtext)",
+               "n decimal(12,3), u decimal(12,3) unsigned, t longtext, vb varbinary(20), bl blob, "
+               "ub bigint unsigned, tm time(6), bo bit(1))",
                -1);
+    c->Execute("INSERT INTO described (v, ub, tm, bo) VALUES ('x', 18446744073709551615, '-838:59:59', b'1')", -1);
     ExecuteResult r = c->Execute("SELECT * FROM described", -1);
     const auto& cols = r.cursor->Columns();
+    ASSERT_EQ(cols.size(), 10u);
     EXPECT_EQ(cols[0].autoIncrement, true);
     EXPECT_EQ(cols[1].autoIncrement, false);
     EXPECT_EQ(cols[1].attributes & (adFldIsNullable | adFldMayBeNull), 0);
     EXPECT_EQ(cols[2].attributes & (adFldIsNullable | adFldMayBeNull), adFldIsNullable | adFldMayBeNull);
     EXPECT_EQ(cols[1].definedSize, 20);  // characters, not utf8mb4 bytes
+    EXPECT_EQ(cols[5].definedSize, 20);
     for (size_t i : {2u, 3u}) {
         EXPECT_EQ(cols[i].precision, 12) << i;
         EXPECT_EQ(cols[i].scale, 3) << i;
     }
     EXPECT_TRUE(cols[4].attributes & adFldLong);
-    EXPECT_EQ(cols[4].typeName, "longtext");
+    EXPECT_TRUE(cols[6].attributes & adFldLong);
+    EXPECT_FALSE(cols[5].attributes & adFldLong);
+    // The ODBC driver names each text type "text".
+    EXPECT_EQ(cols[4].typeName, GetParam().name == "native" ? "longtext" : "text");
+    Rows rows = ReadAll(*r.cursor);
+    ASSERT_EQ(rows.size(), 1u);
+    Variant maxUnsigned;
+    maxUnsigned.SetUInt(UINT64_MAX);
+    EXPECT_EQ(rows[0][7], maxUnsigned);
+    EXPECT_EQ(rows[0][8], Variant::FromText("-838:59:59.000000"));  // beyond a time of day
+    EXPECT_EQ(rows[0][9], Variant::FromBool(true));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, MyPaths,
+                         ::testing::Values(MyPath{"native", [] { return OpenMariaDb(test::MariaDbProviderString()); }},
+                                           MyPath{"odbc", [] { return OpenOdbc(test::MariaDbOdbcString()); }}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST_F(MariaDbEngine, ALostConnectionFailsTheFetchInsteadOfEndingTheRows) {
     auto c = Open();

@@ -15,16 +15,6 @@ namespace qarn::ado {
 namespace {
 using namespace testing_engine;
 
-const ColumnInfo& Column(const std::vector<ColumnInfo>& columns, const std::string& name) {
-    for (const auto& c : columns)
-        if (c.name == name) return c;
-    throw std::runtime_error("no column " + name);
-}
-
-void ExpectTypes(const std::vector<ColumnInfo>& columns, const std::vector<std::pair<std::string, int32_t>>& types) {
-    for (const auto& [name, type] : types) EXPECT_EQ(Column(columns, name).type, type) << name;
-}
-
 // Fills the leading parameters of a procedure with `inputs`, checking
 // their types, and calls it; returns all its parameters afterwards.
 std::vector<BoundParameter> CallWith(EngineConnection& c, const std::string& proc, const std::vector<Variant>& inputs,
@@ -328,38 +318,6 @@ TEST_F(OdbcPostgres, SelectStreamsInBlocks) {
 }
 
 // ------------------------------------------------------------------ MariaDB
-
-TEST_F(OdbcMariaDb, ColumnTypesAttributesAndAutoIncrement) {
-    auto c = Open();
-    EXPECT_EQ(c->DbmsName(), "MariaDB");
-    c->Execute("CREATE TEMPORARY TABLE typed (id int AUTO_INCREMENT PRIMARY KEY, i int NOT NULL, "
-               "ub bigint unsigned, n decimal(20,6), r float, d double, bo bit(1), c char(5), v varchar(20), "
-               "t text, dt date, tm time(6), ts datetime(6), vb varbinary(20), bl blob)",
-               -1);
-    c->Execute("INSERT INTO typed (i, ub, bo, tm, ts) VALUES (1, 18446744073709551615, b'1', '-838:59:59', "
-               "'2024-02-29 12:34:56.789012')",
-               -1);
-    ExecuteResult r = c->Execute("SELECT * FROM typed", -1);
-    const auto& cols = r.cursor->Columns();
-    EXPECT_EQ(Column(cols, "id").autoIncrement, true);
-    EXPECT_EQ(Column(cols, "i").autoIncrement, false);
-    EXPECT_EQ(Column(cols, "i").attributes & adFldIsNullable, 0);
-    ExpectTypes(cols, {
-        {"i", adInteger},    {"ub", adUnsignedBigInt}, {"n", adNumeric},  {"r", adSingle},     {"d", adDouble},
-        {"bo", adBoolean},   {"c", adWChar},           {"v", adVarWChar}, {"t", adLongVarWChar}, {"dt", adDBDate},
-        {"tm", adDBTime},    {"ts", adDBTimeStamp},    {"vb", adVarBinary}, {"bl", adLongVarBinary}});
-    EXPECT_EQ(Column(cols, "n").precision, 20);
-    EXPECT_EQ(Column(cols, "n").scale, 6);
-    EXPECT_EQ(Column(cols, "vb").definedSize, 20);
-    EXPECT_TRUE(Column(cols, "bl").attributes & adFldLong);
-    Rows rows = ReadAll(*r.cursor);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][2].Kind(), VarKind::UInt);
-    EXPECT_EQ(rows[0][2].AsUInt(), UINT64_MAX);
-    EXPECT_EQ(rows[0][6], Variant::FromBool(true));
-    EXPECT_EQ(rows[0][11], Variant::FromText("-838:59:59.000000"));  // beyond a time of day
-    EXPECT_EQ(rows[0][12], Variant::FromDate(Date(2024, 2, 29, 12, 34, 56, 789012000)));
-}
 
 // Whatever character set the string names, text arrives as UTF-8, and a
 // zero date as it is.
