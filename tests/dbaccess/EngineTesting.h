@@ -65,7 +65,9 @@ inline AdoError ProviderFailure(const std::function<void()>& action) {
     AdoError e = Raised(action);
     EXPECT_EQ(e.Number(), err::ProviderFailure) << e.Description();
     EXPECT_FALSE(e.Records().empty()) << e.Description();
-    if (!e.Records().empty()) EXPECT_EQ(e.Records()[0].Description, e.Description());
+    if (!e.Records().empty()) {
+        EXPECT_EQ(e.Records()[0].Description, e.Description());
+    }
     return e;
 }
 

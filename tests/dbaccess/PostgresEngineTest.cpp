@@ -413,7 +413,9 @@ TEST_P(PgPaths, ColumnsKnowTheirTypeIdentityNullabilityAndSizes) {
         if (k + 1 == cols.size() && GetParam().name == "odbc") continue;  // psqlodbc cannot tell an expression
         EXPECT_EQ(cols[k].autoIncrement, want[k].identity);
         EXPECT_EQ(cols[k].attributes & both, want[k].nullable);
-        if (want[k].size >= 0) EXPECT_EQ(cols[k].definedSize, want[k].size);
+        if (want[k].size >= 0) {
+            EXPECT_EQ(cols[k].definedSize, want[k].size);
+        }
         EXPECT_EQ((cols[k].attributes & adFldLong) != 0, k == 11 || k == 15);
     }
     EXPECT_EQ(cols[5].precision, 20);

@@ -173,7 +173,9 @@ TEST_F(SessionTest, ServersOpenThroughEachProviderFormAndAccessThroughJet) {
         SCOPED_TRACE(k.text);
         ASSERT_TRUE(gblnOpenDB("", k.text));
         EXPECT_EQ(glngServerKind, k.kind);
-        if (!k.dbms.empty()) EXPECT_EQ(gcnnDB->DbmsName(), k.dbms);
+        if (!k.dbms.empty()) {
+            EXPECT_EQ(gcnnDB->DbmsName(), k.dbms);
+        }
         EXPECT_EQ(FirstValueText(gcnnDB, "SELECT 6 * 7"), "42");
         EXPECT_TRUE(gblnCloseDB());
     }

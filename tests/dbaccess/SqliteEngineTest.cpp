@@ -51,7 +51,9 @@ TEST(SqliteOpen, WhatCannotOpenFailsNamingThePathAndCreatesNothing) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.path);
         AdoError e = ProviderFailure([&] { OpenSqlite(k.path); });
-        if (k.code) EXPECT_EQ(Code(e), k.code);
+        if (k.code) {
+            EXPECT_EQ(Code(e), k.code);
+        }
         for (const std::string& s : k.said) EXPECT_THAT(e.Description(), HasSubstr(s));
     }
     EXPECT_FALSE(std::filesystem::exists(missing));
@@ -184,7 +186,9 @@ TEST(SqliteTypeMap, DeclaredTypeText) {
     };
     for (const Case& k : cases) {
         EXPECT_EQ(sqlite::MapDeclaredType(k.text).type, k.type) << k.text;
-        if (k.size >= 0) EXPECT_EQ(sqlite::MapDeclaredType(k.text).definedSize, k.size) << k.text;
+        if (k.size >= 0) {
+            EXPECT_EQ(sqlite::MapDeclaredType(k.text).definedSize, k.size) << k.text;
+        }
     }
     EXPECT_EQ(sqlite::MapDeclaredType("decimal(10, 2)").precision, 10);
     EXPECT_EQ(sqlite::MapDeclaredType("decimal(10, 2)").scale, 2);
@@ -312,7 +316,9 @@ TEST(SqliteExecute, FailuresCarryCodeAndMessageAndRunNothing) {
         AdoError e = ProviderFailure(k.action);
         SCOPED_TRACE(k.description);
         EXPECT_THAT(e.Description(), HasSubstr(k.description));
-        if (k.code) EXPECT_EQ(Code(e), k.code);
+        if (k.code) {
+            EXPECT_EQ(Code(e), k.code);
+        }
     }
     EXPECT_EQ(Scalar(*c, "SELECT count(*) FROM sqlite_master").AsInt(), 2);  // table and its index only
 }
