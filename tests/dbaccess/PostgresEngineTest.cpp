@@ -497,7 +497,7 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
                               Variant::FromText("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"), Variant::FromDouble(1.25e-7)};
     const int32_t types[] = {adDBTimeStamp, adDBTime, adBoolean, adLongVarBinary, adGUID, adNumeric};
     for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(k[i].type, types[i]) << i;
+        EXPECT_EQ(std::make_pair(k[i].direction, k[i].type), std::make_pair(int32_t{adParamInput}, types[i])) << i;
         k[i].value = inputs[i];
     }
     c->CallProcedure(kinds, k, -1);

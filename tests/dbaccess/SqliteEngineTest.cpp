@@ -298,24 +298,28 @@ TEST(SqliteExecute, FailuresCarryCodeAndMessageAndRunNothing) {
     const struct {
         std::function<void()> action;
         int code;
-        std::string description;
+        std::string description;  // the whole description, or a part when starting with "..."
     } cases[] = {
-        {[&] { c->Execute("CREATE TABLE a(x); CREATE TABLE b(x)", -1); }, 0, "only one statement per command"},
-        {[&] { c->Execute("", -1); }, 0, "no SQL statement"},
-        {[&] { c->Execute("   \n\t ", -1); }, 0, "no SQL statement"},
-        {[&] { c->Execute("-- nothing\n", -1); }, 0, "no SQL statement"},
-        {[&] { c->Execute(" ; ; /* x */", -1); }, 0, "no SQL statement"},
+        {[&] { c->Execute("CREATE TABLE a(x); CREATE TABLE b(x)", -1); }, 0, "...only one statement per command"},
+        {[&] { c->Execute("", -1); }, 0, "...no SQL statement"},
+        {[&] { c->Execute("   \n\t ", -1); }, 0, "...no SQL statement"},
+        {[&] { c->Execute("-- nothing\n", -1); }, 0, "...no SQL statement"},
+        {[&] { c->Execute(" ; ; /* x */", -1); }, 0, "...no SQL statement"},
         {[&] { c->Execute("SELEC 1", -1); }, SQLITE_ERROR, "near \"SELEC\": syntax error"},
         {[&] { c->Execute("SELECT * FROM nowhere", -1); }, SQLITE_ERROR, "no such table: nowhere"},
         {[&] { c->Execute("INSERT INTO t VALUES (1)", -1); }, SQLITE_CONSTRAINT_UNIQUE, "UNIQUE constraint failed: t.x"},
         {[&] { c->ProcedureParameters("usp_x"); }, 0, "SQLite has no stored procedures: usp_x"},
         {[&] { c->CallProcedure("usp_y", params, -1); }, 0, "SQLite has no stored procedures: usp_y"},
-        {[&] { c->CommitTrans(); }, 0, "no transaction is active"},
+        {[&] { c->CommitTrans(); }, 0, "...no transaction is active"},
     };
     for (const auto& k : cases) {
         AdoError e = ProviderFailure(k.action);
         SCOPED_TRACE(k.description);
-        EXPECT_THAT(e.Description(), HasSubstr(k.description));
+        if (k.description.starts_with("...")) {
+            EXPECT_THAT(e.Description(), HasSubstr(k.description.substr(3)));
+        } else {
+            EXPECT_EQ(e.Description(), k.description);
+        }
         if (k.code) {
             EXPECT_EQ(Code(e), k.code);
         }
