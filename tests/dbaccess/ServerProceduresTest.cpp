@@ -64,7 +64,8 @@ protected:
 };
 }  // namespace
 
-TEST_P(ServerProceduresTest, ReturnValueAndOutputsComeBack) {
+// One connection and one set of routines for every case of a server.
+TEST_P(ServerProceduresTest, ReturnValuesOutputsBlanksAndPages) {
     clsSQLADO& sql = *gobjSQLADO;
     ASSERT_TRUE(sql.SQLSetProcName(Own("qarn_add")));
     ASSERT_TRUE(sql.SQLAddParm("a", Variant::FromInt(40), false));
@@ -92,12 +93,11 @@ TEST_P(ServerProceduresTest, ReturnValueAndOutputsComeBack) {
     EXPECT_EQ(sql.SQLGetParameterValue(std::string("doubled")).AsInt(), 42);
     EXPECT_EQ(std::stod(sql.SQLGetParameterValue(std::string("total")).AsText()), 22.5);
     EXPECT_EQ(ui.shown.size(), 1u);
-}
 
-TEST_P(ServerProceduresTest, BlankNullableParametersBecomeNullAndUnknownOnesAreReported) {
-    clsSQLADO& sql = *gobjSQLADO;
+    // Blank nullable parameters become NULL, and unknown ones are reported.
     // The function returns text: there is no 32-bit code to give, which is
     // reported, while its value can still be read.
+    ui.shown.clear();
     ASSERT_TRUE(sql.SQLSetProcName(Own("qarn_greet")));
     ASSERT_TRUE(sql.SQLAddParm("who", Variant::FromText("   "), true));
     EXPECT_EQ(sql.SQLRunProcNoRsRet(), 0);
@@ -115,10 +115,9 @@ TEST_P(ServerProceduresTest, BlankNullableParametersBecomeNullAndUnknownOnesAreR
     EXPECT_FALSE(sql.SQLAddParm("nobody_here", Variant::FromInt(1), false));
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_TRUE(ui.shown[0].text.ends_with("Extra Info:  ErrorParmName = nobody_here ErrorParmValue = *1*"));
-}
 
-TEST_P(ServerProceduresTest, RowsComeInPages) {
-    clsSQLADO& sql = *gobjSQLADO;
+    // Rows come in pages.
+    ui.shown.clear();
     ASSERT_TRUE(sql.SQLSetProcName(Own("qarn_series")));
     ASSERT_TRUE(sql.SQLAddParm("n", Variant::FromInt(25), false));
     ASSERT_TRUE(sql.SQLRunProcWithRsLimitGet(10));
