@@ -112,9 +112,6 @@ TEST_F(ClsSQLADOTest, OwnConnectionTellsItsOutcome) {
     EXPECT_FALSE(sql.IsConnected());
     EXPECT_FALSE(sql.SQLConnect());
     EXPECT_EQ(sql.ReturnMessage(), "No Connection string supplied");
-    std::string missing = test::ScratchPath("none.udl");
-    EXPECT_FALSE(sql.SQLConnect("", missing));
-    EXPECT_EQ(sql.ReturnMessage(), "The specified UDL file does not exist: " + missing);
     EXPECT_TRUE(ui.shown.empty());
 
     std::string db = test::MakeSqliteDatabase("CREATE TABLE t(x);");
@@ -135,11 +132,6 @@ TEST_F(ClsSQLADOTest, OwnConnectionTellsItsOutcome) {
     EXPECT_EQ(bad.ReturnMessage(), "Connection Failed");
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("clsSQLADO!mblnOpenDB"), std::string::npos);
-
-    std::string empty = test::ScratchPath("empty.udl");
-    test::WriteBytes(empty, "");
-    EXPECT_FALSE(bad.SQLConnect("", empty));
-    EXPECT_EQ(ui.shown[1].text, "This is a not a valid UDL file: \r\n" + empty);
 }
 
 TEST_F(ClsSQLADOTest, SessionWrapperIsConnectedAndConnectReturnsAtOnce) {

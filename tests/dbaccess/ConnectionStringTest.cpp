@@ -103,16 +103,6 @@ TEST(ConnectionStringTest, JetDataSourceOpensSqliteFilesNativelyAndAccessFilesTh
     }
 }
 
-TEST(ConnectionStringTest, UnknownProviderFailsWithAdosProviderError) {
-    try {
-        RouteConnectionString("Provider=MSDAORA;Data Source=ora");
-        FAIL() << "an unknown provider must not open";
-    } catch (const AdoError& e) {
-        EXPECT_EQ(e.Number(), 3706);
-        EXPECT_EQ(e.Description(), "Provider cannot be found. It may not be properly installed.");
-    }
-}
-
 // ODBC drivers take at most 32767 characters and may crash on more: no
 // engine is given a longer string.  Characters, not bytes, are counted.
 TEST(ConnectionStringTest, OpenRefusesAStringOver32767Characters) {

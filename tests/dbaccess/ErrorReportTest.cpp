@@ -1,5 +1,5 @@
 // The failure report: its text, where it is shown, and the state the user
-// interface is left in.  The error window itself is tested with the desktop's windows.
+// interface is left in.
 #include <gtest/gtest.h>
 
 #include "basErrorHandlerADO.h"
@@ -48,3 +48,4 @@ TEST(ErrorReportTest, CurrentErrTakesTheFailureBeingHandled) {
         EXPECT_EQ(CurrentErr().Description, "boom");
     }
 }
+

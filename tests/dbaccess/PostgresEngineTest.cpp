@@ -1,80 +1,27 @@
 // The PostgreSQL engine on libpq: connection strings, values of every kind
 // as the server sends them, streaming and its failures, procedures, the
-// pipelined replay and replicated servers.
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+// pipelined replay and replicated servers; procedures through ODBC too.
 
 #include <cmath>
-#include <functional>
 #include <limits>
 
-#include "ado/DataTypes.h"
+#include "EngineTesting.h"
+#include "ado/ConnectionString.h"
+#include "odbc/OdbcEngine.h"
 #include "postgres/PgConnectionString.h"
 #include "postgres/PgEngine.h"
-#include "support/TestSupport.h"
 
 namespace qarn::ado {
-
-[[maybe_unused]] static void PrintTo(const Variant& v, std::ostream* os) {
-    *os << "kind " << static_cast<int>(v.Kind()) << " '" << v.ToText() << "'";
-}
-
 namespace {
-using ::testing::HasSubstr;
-using Rows = std::vector<std::vector<Variant>>;
+using namespace testing_engine;
 
-Rows ReadAll(EngineCursor& cursor) {
-    Rows rows;
-    std::vector<Variant> row;
-    while (cursor.Fetch(row)) rows.push_back(row);
-    return rows;
-}
-
-Rows Query(EngineConnection& c, const std::string& sql) {
-    ExecuteResult r = c.Execute(sql, -1);
-    if (!r.cursor) ADD_FAILURE() << "no rows from " << sql;
-    return r.cursor ? ReadAll(*r.cursor) : Rows{};
-}
-
-// Runs `action`, which must fail with a provider error of one record; returns it.
+// The one record of the provider error `action` raises.
 ErrorRecord Failure(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AdoError& e) {
-        EXPECT_EQ(e.Number(), err::ProviderFailure) << e.Description();
-        if (e.Records().size() == 1) {
-            EXPECT_EQ(e.Records()[0].Number, err::ProviderFailure);
-            EXPECT_EQ(e.Records()[0].Description, e.Description());
-            return e.Records()[0];
-        }
-        ADD_FAILURE() << e.Records().size() << " records: " << e.Description();
-        return {};
-    }
-    ADD_FAILURE() << "no provider error";
-    return {};
-}
-
-// A TCP port on 127.0.0.1 that nothing listens on.
-std::string ClosedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return std::to_string(ntohs(addr.sin_port));
-}
-
-DateTime Date(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, uint32_t nanos = 0) {
-    return {y, uint8_t(mo), uint8_t(d), uint8_t(h), uint8_t(mi), uint8_t(s), nanos};
+    AdoError e = ProviderFailure(action);
+    EXPECT_EQ(e.Records().size(), 1u) << e.Description();
+    if (e.Records().empty()) return {};
+    EXPECT_EQ(e.Records()[0].Number, err::ProviderFailure);
+    return e.Records()[0];
 }
 
 // ------------------------------------------------------------------ connection strings
@@ -227,32 +174,6 @@ TEST_F(PgEngine, ValuesOfEveryKindArriveExactly) {
     std::vector<bool> readable;
     for (const ColumnInfo& col : r.cursor->Columns()) readable.push_back(col.textInput);
     EXPECT_EQ(readable, (std::vector<bool>{false, false, false, true}));
-}
-
-TEST_F(PgEngine, ColumnsKnowTheirTableIdentityNullabilityAndSizes) {
-    auto c = Open();
-    c->Execute("CREATE TEMPORARY TABLE typed (id serial PRIMARY KEY, g int GENERATED ALWAYS AS IDENTITY, "
-               "i int NOT NULL, v varchar(20), n numeric(20,6), t text, ts timestamp(3))",
-               -1);
-    ExecuteResult r = c->Execute("SELECT id, g, i, v, n, t, ts, i + 1 AS e FROM typed", -1);
-    ASSERT_NE(r.cursor, nullptr);
-    const auto& cols = r.cursor->Columns();
-    ASSERT_EQ(cols.size(), 8u);
-    std::vector<std::optional<bool>> identity;
-    std::vector<int32_t> nullable;
-    for (const ColumnInfo& col : cols) {
-        identity.push_back(col.autoIncrement);
-        nullable.push_back(col.attributes & (adFldIsNullable | adFldMayBeNull));
-    }
-    const int32_t both = adFldIsNullable | adFldMayBeNull;
-    EXPECT_EQ(identity, (std::vector<std::optional<bool>>{true, true, false, false, false, false, false, std::nullopt}));
-    EXPECT_EQ(nullable, (std::vector<int32_t>{0, 0, 0, both, both, both, both, adFldMayBeNull}));
-    EXPECT_EQ(cols[3].definedSize, 20);
-    EXPECT_EQ(cols[4].precision, 20);
-    EXPECT_EQ(cols[4].scale, 6);
-    EXPECT_TRUE(cols[5].attributes & adFldLong);
-    EXPECT_EQ(cols[6].scale, 3);
-    EXPECT_TRUE(ReadAll(*r.cursor).empty());
 }
 
 TEST_F(PgEngine, FailuresCarryTheServersMessageDetailHintAndState) {
@@ -444,86 +365,158 @@ TEST_F(PgEngine, ReplayInATransactionPipelinesAndNamesTheFailingStatement) {
     c->Execute("DROP TABLE pg_engine_replay", -1);
 }
 
-TEST_F(PgEngine, ProceduresAndFunctionsReturnTheirOutputs) {
-    auto c = Open();
+// Columns, procedures and functions through both engines that reach
+// PostgreSQL: libpq and psqlodbc.  Each has routines of its own, as the
+// cases run side by side.
+struct PgPath {
+    std::string name;
+    std::shared_ptr<EngineConnection> (*open)();
+    std::string unnamed;  // the name of a parameter declared without one
+};
+void PrintTo(const PgPath& p, std::ostream* os) { *os << p.name; }
+
+class PgPaths : public ::testing::TestWithParam<PgPath> {
+protected:
+    void SetUp() override { QARN_REQUIRE_SERVER(test::PostgresServer()); }
+    std::string Name(const std::string& what) const { return "pg_proc_" + GetParam().name + "_" + what; }
+};
+
+TEST_P(PgPaths, ColumnsKnowTheirTypeIdentityNullabilityAndSizes) {
+    auto c = GetParam().open();
+    EXPECT_EQ(c->DbmsName(), "PostgreSQL");
+    c->Execute("CREATE TEMPORARY TABLE typed (id serial PRIMARY KEY, g int GENERATED ALWAYS AS IDENTITY, "
+               "i int NOT NULL, b bigint, s smallint, n numeric(20,6), r real, d double precision, bo boolean, "
+               "c char(5), v varchar(20), t text, dt date, tm time(6), ts timestamp(3), by bytea, u uuid)",
+               -1);
+    c->Execute("INSERT INTO typed (i, bo) VALUES (1, true)", -1);
+    ExecuteResult r = c->Execute("SELECT *, i + 1 AS e FROM typed", -1);
+    ASSERT_NE(r.cursor, nullptr);
+    const auto& cols = r.cursor->Columns();
+    const int32_t both = adFldIsNullable | adFldMayBeNull;
+    const std::optional<bool> yes = true, no = false;
+    struct Want {
+        int32_t type;
+        std::optional<bool> identity;
+        int32_t nullable;
+        int64_t size = -1;  // -1: not checked
+    } const want[] = {
+        {adInteger, yes, 0},         {adInteger, yes, 0},      {adInteger, no, 0},         {adBigInt, no, both},
+        {adSmallInt, no, both},      {adNumeric, no, both},    {adSingle, no, both},       {adDouble, no, both},
+        {adBoolean, no, both},       {adWChar, no, both, 5},   {adVarWChar, no, both, 20}, {adLongVarWChar, no, both},
+        {adDBDate, no, both},        {adDBTime, no, both},     {adDBTimeStamp, no, both},  {adLongVarBinary, no, both},
+        {adGUID, no, both},          {adInteger, std::nullopt, adFldMayBeNull},
+    };
+    ASSERT_EQ(cols.size(), std::size(want));
+    for (size_t k = 0; k < cols.size(); ++k) {
+        SCOPED_TRACE(cols[k].name);
+        EXPECT_EQ(cols[k].type, want[k].type);
+        if (k + 1 == cols.size() && GetParam().name == "odbc") continue;  // psqlodbc cannot tell an expression
+        EXPECT_EQ(cols[k].autoIncrement, want[k].identity);
+        EXPECT_EQ(cols[k].attributes & both, want[k].nullable);
+        if (want[k].size >= 0) {
+            EXPECT_EQ(cols[k].definedSize, want[k].size);
+        }
+        EXPECT_EQ((cols[k].attributes & adFldLong) != 0, k == 11 || k == 15);
+    }
+    EXPECT_EQ(cols[5].precision, 20);
+    EXPECT_EQ(cols[5].scale, 6);
+    EXPECT_EQ(cols[14].scale, 3);
+    Rows rows = ReadAll(*r.cursor);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][8], Variant::FromBool(true));  // a real boolean, not "1"
+}
+
+TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
+    auto c = GetParam().open();
+    const std::string out = Name("out"), inout = Name("inout"), add = Name("add"), series = Name("series"),
+                      kinds = Name("kinds");
     c->ExecuteBatch(
-        "CREATE OR REPLACE FUNCTION pg_engine_out(a integer, b text, OUT doubled integer, OUT label text) AS "
+        "CREATE OR REPLACE FUNCTION " + out + "(a integer, b text, OUT doubled integer, OUT label text) AS "
         "$$ BEGIN doubled := a * 2; label := b || repeat('!', 100000); END $$ LANGUAGE plpgsql;"
-        "CREATE OR REPLACE PROCEDURE pg_engine_inout(IN a integer, OUT twice integer, INOUT total numeric) AS "
+        "CREATE OR REPLACE PROCEDURE " + inout + "(IN a integer, OUT twice integer, INOUT total numeric) AS "
         "$$ BEGIN twice := a * 2; total := total + a; END $$ LANGUAGE plpgsql;"
-        "CREATE OR REPLACE FUNCTION pg_engine_add(integer, b integer) RETURNS integer AS $$ SELECT $1 + b $$ "
+        "CREATE OR REPLACE FUNCTION " + add + "(integer, b integer) RETURNS integer AS $$ SELECT $1 + b $$ "
         "LANGUAGE sql;"
-        "CREATE OR REPLACE FUNCTION pg_engine_series(n integer) RETURNS TABLE (i integer) AS "
+        "CREATE OR REPLACE FUNCTION " + series + "(n integer) RETURNS TABLE (i integer) AS "
         "$$ SELECT generate_series(1, n) $$ LANGUAGE sql;"
-        "CREATE OR REPLACE FUNCTION pg_engine_kinds(d timestamp, t time, flag boolean, b bytea, g uuid, n numeric, "
+        "CREATE OR REPLACE FUNCTION " + kinds + "(d timestamp, t time, flag boolean, b bytea, g uuid, n numeric, "
         "OUT d2 timestamp, OUT t2 time, OUT nflag boolean, OUT b2 bytea, OUT g2 uuid, OUT n2 numeric) AS "
         "$$ BEGIN d2 := d + interval '1 day'; t2 := t + interval '1 hour'; nflag := NOT flag; "
         "b2 := b || '\\x00'::bytea; g2 := g; n2 := n * 10; END $$ LANGUAGE plpgsql",
         -1);
-    auto shape = [](const std::vector<BoundParameter>& p) {
-        std::vector<std::tuple<std::string, int32_t, int32_t>> out;
-        for (const auto& x : p) out.emplace_back(x.name, x.type, x.direction);
-        return out;
-    };
     using Shape = std::vector<std::tuple<std::string, int32_t, int32_t>>;
+    auto shape = [](const std::vector<BoundParameter>& p) {
+        Shape s;
+        for (const auto& x : p) s.emplace_back(x.name, x.type, x.direction);
+        return s;
+    };
 
-    auto out = c->ProcedureParameters("pg_engine_out");
-    EXPECT_EQ(shape(out), (Shape{{"a", adInteger, adParamInput}, {"b", adLongVarWChar, adParamInput},
-                                 {"doubled", adInteger, adParamOutput}, {"label", adLongVarWChar, adParamOutput}}));
-    out[0].value = Variant::FromInt(21);
-    out[1].value = Variant::FromText("Ünï 'q'");
-    c->CallProcedure("pg_engine_out", out, -1);
-    EXPECT_EQ(out[2].value, Variant::FromInt(42));
-    EXPECT_EQ(out[3].value, Variant::FromText("Ünï 'q'" + std::string(100000, '!')));
+    auto o = c->ProcedureParameters(out);
+    EXPECT_EQ(shape(o), (Shape{{"a", adInteger, adParamInput}, {"b", adLongVarWChar, adParamInput},
+                               {"doubled", adInteger, adParamOutput}, {"label", adLongVarWChar, adParamOutput}}));
+    o[0].value = Variant::FromInt(21);
+    o[1].value = Variant::FromText("Ünï 'q'");
+    c->CallProcedure(out, o, -1);
+    EXPECT_EQ(o[2].value, Variant::FromInt(42));
+    EXPECT_EQ(o[3].value, Variant::FromText("Ünï 'q'" + std::string(100000, '!')));
 
-    auto inout = c->ProcedureParameters("public.pg_engine_inout");
-    EXPECT_EQ(shape(inout), (Shape{{"a", adInteger, adParamInput}, {"twice", adInteger, adParamOutput},
-                                   {"total", adNumeric, adParamInputOutput}}));
-    inout[0].value = Variant::FromInt(21);
-    inout[2].value = Variant::FromDecimal("1.5");
-    c->CallProcedure("pg_engine_inout", inout, -1);
-    EXPECT_EQ(inout[1].value, Variant::FromInt(42));
-    EXPECT_EQ(inout[2].value, Variant::FromDecimal("22.5"));
+    auto io = c->ProcedureParameters("public." + inout);
+    EXPECT_EQ(shape(io), (Shape{{"a", adInteger, adParamInput}, {"twice", adInteger, adParamOutput},
+                                {"total", adNumeric, adParamInputOutput}}));
+    io[0].value = Variant::FromInt(21);
+    io[2].value = Variant::FromDecimal("1.5");
+    c->CallProcedure(inout, io, -1);
+    EXPECT_EQ(io[1].value, Variant::FromInt(42));
+    EXPECT_EQ(io[2].value, Variant::FromDecimal("22.5"));
 
-    auto add = c->ProcedureParameters("PG_ENGINE_ADD");  // unquoted names fold to lower case
-    EXPECT_EQ(shape(add), (Shape{{"RETURN_VALUE", adInteger, adParamReturnValue}, {"$1", adInteger, adParamInput},
-                                 {"b", adInteger, adParamInput}}));
-    add[1].value = Variant::FromInt(40);
-    add[2].value = Variant::FromText("2");
-    c->CallProcedure("pg_engine_add", add, -1);
-    EXPECT_EQ(add[0].value, Variant::FromInt(42));
-    add[1].value = Variant::FromText("forty");
-    try {
-        c->CallProcedure("pg_engine_add", add, -1);
-        ADD_FAILURE() << "a text that is no number went in as an integer";
-    } catch (const AdoError& e) {
-        EXPECT_EQ(e.Number(), err::BadArguments);
-    }
+    auto a = c->ProcedureParameters(ToUpper(add));  // unquoted names fold to lower case
+    EXPECT_EQ(shape(a), (Shape{{"RETURN_VALUE", adInteger, adParamReturnValue}, {GetParam().unnamed, adInteger, adParamInput},
+                               {"b", adInteger, adParamInput}}));
+    a[1].value = Variant::FromInt(40);
+    a[2].value = Variant::FromText("2");  // converted to the declared integer
+    c->CallProcedure(add, a, -1);
+    EXPECT_EQ(a[0].value, Variant::FromInt(42));
+    a[1].value = Variant::MakeNull();
+    c->CallProcedure(add, a, -1);
+    EXPECT_TRUE(a[0].value.IsNull());
+    a[1].value = Variant::FromText("forty");
+    EXPECT_EQ(Raised([&] { c->CallProcedure(add, a, -1); }).Number(), err::BadArguments);
 
-    auto series = c->ProcedureParameters("pg_engine_series");
-    ASSERT_EQ(shape(series), (Shape{{"n", adInteger, adParamInput}}));
-    series[0].value = Variant::FromInt(3);
-    ExecuteResult rows = c->CallProcedure("pg_engine_series", series, -1);
+    auto s = c->ProcedureParameters(series);
+    ASSERT_EQ(shape(s), (Shape{{"n", adInteger, adParamInput}}));
+    s[0].value = Variant::FromInt(3);
+    ExecuteResult rows = c->CallProcedure(series, s, -1);
     ASSERT_NE(rows.cursor, nullptr);
     EXPECT_EQ(ReadAll(*rows.cursor).size(), 3u);
 
-    auto kinds = c->ProcedureParameters("pg_engine_kinds");
-    ASSERT_EQ(kinds.size(), 12u);
+    auto k = c->ProcedureParameters(kinds);
+    ASSERT_EQ(k.size(), 12u);
     const Variant inputs[] = {Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000)),
                               Variant::FromDate(Date(1899, 12, 30, 10, 20, 30, 500000000)), Variant::FromText("false"),
                               Variant::FromBinary(std::string("\0\xff", 2)),
                               Variant::FromText("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"), Variant::FromDouble(1.25e-7)};
-    for (size_t i = 0; i < 6; ++i) kinds[i].value = inputs[i];
-    c->CallProcedure("pg_engine_kinds", kinds, -1);
-    EXPECT_EQ(kinds[6].value, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 123456000)));
-    EXPECT_EQ(kinds[7].value, Variant::FromDate(Date(1899, 12, 30, 11, 20, 30, 500000000)));
-    EXPECT_EQ(kinds[8].value, Variant::FromBool(true));
-    EXPECT_EQ(kinds[9].value, Variant::FromBinary(std::string("\0\xff\0", 3)));
-    EXPECT_EQ(kinds[10].value.AsText(), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
-    EXPECT_EQ(kinds[11].value, Variant::FromDecimal("0.000001250"));  // the double went in as 1.25e-07
+    const int32_t types[] = {adDBTimeStamp, adDBTime, adBoolean, adLongVarBinary, adGUID, adNumeric};
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(std::make_pair(k[i].direction, k[i].type), std::make_pair(int32_t{adParamInput}, types[i])) << i;
+        k[i].value = inputs[i];
+    }
+    c->CallProcedure(kinds, k, -1);
+    EXPECT_EQ(k[6].value, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 123456000)));
+    EXPECT_EQ(k[7].value, Variant::FromDate(Date(1899, 12, 30, 11, 20, 30, 500000000)));
+    EXPECT_EQ(k[8].value, Variant::FromBool(true));
+    EXPECT_EQ(k[9].value, Variant::FromBinary(std::string("\0\xff\0", 3)));
+    EXPECT_EQ(ToLower(k[10].value.AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
+    EXPECT_EQ(k[11].value, Variant::FromDecimal("0.000001250"));  // the double went in as plain digits
 
-    EXPECT_TRUE(c->ProcedureParameters("pg_engine_no_such_function").empty());
+    EXPECT_TRUE(c->ProcedureParameters(Name("no_such_function")).empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Engines, PgPaths,
+    ::testing::Values(PgPath{"native", [] { return OpenPostgres(test::PostgresProviderString()); }, "$1"},
+                      PgPath{"odbc", [] { return OpenOdbc(test::PostgresOdbcString() + ";UseDeclareFetch=1;BoolsAsChar=0"); },
+                             ""}),
+    [](const auto& info) { return info.param.name; });
 
 // ------------------------------------------------------------------ replicated servers
 
