@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "ado/Command.h"
 #include "basSQLGenComp.h"
 #include "logic/ControlCore.h"
 #include "support/TestSupport.h"
@@ -44,16 +43,6 @@ TEST_F(ControlCoreTest, ConnectTellsWhyADataLinkPathCannotBeRead) {
         core.Disconnect(false);
     }
     EXPECT_TRUE(ui.shown.empty());
-}
-
-TEST_F(ControlCoreTest, ScriptIsReadFromAPipe) {
-    ASSERT_TRUE(core.Connect("Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("CREATE TABLE t(x);")));
-    test::PipeFile script("INSERT INTO t VALUES(1)\r\nINSERT INTO t VALUES(2)\r\n");
-    EXPECT_TRUE(core.RunScript(script.path())) << core.ReturnMessage();
-    auto cmd = ado::Command::Create();
-    cmd->SetActiveConnection(gcnnDB);
-    cmd->SetCommandText("SELECT group_concat(x) FROM t");
-    EXPECT_EQ(cmd->Execute()->Fields(0).Value().ToText(), "1,2");
 }
 
 TEST(ConnectionStringForDisplayTest, EveryPasswordEntryTheEngineReadsIsMaskedAndNothingElse) {
