@@ -329,30 +329,6 @@ TEST_F(GenerateTest, NeverWritesItsScriptOverWhatItReads) {
     EXPECT_TRUE(ui.shown.empty());
 }
 
-TEST_F(GenerateTest, OnlyOneStatementThatReadsIsRunAndARefusalSaysWhy) {
-    Open();
-    const std::string path = OldScript();
-    struct Case {
-        const char* statement;
-        const char* reason;
-    };
-    for (const Case& c : {Case{"DELETE FROM t", "it is not a SELECT: it begins with DELETE"},
-                          Case{"SELECT * FROM t; DELETE FROM u", "a second statement follows the first"},
-                          Case{"SELECT * INTO t2 FROM t", "SELECT ... INTO writes its rows"},
-                          Case{"SELECT * FROM (SELECT * FROM t) s", "FROM is not followed by a table name"}}) {
-        ui.shown.clear();
-        ExpectFailure(Generate(path, c.statement), {"Error in SQL statement"});
-        ASSERT_EQ(ui.shown.size(), 1u) << c.statement;
-        EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
-        EXPECT_THAT(ui.shown[0].text, HasSubstr("qarnSqlGenCntl!Generate"));
-        EXPECT_THAT(ui.shown[0].text, HasSubstr("\r\nExtra Info: " + std::string(c.reason)));
-    }
-    // Nothing ran and nothing was touched.
-    EXPECT_EQ(test::ReadBytes(path), "old script\r\n");
-    EXPECT_TRUE(Generate(path, "SELECT k FROM u")) << core.ReturnMessage();
-    EXPECT_THAT(Lines(path), ElementsAre("INSERT INTO u([k]) VALUES(7)"));
-}
-
 TEST_F(GenerateTest, ALinkIsReplacedAndAStreamIsWrittenDirectly) {
     Open();
     const std::string target = OldScript();
