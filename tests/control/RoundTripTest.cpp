@@ -109,7 +109,8 @@ std::vector<Column> SqliteColumns(const Server& s) {
         {"c_dbl", "DOUBLE", {"0.1", "1e-300", "1.7976931348623157e308", "NULL", "'-0'", "-2.2250738585072014e-308"}},
         {"c_bool", "BOOLEAN", {"TRUE", "FALSE", "TRUE", "NULL", "FALSE", "TRUE"}},
         {"c_date", "DATE", {"'2024-02-29'", "'1000-01-01'", "'9999-12-31'", "NULL", "'1970-01-01'", "'2000-01-01'"}},
-        {"c_time", "TIME", {"'12:34:56.5'", "'00:00:00'", "'23:59:59.999999'", "NULL", "'00:00:00.000001'", "'13:00:00'"}},
+        {"c_time", "TIME",
+         {"'12:34:56.5'", "'00:00:00'", "'23:59:59.999999'", "NULL", "'00:00:00.000001'", "'13:00:00'"}},
         {"c_ts", "TIMESTAMP",
          {"'2024-02-29 23:59:59.123456'", "'1000-01-01 00:00:00'", "'9999-12-31 23:59:59.999999'", "NULL",
           "'1970-01-01 00:00:00.000001'", "'2000-01-01 12:00:00.5'"}},
@@ -133,7 +134,8 @@ void AddAwkwardNames(std::vector<Column>& columns) {
 Server Sqlite() {
     return {kSqlite, "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("PRAGMA user_version = 1;"),
             "INTEGER PRIMARY KEY", "", "CAST(X'{}' AS TEXT)", "X'{}'", "typeof({}) || ':' || quote({})", '"', "[k]",
-            "[id]", "DELETE FROM ", ", c_calc INTEGER GENERATED ALWAYS AS (k * 2) STORED, c_calc2 INTEGER AS (k + 1) VIRTUAL"};
+            "[id]", "DELETE FROM ",
+            ", c_calc INTEGER GENERATED ALWAYS AS (k * 2) STORED, c_calc2 INTEGER AS (k + 1) VIRTUAL"};
 }
 
 Server Postgres(std::string connection) {
@@ -169,7 +171,8 @@ std::string Describe(const ado::Variant& v) {
     const std::string text = v.IsNull() ? "NULL" : v.Kind() == ado::VarKind::Binary ? v.AsText() : v.ToText();
     std::string hex;
     for (unsigned char c : text.substr(0, 40)) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
-    return "kind " + std::to_string(static_cast<int>(v.Kind())) + " [" + hex + "] " + std::to_string(text.size()) + " bytes";
+    return "kind " + std::to_string(static_cast<int>(v.Kind())) + " [" + hex + "] " + std::to_string(text.size()) +
+           " bytes";
 }
 
 class RoundTripTest : public ::testing::Test {
@@ -335,7 +338,8 @@ protected:
         ExpectCopyMatches(s, columns, true, "with its head line");
         // The table takes new identity values past those the script gave.
         Exec("INSERT INTO " + table + "(k) VALUES(" + std::to_string(rows) + ")");
-        const Rows next = ReadAll("SELECT count(*) FROM " + table + " WHERE id > " + std::to_string(1000 + 7 * (rows - 1) * (rows - 1)));
+        const size_t lastId = 1000 + 7 * (rows - 1) * (rows - 1);
+        const Rows next = ReadAll("SELECT count(*) FROM " + table + " WHERE id > " + std::to_string(lastId));
         EXPECT_EQ(next.at(0).at(0).ToText(), "1");
         for (const auto& shown : ui.shown) ADD_FAILURE() << "shown: " << shown.text;
     }

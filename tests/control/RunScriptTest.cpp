@@ -131,7 +131,8 @@ TEST_F(RunScriptTest, EmptyAndBlankScriptsSendNothingButATabLineIsSent) {
 
 TEST_F(RunScriptTest, ScriptTextKeepsEveryCharacterInEachEncodingAndFromAPipe) {
     const std::string stored = "Ch\xC3\xA2teau d'Yquem \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC\t\"\\";
-    const std::string line = "INSERT INTO s VALUES('Ch\xC3\xA2teau d''Yquem \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC\t\"\\')\r\n";
+    const std::string line =
+        "INSERT INTO s VALUES('Ch\xC3\xA2teau d''Yquem \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC\t\"\\')\r\n";
     EXPECT_TRUE(Run(line)) << core.ReturnMessage();
     EXPECT_TRUE(Run("\xEF\xBB\xBF" + line)) << core.ReturnMessage();
 
@@ -172,7 +173,8 @@ TEST_F(RunScriptTest, StatementModeRunsOneByOneAndAFailureNamesTheLineItBeginsOn
     EXPECT_EQ(core.ReturnMessage(), "Error executing SQL statement");
     EXPECT_THAT(Stored(), ElementsAre("a;1", "b"));
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_TRUE(ui.shown[0].text.ends_with("\r\nExtra Info: Line 5: " + head + LongValue().substr(0, 2 * (200 - head.size()))))
+    const std::string context = head + LongValue().substr(0, 2 * (200 - head.size()));
+    EXPECT_TRUE(ui.shown[0].text.ends_with("\r\nExtra Info: Line 5: " + context))
         << ui.shown[0].text;
 }
 
