@@ -76,16 +76,14 @@ std::vector<std::vector<Variant>> StaffRows() {
 // provider form reached it (a SQLNCLI string is kind 5 with SQL Server's
 // dialect) and whatever database the rows came from.
 TEST(ScriptWriter, SqlServerIdentityLinesWheneverIdentityValuesGoThere) {
-    ScriptOptions both;
-    both.truncateTable = both.includeIdent = true;
-    const ScriptOptions neither;
+    ScriptOptions both{.truncateTable = true, .includeIdent = true, .target = {}};
     EXPECT_THAT(Script(StaffColumns(), StaffRows(), "dbo.Staff", Dialect::SqlServer, both),
                 ElementsAre("TRUNCATE TABLE dbo.Staff", "SET IDENTITY_INSERT dbo.Staff ON",
                             "INSERT INTO dbo.Staff([StaffID], [Name], [Started], [Active]) "
                             "VALUES(1, 'O''Neill', '2003-05-29 14:02:26', 1)",
                             "INSERT INTO dbo.Staff([StaffID], [Name], [Started], [Active]) VALUES(2, 'Ann', NULL, 0)",
                             "SET IDENTITY_INSERT dbo.Staff OFF"));
-    EXPECT_THAT(Script(StaffColumns(), StaffRows(), "dbo.Staff", Dialect::SqlServer, neither),
+    EXPECT_THAT(Script(StaffColumns(), StaffRows(), "dbo.Staff", Dialect::SqlServer, {}),
                 ElementsAre("INSERT INTO dbo.Staff([Name], [Started], [Active]) VALUES('O''Neill', "
                             "'2003-05-29 14:02:26', 1)",
                             "INSERT INTO dbo.Staff([Name], [Started], [Active]) VALUES('Ann', NULL, 0)"));
@@ -95,23 +93,29 @@ TEST(ScriptWriter, SqlServerIdentityLinesWheneverIdentityValuesGoThere) {
                             "SET IDENTITY_INSERT [Staff] OFF"));
 }
 
-TEST(ScriptWriter, ColumnsNoLineCanCarryFailClearly) {
-    struct Case {
-        ColumnInfo column;
-        const char* message;
-    };
+// A column no line can carry fails clearly, and so does a value the target has no literal for.
+TEST(ScriptWriter, WhatNoLineCanCarryFailsNamingIt) {
     ColumnInfo nodeTree = Info("ev_action", adVarWChar);
     nodeTree.typeName = "pg_node_tree";
     nodeTree.textInput = false;
-    for (const Case& c : {Case{Info("two\r\nlines", adInteger), "The column name two\\r\\nlines cannot be written on one line"},
-                          Case{nodeTree, "The column ev_action of type pg_node_tree cannot be scripted"}}) {
+    const std::pair<ColumnInfo, const char*> columns[] = {
+        {Info("two\r\nlines", adInteger), "The column name two\\r\\nlines cannot be written on one line"},
+        {nodeTree, "The column ev_action of type pg_node_tree cannot be scripted"}};
+    for (const auto& [column, message] : columns) {
         try {
-            Script({Info("id", adInteger), c.column}, {{Variant::FromInt(1), Variant::FromInt(2)}}, "t",
+            Script({Info("id", adInteger), column}, {{Variant::FromInt(1), Variant::FromInt(2)}}, "t",
                    Dialect::PostgreSql, {});
-            ADD_FAILURE() << c.message;
+            ADD_FAILURE() << message;
         } catch (const AdoError& e) {
-            EXPECT_THAT(e.Description(), HasSubstr(c.message));
+            EXPECT_THAT(e.Description(), HasSubstr(message));
         }
+    }
+    try {
+        Script({Info("x", adDouble)}, {{Variant::FromDouble(1)}, {Variant::FromDouble(std::nan(""))}}, "t",
+               Dialect::PostgreSql, {.target = Dialect::SqlServer});
+        ADD_FAILURE() << "no failure";
+    } catch (const AdoError& e) {
+        EXPECT_EQ(e.Description(), "Row 2, column x: SQL Server has no literal for NaN");
     }
 }
 
@@ -125,36 +129,15 @@ std::vector<std::vector<Variant>> KeyedRows(int n) {
 TEST(ScriptWriter, OptionsShapeTheStatements) {
     TableFacts keyed;
     keyed.primaryKey = {"id"};
-    struct Case {
-        Dialect source;
-        ScriptOptions options;
-        std::vector<std::string> lines;
-    };
-    ScriptOptions terminated;
-    terminated.terminate = true;
-    terminated.truncateTable = true;
-    ScriptOptions twoRows;
-    twoRows.rowsPerInsert = 2;
-    ScriptOptions toPostgres;
-    toPostgres.target = Dialect::PostgreSql;
-    ScriptOptions skip;
-    skip.onDuplicate = OnDuplicate::Skip;
-    ScriptOptions update;
-    update.onDuplicate = OnDuplicate::Update;
-    const Case cases[] = {
-        {Dialect::Sqlite, terminated,
-         {"DELETE FROM [my table];", "INSERT INTO [my table]([id], [name]) VALUES(1, 'n1');",
-          "INSERT INTO [my table]([id], [name]) VALUES(2, 'n2');", "INSERT INTO [my table]([id], [name]) VALUES(3, 'n3');"}},
-        {Dialect::MySql, twoRows,
-         {"INSERT INTO `my table`(`id`, `name`) VALUES(1, 'n1'), (2, 'n2')", "INSERT INTO `my table`(`id`, `name`) VALUES(3, 'n3')"}},
-        {Dialect::Sqlite, toPostgres,
-         {"INSERT INTO \"my table\"(\"id\", \"name\") VALUES(1, 'n1')", "INSERT INTO \"my table\"(\"id\", \"name\") VALUES(2, 'n2')",
-          "INSERT INTO \"my table\"(\"id\", \"name\") VALUES(3, 'n3')"}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(Script(KeyedColumns(), KeyedRows(3), c.source == Dialect::MySql ? "`my table`" : "[my table]", c.source,
-                         c.options, keyed),
-                  c.lines);
+    EXPECT_THAT(Script(KeyedColumns(), KeyedRows(2), "[my table]", Dialect::Sqlite,
+                       {.truncateTable = true, .terminate = true, .target = {}}, keyed),
+                ElementsAre("DELETE FROM [my table];", "INSERT INTO [my table]([id], [name]) VALUES(1, 'n1');",
+                            "INSERT INTO [my table]([id], [name]) VALUES(2, 'n2');"));
+    EXPECT_THAT(Script(KeyedColumns(), KeyedRows(3), "`my table`", Dialect::MySql, {.rowsPerInsert = 2, .target = {}}, keyed),
+                ElementsAre("INSERT INTO `my table`(`id`, `name`) VALUES(1, 'n1'), (2, 'n2')",
+                            "INSERT INTO `my table`(`id`, `name`) VALUES(3, 'n3')"));
+    EXPECT_THAT(Script(KeyedColumns(), KeyedRows(1), "[my table]", Dialect::Sqlite, {.target = Dialect::PostgreSql}, keyed),
+                ElementsAre("INSERT INTO \"my table\"(\"id\", \"name\") VALUES(1, 'n1')"));
 
     // What a row whose key is there already does, per dialect.
     const std::pair<Dialect, std::pair<const char*, const char*>> duplicates[] = {
@@ -163,47 +146,30 @@ TEST(ScriptWriter, OptionsShapeTheStatements) {
         {Dialect::MySql, {" ON DUPLICATE KEY UPDATE `id` = `id`", " ON DUPLICATE KEY UPDATE `name` = VALUES(`name`)"}},
     };
     for (const auto& [dialect, clauses] : duplicates) {
-        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect, skip, keyed).at(0).ends_with(clauses.first));
-        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect, update, keyed).at(0).ends_with(clauses.second));
+        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect, {.target = {}, .onDuplicate = OnDuplicate::Skip}, keyed)
+                        .at(0).ends_with(clauses.first));
+        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect, {.target = {}, .onDuplicate = OnDuplicate::Update}, keyed)
+                        .at(0).ends_with(clauses.second));
     }
-    EXPECT_THROW(Script(KeyedColumns(), KeyedRows(1), "t", Dialect::PostgreSql, skip, {}), AdoError);
-}
+    EXPECT_THROW(Script(KeyedColumns(), KeyedRows(1), "t", Dialect::PostgreSql, {.target = {}, .onDuplicate = OnDuplicate::Skip}, {}),
+                 AdoError);
 
-TEST(ScriptWriter, AStatementEndsBeforeItPassesOneMegabyte) {
-    ScriptOptions many;
-    many.rowsPerInsert = 100;
+    // A statement ends before it passes one megabyte.
     std::vector<std::vector<Variant>> rows;
     for (int i = 0; i < 10; ++i) rows.push_back({Variant::FromInt(i), Variant::FromText(std::string(300000, 'x'))});
-    const std::vector<std::string> lines = Script(KeyedColumns(), rows, "t", Dialect::PostgreSql, many);
+    const std::vector<std::string> lines = Script(KeyedColumns(), rows, "t", Dialect::PostgreSql, {.rowsPerInsert = 100, .target = {}});
     ASSERT_EQ(lines.size(), 4u);  // 3 + 3 + 3 + 1 rows
     for (const std::string& line : lines) EXPECT_LE(line.size(), 1u << 20);
 }
 
 TEST(ScriptWriter, OptionsADialectCannotTakeAreRefused) {
-    ScriptOptions rows;
-    rows.rowsPerInsert = 2;
-    EXPECT_NE(CheckScriptOptions(rows, Dialect::Jet), "");
-    EXPECT_EQ(CheckScriptOptions(rows, Dialect::SqlServer), "");
-    rows.rowsPerInsert = 1001;
-    EXPECT_NE(CheckScriptOptions(rows, Dialect::SqlServer), "");
-    rows.rowsPerInsert = 0;
-    EXPECT_NE(CheckScriptOptions(rows, Dialect::PostgreSql), "");
-    ScriptOptions skip;
-    skip.onDuplicate = OnDuplicate::Skip;
+    EXPECT_NE(CheckScriptOptions({.rowsPerInsert = 2, .target = {}}, Dialect::Jet), "");
+    EXPECT_EQ(CheckScriptOptions({.rowsPerInsert = 2, .target = {}}, Dialect::SqlServer), "");
+    EXPECT_NE(CheckScriptOptions({.rowsPerInsert = 1001, .target = {}}, Dialect::SqlServer), "");
+    EXPECT_NE(CheckScriptOptions({.rowsPerInsert = 0, .target = {}}, Dialect::PostgreSql), "");
+    const ScriptOptions skip{.target = {}, .onDuplicate = OnDuplicate::Skip};
     for (Dialect d : {Dialect::Jet, Dialect::SqlServer, Dialect::Ansi}) EXPECT_NE(CheckScriptOptions(skip, d), "");
     for (Dialect d : {Dialect::PostgreSql, Dialect::Sqlite, Dialect::MySql}) EXPECT_EQ(CheckScriptOptions(skip, d), "");
-}
-
-TEST(ScriptWriter, AValueTheTargetHasNoLiteralForNamesItsRowAndColumn) {
-    ScriptOptions toSqlServer;
-    toSqlServer.target = Dialect::SqlServer;
-    try {
-        Script({Info("x", adDouble)}, {{Variant::FromDouble(1)}, {Variant::FromDouble(std::nan(""))}}, "t",
-               Dialect::PostgreSql, toSqlServer);
-        ADD_FAILURE() << "no failure";
-    } catch (const AdoError& e) {
-        EXPECT_EQ(e.Description(), "Row 2, column x: SQL Server has no literal for NaN");
-    }
 }
 
 }  // namespace
