@@ -79,6 +79,24 @@ CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir,
     return RunProgram(QARN_CLI_PATH, args, {workDir, {}, {}, whileRunning, true});
 }
 
+CliRun RunCliWithInput(const std::vector<std::string>& args, const std::string& input) {
+    const std::string file = ScratchPath("input");
+    WriteBytes(file, input);
+    return RunProgram(QARN_CLI_PATH, args, {{}, file, {}, {}, true});
+}
+
+CliRun PostgresTool(const std::string& tool, std::vector<std::string> args) {
+    const ServerFacts f = PostgresServer();
+    args.insert(args.begin(), {"-h", f.host, "-p", f.port, "-U", f.user});
+    return RunProgram(tool, args, {{}, {}, {{"PGPASSWORD", f.password}}, {}});
+}
+
+CliRun MariaDbTool(const std::string& tool, std::vector<std::string> args, const std::string& input) {
+    const ServerFacts f = MariaDbServer();
+    args.insert(args.begin(), {"--no-defaults", "-h", f.host, "-P", f.port, "-u", f.user, "-p" + f.password});
+    return RunProgram(tool, args, {{}, input, {}, {}});
+}
+
 CliRun RunCliInTerminal(const std::vector<std::string>& args) {
     CliRun run;
     int master = -1, slave = -1;
@@ -126,7 +144,5 @@ std::vector<std::string> ScriptLines(const std::string& text) {
     EXPECT_EQ(start, text.size()) << "text after the last line end";
     return lines;
 }
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace qarn::test::cli

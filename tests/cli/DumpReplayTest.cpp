@@ -19,20 +19,9 @@ CliRun Check(CliRun r, const std::string& what) {
     return r;
 }
 
-std::vector<std::string> PgArgs(std::vector<std::string> args) {
-    const ServerFacts f = PostgresServer();
-    args.insert(args.begin(), {"-h", f.host, "-p", f.port, "-U", f.user});
-    return args;
-}
-RunOptions PgPassword() { return {{}, {}, {{"PGPASSWORD", PostgresServer().password}}, {}}; }
-CliRun Psql(const std::string& db, const std::string& sql) {
-    return RunProgram("psql", PgArgs({"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", db, "-c", sql}), PgPassword());
-}
-
-std::vector<std::string> MyArgs(std::vector<std::string> args) {
-    const ServerFacts f = MariaDbServer();
-    args.insert(args.begin(), {"--no-defaults", "-h", f.host, "-P", f.port, "-u", f.user, "-p" + f.password});
-    return args;
+CliRun Psql(const std::string& db, std::vector<std::string> args) {
+    args.insert(args.begin(), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", db});
+    return PostgresTool("psql", args);
 }
 
 struct Peer {
@@ -53,17 +42,14 @@ void PrintTo(const Peer& p, std::ostream* os) { *os << p.name; }
 const Peer kPostgres{
     "postgres", PostgresServer,
     [](const std::string& db) {
-        Check(Psql(PostgresServer().database, "CREATE DATABASE " + db), "create");
+        Check(Psql(PostgresServer().database, {"-c", "CREATE DATABASE " + db}), "create");
         const ServerFacts f = PostgresServer();
         return "Provider=PostgreSQL;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + db +
                ";User ID=" + f.user + ";Password=" + f.password;
     },
-    [](const std::string& db) { Psql(PostgresServer().database, "DROP DATABASE IF EXISTS " + db + " WITH (FORCE)"); },
-    [](const std::string& db, const std::string& script) {
-        Check(RunProgram("psql", PgArgs({"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", db, "-f", script}), PgPassword()),
-              "load");
-    },
-    [](const std::string& db) { return Check(RunProgram("pg_dump", PgArgs({"--inserts", db}), PgPassword()), "dump").out; },
+    [](const std::string& db) { Psql(PostgresServer().database, {"-c", "DROP DATABASE IF EXISTS " + db + " WITH (FORCE)"}); },
+    [](const std::string& db, const std::string& script) { Check(Psql(db, {"-f", script}), "load"); },
+    [](const std::string& db) { return Check(PostgresTool("pg_dump", {"--inserts", db}), "dump").out; },
     "CREATE SEQUENCE ticket START 100;\n"
     "CREATE TABLE item(id int PRIMARY KEY DEFAULT nextval('ticket'), name text NOT NULL, note text);\n"
     "INSERT INTO item(name, note) VALUES ('a;b', E'two\\nlines; it''s \\\\ done'), ('$$;$$', NULL),\n"
@@ -77,16 +63,14 @@ const Peer kPostgres{
 const Peer kMariaDb{
     "mariadb", MariaDbServer,
     [](const std::string& db) {
-        Check(RunProgram("mariadb", MyArgs({"-e", "CREATE DATABASE " + db})), "create");
+        Check(MariaDbTool("mariadb", {"-e", "CREATE DATABASE " + db}), "create");
         const ServerFacts f = MariaDbServer();
         return "Provider=MariaDB;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + db +
                ";User ID=" + f.user + ";Password=" + f.password;
     },
-    [](const std::string& db) { RunProgram("mariadb", MyArgs({"-e", "DROP DATABASE IF EXISTS " + db})); },
-    [](const std::string& db, const std::string& script) {
-        Check(RunProgram("mariadb", MyArgs({db}), {{}, script, {}, {}}), "load");
-    },
-    [](const std::string& db) { return Check(RunProgram("mysqldump", MyArgs({db})), "dump").out; },
+    [](const std::string& db) { MariaDbTool("mariadb", {"-e", "DROP DATABASE IF EXISTS " + db}); },
+    [](const std::string& db, const std::string& script) { Check(MariaDbTool("mariadb", {db}, script), "load"); },
+    [](const std::string& db) { return Check(MariaDbTool("mysqldump", {db}), "dump").out; },
     "CREATE TABLE item(id INT AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40) NOT NULL, note TEXT,\n"
     "  changed INT NOT NULL DEFAULT 0);\n"
     "INSERT INTO item(name, note) VALUES ('a;b', 'two\\nlines; it\\'s \\\\ done'), ('back`tick;', NULL),\n"

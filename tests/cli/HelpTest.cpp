@@ -1,14 +1,12 @@
 // Every option the parser knows is documented where users look, --help, the
-// manual page and the help page, each with an example command that uses it.  The list
-// comes from the parser's own table, so an option added without its help
-// fails here.
+// manual page and the help page, each with an example command that uses it.
+// The list comes from the parser's own table, so an option added without
+// its help fails here.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "cli/CliSupport.h"
 #include "cli/CommandLine.h"
@@ -32,11 +30,12 @@ std::vector<std::string> Words(const std::string& line) {
 std::set<std::string> OptionWords(const std::string& heading) {
     std::set<std::string> names;
     for (std::string w : Words(heading))
-        if (w.size() > 1 && w[0] == '-') {
-            if (w.back() == ',') w.pop_back();
-            names.insert(w);
-        }
+        if (w.size() > 1 && w[0] == '-') names.insert(w.back() == ',' ? w.substr(0, w.size() - 1) : w);
     return names;
+}
+
+std::string Replace(const std::string& text, const char* pattern, const char* with) {
+    return std::regex_replace(text, std::regex(pattern), with);
 }
 
 // --help: "  -c, --connection CONNECTION" begins an entry, an indented
@@ -46,14 +45,9 @@ std::vector<DocEntry> HelpEntries(const std::string& help) {
     bool inEntry = false;
     std::istringstream in(help);
     for (std::string line; std::getline(in, line);) {
-        if (line.starts_with("  -")) {
-            entries.push_back({OptionWords(line), {}});
-            inEntry = true;
-        } else if (!line.starts_with(" ")) {
-            inEntry = false;
-        } else if (inEntry && line.find_first_not_of(' ') == 6 && line.substr(6).starts_with("qarnSqlGenCli ")) {
-            entries.back().examples.push_back(line);
-        }
+        if (line.starts_with("  -")) entries.push_back({OptionWords(line), {}});
+        else if (inEntry && line.starts_with("      qarnSqlGenCli ")) entries.back().examples.push_back(line);
+        inEntry = line.starts_with(" ") && (inEntry || line.starts_with("  -"));
     }
     return entries;
 }
@@ -65,30 +59,13 @@ std::vector<DocEntry> ManualEntries(const std::string& page) {
     bool inEntry = false, heading = false, example = false;
     std::istringstream in(page);
     for (std::string line; std::getline(in, line);) {
-        std::string text;  // without font changes, "\-" as "-"
-        for (size_t i = 0; i < line.size(); ++i) {
-            if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '-') {
-                text += '-';
-                ++i;
-            } else if (line[i] == '\\' && i + 2 < line.size() && line[i + 1] == 'f') {
-                i += 2;
-            } else {
-                text += line[i];
-            }
-        }
-        if (heading) {
-            entries.push_back({OptionWords(text), {}});
-            inEntry = true;
-            heading = false;
-        } else if (text == ".TP") {
-            heading = true;
-        } else if (text.starts_with(".SH") || text.starts_with(".SS")) {
-            inEntry = false;
-        } else if (text == ".EX" || text == ".EE") {
-            example = text == ".EX";
-        } else if (inEntry && example && text.starts_with("qarnSqlGenCli ")) {
-            entries.back().examples.push_back(text);
-        }
+        const std::string text = Replace(Replace(line, R"(\\f.)", ""), R"(\\-)", "-");  // no font changes
+        if (heading) entries.push_back({OptionWords(text), {}});
+        else if (text.starts_with(".SH") || text.starts_with(".SS")) inEntry = false;
+        else if (text == ".EX" || text == ".EE") example = text == ".EX";
+        else if (inEntry && example && text.starts_with("qarnSqlGenCli ")) entries.back().examples.push_back(text);
+        inEntry = inEntry || heading;
+        heading = text == ".TP";
     }
     return entries;
 }
@@ -96,33 +73,17 @@ std::vector<DocEntry> ManualEntries(const std::string& page) {
 // The help page: a table row whose first cell names the option and whose
 // last cell is an example command.
 std::vector<DocEntry> HelpPageEntries(const std::string& page) {
-    auto withoutTags = [](const std::string& cell) {
-        std::string text;
-        bool inTag = false;
-        for (char ch : cell) {
-            if (ch == '<' || ch == '>') inTag = ch == '<';
-            else if (!inTag) text += ch;
-        }
-        return text;
-    };
     std::vector<DocEntry> entries;
     std::istringstream in(page);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.starts_with("  <tr><td>")) continue;
-        const std::string first = line.substr(0, line.find("</td>"));
-        const std::string last = line.substr(line.rfind("<td>"));
-        entries.push_back({OptionWords(withoutTags(first)), {withoutTags(last)}});
-    }
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("  <tr><td>"))
+            entries.push_back({OptionWords(Replace(line.substr(0, line.find("</td>")), "<[^>]*>", "")),
+                               {Replace(line.substr(line.rfind("<td>")), "<[^>]*>", "")}});
     return entries;
 }
 
-std::string ReadText(const char* path) {
-    std::ifstream in(path);
-    EXPECT_TRUE(in) << path;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void ExpectEveryOptionWithAnExample(const std::vector<DocEntry>& entries, const std::string& where) {
+    ASSERT_FALSE(entries.empty()) << where;
     for (const auto& option : qarn::cli::KnownOptions()) {
         const std::string longName(option.longName), shortName(option.shortName);
         const DocEntry* entry = nullptr;
@@ -132,9 +93,8 @@ void ExpectEveryOptionWithAnExample(const std::vector<DocEntry>& entries, const 
             ADD_FAILURE() << where << " has no entry for " << longName;
             continue;
         }
-        if (!shortName.empty()) {
-            EXPECT_TRUE(entry->names.contains(shortName)) << where << ": " << longName << " without " << shortName;
-        }
+        EXPECT_TRUE(shortName.empty() || entry->names.contains(shortName)) << where << ": " << longName << " without "
+                                                                           << shortName;
         bool used = false;
         for (const auto& example : entry->examples)
             for (const auto& w : Words(example)) used = used || entry->names.contains(w.substr(0, w.find('=')));
@@ -143,19 +103,11 @@ void ExpectEveryOptionWithAnExample(const std::vector<DocEntry>& entries, const 
 }
 
 TEST(CliDocumentation, EveryOptionIsInTheHelpTheManualAndTheHelpPageWithAnExample) {
-    CliRun help = RunCli({"--help"});
+    const CliRun help = RunCli({"--help"});
     ASSERT_EQ(help.exitCode, 0);
-    const std::vector<DocEntry> helpEntries = HelpEntries(help.out);
-    ASSERT_FALSE(helpEntries.empty()) << help.out;
-    ExpectEveryOptionWithAnExample(helpEntries, "--help");
-
-    const std::vector<DocEntry> manualEntries = ManualEntries(ReadText(QARN_MAN_PAGE_SOURCE));
-    ASSERT_FALSE(manualEntries.empty());
-    ExpectEveryOptionWithAnExample(manualEntries, "the manual page");
-
-    const std::vector<DocEntry> pageEntries = HelpPageEntries(ReadText(QARN_HELP_PAGE_SOURCE));
-    ASSERT_FALSE(pageEntries.empty());
-    ExpectEveryOptionWithAnExample(pageEntries, "the help page");
+    ExpectEveryOptionWithAnExample(HelpEntries(help.out), "--help");
+    ExpectEveryOptionWithAnExample(ManualEntries(ReadBytes(QARN_MAN_PAGE_SOURCE)), "the manual page");
+    ExpectEveryOptionWithAnExample(HelpPageEntries(ReadBytes(QARN_HELP_PAGE_SOURCE)), "the help page");
 }
 
 }  // namespace

@@ -57,9 +57,7 @@ Database Postgres() {
                {"integer PRIMARY KEY", "bigint", "text", "double precision", "boolean", "date", "timestamp(6)", "bytea"},
                "convert_from('\\x{}'::bytea, 'UTF8')", "'\\x{}'::bytea", PostgresProviderString(), {}};
     d.replay = [f](const std::string& script) {
-        return RunProgram("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", f.host, "-p", f.port, "-U", f.user, "-d",
-                                   f.database, "-f", script},
-                          {{}, {}, {{"PGPASSWORD", f.password}}, {}});
+        return PostgresTool("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", f.database, "-f", script});
     };
     return d;
 }
@@ -69,11 +67,7 @@ Database MariaDb() {
     Database d{"mariadb", Dialect::MySql,
                {"INT PRIMARY KEY", "BIGINT", "LONGTEXT", "DOUBLE", "BOOLEAN", "DATE", "DATETIME(6)", "LONGBLOB"},
                "CONVERT(X'{}' USING utf8mb4)", "X'{}'", MariaDbProviderString(), {}};
-    d.replay = [f](const std::string& script) {
-        return RunProgram("mariadb", {"--no-defaults", "-h", f.host, "-P", f.port, "-u", f.user, "-p" + f.password,
-                                      f.database},
-                          {{}, script, {}, {}});
-    };
+    d.replay = [f](const std::string& script) { return MariaDbTool("mariadb", {f.database}, script); };
     return d;
 }
 

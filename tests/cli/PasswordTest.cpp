@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "cli/CliSupport.h"
 #include "support/TestSupport.h"
@@ -13,49 +11,23 @@
 namespace qarn::test::cli {
 namespace {
 
-// qarnSqlGenCli from a bare shell with `input` as its standard input.
-CliRun RunCliWithInput(const std::vector<std::string>& args, const std::string& input) {
-    static int count = 0;
-    const std::string file = ScratchPath("input-" + std::to_string(++count));
-    WriteBytes(file, input);
-    RunOptions options;
-    options.standardInput = file;
-    options.bare = true;
-    return RunProgram(QARN_CLI_PATH, args, options);
-}
-
 TEST(CliConnect, DashReadsTheConnectionStringFromTheFirstLineOfStandardInput) {
-    const std::string db =
-        MakeSqliteDatabase("CREATE TABLE t(n INTEGER); INSERT INTO t VALUES(1); INSERT INTO t VALUES(2);");
-    const std::string c = "Provider=SQLite;Data Source=" + db;
-    struct Case {
-        std::string input;
-        std::string error;  // empty: the two rows are scripted
-    };
-    const std::vector<Case> cases = {
-        {c + "\r\n", ""},
-        {c, ""},
-        {c + "\nProvider=SQLite;Data Source=/nowhere.db\n", ""},
-        {"\xEF\xBB\xBF" + c + "\r\r\n", ""},
-        {"", "the first line of standard input holds no connection string"},
-        {"\r\n" + c + "\r\n", "the first line of standard input holds no connection string"},
-        {" \t\n", "the first line of standard input holds no connection string"},
+    const std::string c = "Provider=SQLite;Data Source=" +
+                          MakeSqliteDatabase("CREATE TABLE t(n INTEGER); INSERT INTO t VALUES(1), (2);");
+    const std::string blank = "the first line of standard input holds no connection string";
+    const std::vector<std::pair<std::string, std::string>> cases = {  // input, error (none: two rows scripted)
+        {c + "\r\n", ""}, {c, ""}, {c + "\nProvider=SQLite;Data Source=/nowhere.db\n", ""},
+        {"\xEF\xBB\xBF" + c + "\r\r\n", ""}, {"", blank}, {"\r\n" + c + "\r\n", blank}, {" \t\n", blank},
         {std::string((size_t{1} << 20) + 1, 'x'), "the first line of standard input is longer than 1 MiB"},
     };
-    for (const auto& k : cases) {
-        CliRun r = RunCliWithInput({"generate", "-c", "-", "-s", "SELECT * FROM t", "-o", "-", "-q"}, k.input);
-        const std::string shown = k.input.substr(0, 80);
-        ASSERT_TRUE(r.finished) << shown;
-        if (k.error.empty()) {
-            EXPECT_EQ(r.exitCode, 0) << shown << "\n" << r.err;
-            EXPECT_EQ(ScriptLines(r.out).size(), 2u) << shown;
-            EXPECT_EQ(r.err, "");
-        } else {
-            EXPECT_EQ(r.exitCode, 2) << shown;
-            EXPECT_TRUE(Contains(r.err, "qarnSqlGenCli: -c -: " + k.error)) << r.err;
-            EXPECT_TRUE(Contains(r.err, "Usage:")) << r.err;
-            EXPECT_EQ(r.out, "");
-        }
+    for (const auto& [input, error] : cases) {
+        SCOPED_TRACE(input.substr(0, 80));
+        const CliRun r = RunCliWithInput({"generate", "-c", "-", "-s", "SELECT * FROM t", "-o", "-", "-q"}, input);
+        ASSERT_TRUE(r.finished);
+        EXPECT_EQ(r.exitCode, error.empty() ? 0 : 2) << r.err;
+        EXPECT_EQ(ScriptLines(r.out).size(), error.empty() ? 2u : 0u);
+        if (error.empty()) EXPECT_EQ(r.err, "");
+        else EXPECT_TRUE(Contains(r.err, "qarnSqlGenCli: -c -: " + error) && Contains(r.err, "Usage:")) << r.err;
     }
 }
 
@@ -68,55 +40,46 @@ TEST(CliConnect, NoReportShowsThePassword) {
     const char* pwUser = std::getenv("QARN_PG_PWUSER");
     const char* pwPassword = std::getenv("QARN_PG_PWUSER_PASSWORD");
     ASSERT_TRUE(pwUser && pwPassword) << "scripts/lib/servers.sh names the PostgreSQL role that must give a password";
-    const std::string wrong = "Zq7-never-shown";
-    const std::string closedPort = "1";
-    auto postgres = [&](const std::string& port, const std::string& password) {
-        return "Provider=PostgreSQL;Data Source=127.0.0.1;Port=" + port + ";Initial Catalog=" + pg.database +
-               ";User ID=" + pwUser + ";Password=" + password;
+    const std::string wrong = "Zq7-never-shown", refused = "qarnSqlGenCli: Connection Failed";
+    // Provider and ODBC forms of each server, on its port or on a closed one.
+    auto provider = [&](const char* name, const ServerFacts& f, const std::string& user, const std::string& port,
+                        const std::string& password) {
+        return std::string("Provider=") + name + ";Data Source=127.0.0.1;Port=" + port +
+               ";Initial Catalog=" + f.database + ";User ID=" + user + ";Password=" + password;
     };
-    auto postgresOdbc = [&](const std::string& port) {
-        return "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" + port + ";Database=" + pg.database +
-               ";UID=" + pwUser + ";PWD=" + wrong;
+    auto odbc = [&](const char* driver, const ServerFacts& f, const std::string& user, const std::string& port) {
+        return std::string("Driver={") + driver + "};Server=127.0.0.1;Port=" + port + ";Database=" + f.database +
+               ";UID=" + user + ";PWD=" + wrong;
     };
-    auto mariadb = [&](const std::string& port) {
-        return "Provider=MariaDB;Data Source=127.0.0.1;Port=" + port + ";Initial Catalog=" + my.database +
-               ";User ID=" + my.user + ";Password=" + wrong;
+    std::vector<std::pair<std::string, std::string>> cases = {  // connection, expected report
+        {"Provider=SQLite;Data Source=" + ScratchPath("missing.db") + ";Password=" + wrong, refused},
+        {"Provider=SQLOLEDB.1;Data Source=127.0.0.1,1;User ID=sa;Password=" + wrong, refused},
+        {"DSN=qarn-no-such-dsn;UID=ann;PWD=" + wrong, refused},
     };
-    auto mariadbOdbc = [&](const std::string& port) {
-        return "Driver={MariaDB Unicode};Server=127.0.0.1;Port=" + port + ";Database=" + my.database +
-               ";UID=" + my.user + ";PWD=" + wrong;
-    };
-    struct Case {
-        std::string connection, password, expected;
-    };
-    const std::string refused = "qarnSqlGenCli: Connection Failed";
-    const std::vector<Case> cases = {
-        {"Provider=SQLite;Data Source=" + ScratchPath("missing.db") + ";Password=" + wrong, wrong, refused},
-        {postgres(pg.port, wrong), wrong, refused},
-        {postgres(closedPort, wrong), wrong, refused},
-        {postgresOdbc(pg.port), wrong, refused},
-        {postgresOdbc(closedPort), wrong, refused},
-        {mariadb(my.port), wrong, refused},
-        {mariadb(closedPort), wrong, refused},
-        {mariadbOdbc(my.port), wrong, refused},
-        {mariadbOdbc(closedPort), wrong, refused},
-        {"Provider=SQLOLEDB.1;Data Source=127.0.0.1," + closedPort + ";User ID=sa;Password=" + wrong, wrong, refused},
-        {"DSN=qarn-no-such-dsn;UID=ann;PWD=" + wrong, wrong, refused},
-        {postgres(pg.port, pwPassword), pwPassword, "qarnSqlGenCli: Error in SQL statement"},
-    };
+    for (const std::string& port : {pg.port, std::string("1")}) {
+        cases.push_back({provider("PostgreSQL", pg, pwUser, port, wrong), refused});
+        cases.push_back({odbc("PostgreSQL Unicode", pg, pwUser, port), refused});
+    }
+    for (const std::string& port : {my.port, std::string("1")}) {
+        cases.push_back({provider("MariaDB", my, my.user, port, wrong), refused});
+        cases.push_back({odbc("MariaDB Unicode", my, my.user, port), refused});
+    }
+    const std::string works = provider("PostgreSQL", pg, pwUser, pg.port, pwPassword);
+    cases.push_back({works, "qarnSqlGenCli: Error in SQL statement"});
     const std::string udl = ScratchPath("secret.udl");
-    for (const auto& k : cases) {
-        WriteBytes(udl, "[oledb]\r\n" + k.connection + "\r\n");
-        for (bool throughUdl : {false, true}) {
-            const std::vector<std::string> args = {"generate", "-s", "SELECT * FROM no_such_table", "-o", "-",
-                                                   throughUdl ? "-u" : "-c", throughUdl ? udl : "-"};
-            CliRun r = RunCliWithInput(args, k.connection + "\n");
-            const std::string route = (throughUdl ? "-u: " : "-c -: ") + k.connection;
-            ASSERT_TRUE(r.finished) << route;
-            EXPECT_EQ(r.exitCode, 1) << route;
-            EXPECT_TRUE(Contains(r.err, k.expected)) << route << "\n" << r.err;
-            EXPECT_FALSE(Contains(r.err, k.password)) << route << "\n" << r.err;
-            EXPECT_EQ(r.out, "") << route;
+    for (const auto& [connection, expected] : cases) {
+        const std::string password = connection == works ? std::string(pwPassword) : wrong;
+        WriteBytes(udl, "[oledb]\r\n" + connection + "\r\n");
+        for (const std::string way : {"-u", "-c"}) {
+            SCOPED_TRACE(way + " " + connection);
+            const CliRun r = RunCliWithInput(
+                {"generate", "-s", "SELECT * FROM no_such_table", "-o", "-", way, way == "-u" ? udl : "-"},
+                connection + "\n");
+            ASSERT_TRUE(r.finished);
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_TRUE(Contains(r.err, expected)) << r.err;
+            EXPECT_FALSE(Contains(r.err, password)) << r.err;
+            EXPECT_EQ(r.out, "");
         }
     }
 }

@@ -8,11 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QDateTime>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -26,9 +25,14 @@
 
 #include "basErrorHandler.h"
 #include "basGeneral.h"
+#include "support/TestDatabase.h"
 #include "ui/UserInterface.h"
 
 namespace qarn::desktop::test {
+
+using qarn::test::MakeSqliteDatabase;
+using qarn::test::ReadBytes;
+using qarn::test::WriteBytes;
 
 // Records every message box; answers OK.
 class RecordingUi : public UserInterface {
@@ -58,18 +62,6 @@ inline bool operator==(const RecordingUi::Shown& a, const RecordingUi::Shown& b)
 }
 inline std::ostream& operator<<(std::ostream& os, const RecordingUi::Shown& s) {
     return os << "{\"" << s.text << "\", icon " << static_cast<int>(s.icon) << ", title \"" << s.title << "\"}";
-}
-
-// Waits, letting events run, until `done` holds or `ms` have passed.
-template <class Predicate>
-bool WaitUntil(Predicate done, int ms = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
 }
 
 class DesktopTest : public ::testing::Test {

@@ -27,26 +27,25 @@ using Shown = RecordingUi::Shown;
 
 class HandleErrorTest : public test::DesktopTest {};
 
-TEST_F(HandleErrorTest, AReadOnlyDatabaseIsAnInformationWithTheExtraText) {
+// A read-only database is an information; any other error names the place,
+// number and text, then the extra text; the window and the pointer are
+// given back each time.
+TEST_F(HandleErrorTest, TheMessageNamesTheErrorAndTheWindowComesBack) {
     HandleError("frmSQLGen!cmdGenerate_Click", "table Staff", {3027, "Cannot update. Database or object is read-only."});
     HandleError("frmSQLGen!cmdGenerate_Click", "", {3027, "Cannot update. Database or object is read-only."});
-    EXPECT_EQ(ui.shown, (std::vector<Shown>{{"This Database is Read Only\r\nExtra Info: table Staff", MsgIcon::Information, ""},
-                                            {"This Database is Read Only", MsgIcon::Information, ""}}));
-}
-
-TEST_F(HandleErrorTest, AnyOtherErrorNamesThePlaceNumberAndTextThenTheExtra) {
     HandleError("basSQLGen!gblnLoadDefaults", "", {13, "Type mismatch"});
     HandleError("frmOptions!mblnSetOptions", "key UseUDL", {-2147467259, "Unspecified error"});
     EXPECT_EQ(ui.shown,
               (std::vector<Shown>{
+                  {"This Database is Read Only\r\nExtra Info: table Staff", MsgIcon::Information, ""},
+                  {"This Database is Read Only", MsgIcon::Information, ""},
                   {"The Following Error Occured in basSQLGen!gblnLoadDefaults\r\nError Number: 13\r\nError: Type mismatch",
                    MsgIcon::Critical, ""},
                   {"The Following Error Occured in frmOptions!mblnSetOptions\r\nError Number: -2147467259\r\n"
                    "Error: Unspecified error\r\nExtra Info: key UseUDL",
                    MsgIcon::Critical, ""}}));
-    // Both times the window and the pointer are given back, after the message.
-    EXPECT_EQ(ui.pointerRestores, 2);
-    EXPECT_EQ(ui.windowEnables, 2);
+    EXPECT_EQ(ui.pointerRestores, 4);
+    EXPECT_EQ(ui.windowEnables, 4);
 }
 
 TEST_F(HandleErrorTest, TheCurrentExceptionBecomesANumberedError) {
@@ -104,16 +103,11 @@ TEST_F(HelpTest, WithoutABrowserTheMessageSaysWhatToInstall) {
     ASSERT_EQ(ui.shown.size(), 1u);
     const std::string& text = ui.shown[0].text;
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Information);
-    EXPECT_EQ(ui.shown[0].title, "");
-    const std::string head = "The following error has has occurred accessing HTML Help:\r\n\r\n";
-    EXPECT_EQ(text.substr(0, head.size()), head);
     // The reason names the file; advice and the list of browsers follow in blocks.
-    std::string reason = text.substr(head.size(), text.find("\r\n\r\n", head.size()) - head.size());
-    EXPECT_NE(reason.find((appDir + "/qarnSqlGen.html").toStdString()), std::string::npos) << reason;
+    const std::string head = "The following error has has occurred accessing HTML Help:\r\n\r\n";
+    EXPECT_TRUE(text.starts_with(head)) << text;
+    EXPECT_LT(text.find((appDir + "/qarnSqlGen.html").toStdString()), text.find("\r\n\r\n", head.size())) << text;
     EXPECT_NE(text.find("\r\n\r\nThis application shows its help in your web browser.\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\n\r\nIf you have any of the following already installed\r\n"
-                        "You should NOT need to install a web browser:\r\n\r\n"),
-              std::string::npos);
     EXPECT_TRUE(text.ends_with("Konqueror or Falkon")) << "the message ends with the list, no line break";
 }
 
@@ -152,47 +146,15 @@ protected:
     const Shown kUnavailable{"System Information Is Unavailable At This Time", MsgIcon::None, ""};
 };
 
-TEST_F(AboutTest, TheBoxNamesTheProgramItsVersionAndItsMakers) {
+TEST_F(AboutTest, TheBoxShowsTheBuildsVersionTheLinksAndTheLogo) {
     frmAbout box;
-    EXPECT_EQ(box.windowTitle(), "About qarnSqlGen");
-    EXPECT_EQ(Get(box, "lblTitle").text(), "qarnSqlGen");
-    // The program's version as the build numbers it: three decimal numbers.
-    QString version = Get(box, "lblVersion").text();
-    EXPECT_TRUE(QRegularExpression(R"(^Version (0|[1-9][0-9]*)\.(0|[1-9][0-9]*)\.(0|[1-9][0-9]*)$)").match(version).hasMatch())
-        << version.toStdString();
-    EXPECT_EQ(version.toStdString(), "Version " + std::to_string(QARN_VERSION_MAJOR) + "." + std::to_string(QARN_VERSION_MINOR) +
-                           "." + std::to_string(QARN_VERSION_PATCH));
-    EXPECT_EQ(Get(box, "lblCompanyName").text(), control::MakerInfo::Company);
-    EXPECT_EQ(Get(box, "lblDisclaimer").text(), control::MakerInfo::Copyright);
-    EXPECT_EQ(Get<QPushButton>(box, "cmdOK").text(), "OK");
-    EXPECT_EQ(Get<QPushButton>(box, "cmdSysInfo").text(), "&System Info...");
-
-    auto& web = Get<control::LinkLabel>(box, "lblWebAddress");
-    auto& mail = Get<control::LinkLabel>(box, "lblEmailAddress");
-    EXPECT_EQ(web.text(), control::MakerInfo::WebAddress);
-    EXPECT_EQ(web.Target(), QString("http://") + control::MakerInfo::WebAddress);
-    EXPECT_EQ(mail.text(), control::MakerInfo::EmailAddress);
-    EXPECT_EQ(mail.Target(), QString("Mailto:") + control::MakerInfo::EmailAddress);
-    for (QLabel* link : {static_cast<QLabel*>(&web), static_cast<QLabel*>(&mail)}) {
-        EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        EXPECT_TRUE(link->font().underline());
-        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
-    }
-}
-
-TEST_F(AboutTest, TheBoxIsAFixedWindowInTheMiddleOfTheScreenWithTheLogo) {
-    frmAbout box;
-    box.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    EXPECT_EQ(box.size(), QSize(5865 / 15, 3630 / 15));
-    EXPECT_EQ(box.minimumSize(), box.maximumSize());
-    EXPECT_FALSE(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    QRect screen = box.screen()->geometry();
-    EXPECT_LE((box.frameGeometry().center() - screen.center()).manhattanLength(), 1);
-    // Every part inside the window.
-    for (QWidget* w : box.findChildren<QWidget*>()) EXPECT_TRUE(box.rect().contains(w->geometry())) << w->objectName().toStdString();
-
-    // The logo is drawn, not left blank.
+    EXPECT_EQ(Get(box, "lblVersion").text().toStdString(), "Version " + std::to_string(QARN_VERSION_MAJOR) + "." +
+                                                               std::to_string(QARN_VERSION_MINOR) + "." +
+                                                               std::to_string(QARN_VERSION_PATCH));
+    EXPECT_EQ(Get<control::LinkLabel>(box, "lblWebAddress").Target(), QString("http://") + control::MakerInfo::WebAddress);
+    EXPECT_EQ(Get<control::LinkLabel>(box, "lblEmailAddress").Target(),
+              QString("Mailto:") + control::MakerInfo::EmailAddress);
+    // The logo is drawn from the program's resources, not left blank.
     QImage logo = Get(box, "picIcon").pixmap().toImage();
     ASSERT_FALSE(logo.isNull());
     int drawn = 0;
@@ -240,7 +202,7 @@ TEST_F(AboutTest, SystemInfoStartsTheFirstProgramOfTheListOnThePath) {
 
     frmAbout box;
     QTest::mouseClick(&Get<QPushButton>(box, "cmdSysInfo"), Qt::LeftButton);
-    ASSERT_TRUE(test::WaitUntil([&] { return QFile::exists(ran); })) << "the program was not started";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ran); }, 5000)) << "the program was not started";
     EXPECT_EQ(ReadAll(ran), found);
     EXPECT_TRUE(ui.shown.empty());
 }

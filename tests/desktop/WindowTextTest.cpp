@@ -2,8 +2,6 @@
 // with (on this machine: the fonts fontconfig gives for the windows' design
 // font and the desktop's), and the error window's list reaches the end of its
 // widest line.
-#include <sqlite3.h>
-
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
@@ -75,12 +73,7 @@ class WindowTextTest : public test::DesktopTest {
 protected:
     // The main window, connected to an SQLite file by Default Connect when `connected`.
     frmSQLGen& MainWindow(bool connected) {
-        const std::string db = home.filePath("t.db").toStdString();
-        sqlite3* handle = nullptr;
-        sqlite3_open(db.c_str(), &handle);
-        sqlite3_exec(handle, "CREATE TABLE IF NOT EXISTS t(id INTEGER)", nullptr, nullptr, nullptr);
-        sqlite3_close(handle);
-        SaveSetting("DefaultConn", "Provider=SQLite;Data Source=" + db);
+        SaveSetting("DefaultConn", "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("CREATE TABLE t(id INTEGER)"));
         Main();
         main_ = gfrmMain;
         main_->InstallUserInterface(&ui);

@@ -1,12 +1,9 @@
 #include "support/TestSupport.h"
 
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "ado/Command.h"
 
@@ -14,19 +11,6 @@ namespace qarn::test {
 namespace fs = std::filesystem;
 
 namespace {
-struct Scratch {
-    std::string dir;
-    Scratch() {
-        std::string tmpl = (fs::temp_directory_path() / "qarn-test-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        dir = tmpl;
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-};
-
 std::string Env(const char* name, const char* fallback = "") {
     const char* v = std::getenv(name);
     return v && *v ? v : fallback;
@@ -43,21 +27,6 @@ ServerFacts FactsFrom(const std::string& prefix) {
 }
 }  // namespace
 
-const std::string& ScratchDir() {
-    static Scratch scratch;
-    return scratch.dir;
-}
-
-std::string ScratchPath(const std::string& name) {
-    static int counter = 0;
-    return ScratchDir() + "/" + std::to_string(++counter) + "-" + name;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
 PipeFile::PipeFile(const std::string& bytes) {
     int ends[2];
     if (::pipe(ends) != 0) std::abort();
@@ -70,13 +39,6 @@ PipeFile::PipeFile(const std::string& bytes) {
 }
 
 PipeFile::~PipeFile() { ::close(readEnd_); }
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 ServerFacts PostgresServer() { return FactsFrom("QARN_PG"); }
 ServerFacts MariaDbServer() { return FactsFrom("QARN_MY"); }
@@ -138,19 +100,6 @@ std::string AccessSampleFile() {
         if (std::system(cmd.c_str()) != 0) return std::string();
         return out;
     }();
-    return path;
-}
-
-std::string MakeSqliteDatabase(const std::string& sql) {
-    std::string path = ScratchPath("db.sqlite");
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    char* message = nullptr;
-    if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
-    std::string text = message ? message : "";
-    sqlite3_free(message);
-    sqlite3_close(db);
-    if (rc != SQLITE_OK) ADD_FAILURE() << "cannot make the SQLite database: " << text;
     return path;
 }
 

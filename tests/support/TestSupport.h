@@ -1,5 +1,5 @@
 #pragma once
-// What the database tests share: a scratch folder, the servers that
+// What the database tests share beyond TestDatabase.h: the servers that
 // scripts/test started (ports from the environment), the Access sample
 // file, and a user interface that records what would have been shown.
 
@@ -10,16 +10,10 @@
 
 #include "ado/Connection.h"
 #include "sql/Dialect.h"
+#include "support/TestDatabase.h"
 #include "ui/UserInterface.h"
 
 namespace qarn::test {
-
-// A fresh folder for this test program, removed at exit.
-const std::string& ScratchDir();
-// A path inside ScratchDir that does not exist yet.
-std::string ScratchPath(const std::string& name);
-void WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path);
 
 // A pipe holding `bytes` (at most 64 KiB) and no writer, reached through
 // its /dev/fd path, as a shell's <(...) hands it over.
@@ -68,8 +62,6 @@ inline void PrintTo(const ServerPath& path, std::ostream* os) { *os << path.name
 // empty when it is not installed.
 std::string AccessSampleFile();
 
-// A new SQLite database file made from `sql` (any number of statements).
-std::string MakeSqliteDatabase(const std::string& sql);
 // Opens a connection through the ADO layer; fails the test when it cannot.
 std::shared_ptr<ado::Connection> OpenConnection(const std::string& connectionString);
 // Runs SQL text (one statement) on an open connection.
