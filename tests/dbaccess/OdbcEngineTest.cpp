@@ -8,6 +8,7 @@
 #include "EngineTesting.h"
 #include "odbc/OdbcEngine.h"
 #include "odbc/OdbcText.h"
+#include "text/TextCase.h"
 #include "odbc/OdbcPostgres.h"
 #include "odbc/OdbcTypeMap.h"
 
@@ -260,7 +261,7 @@ TEST_F(OdbcPostgres, ValuesArriveAsTheServerHoldsThem) {
     EXPECT_EQ(rows[0][5], Variant::FromText("4294967295"));
     EXPECT_EQ(rows[0][6], Variant::FromText("a\nb"));
     EXPECT_EQ(rows[0][7].Kind(), VarKind::Guid);
-    EXPECT_EQ(ado::ToLower(rows[0][7].AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
+    EXPECT_EQ(text::ToLower(rows[0][7].AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
 }
 
 TEST_F(OdbcPostgres, QueryTimeoutCancelsTheStatement) {
