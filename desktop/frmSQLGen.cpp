@@ -99,9 +99,9 @@ bool StartTextViewer(const QString& path, std::string* tried) {
 // Keeps the window from being freed while one of its handlers runs.
 class frmSQLGen::Busy {
 public:
-    explicit Busy(frmSQLGen& window) : window_(window) { ++window_.mlngBusy; }
+    explicit Busy(frmSQLGen& window) : window_(window) { ++window_.busyHandlers_; }
     ~Busy() {
-        if (--window_.mlngBusy == 0 && window_.mblnUnloaded) window_.deleteLater();
+        if (--window_.busyHandlers_ == 0 && window_.unloaded_) window_.deleteLater();
     }
     Busy(const Busy&) = delete;
     Busy& operator=(const Busy&) = delete;
@@ -308,7 +308,7 @@ CallResult frmSQLGen::Assign(std::string_view property, Value value) {
 
 void frmSQLGen::paintEvent(QPaintEvent* event) {
     QMainWindow::paintEvent(event);
-    if (!mblnFirstPaint || mblnUnloaded) return;
+    if (!mblnFirstPaint || unloaded_) return;
     // Bound on the first paint, not at load: the control's status changes
     // reach the status bar from now on.
     mblnFirstPaint = false;
@@ -318,18 +318,18 @@ void frmSQLGen::paintEvent(QPaintEvent* event) {
 }
 
 void frmSQLGen::closeEvent(QCloseEvent* event) {
-    if (mblnGenerating) {
+    if (generating_) {
         // The control is writing the script: disconnecting now would pull
         // the connection from under it.  The window closes when it is done.
-        mblnCloseWhenDone = true;
+        closeWhenDone_ = true;
         event->ignore();
         return;
     }
     event->accept();
-    if (mblnUnloaded) return;
+    if (unloaded_) return;
     Form_QueryUnload();
-    mblnUnloaded = true;
-    if (mlngBusy == 0) deleteLater();
+    unloaded_ = true;
+    if (busyHandlers_ == 0) deleteLater();
 }
 
 void frmSQLGen::Form_QueryUnload() {
@@ -454,13 +454,13 @@ void frmSQLGen::cmdGenerate_Click() {
     struct WindowDisabled {
         frmSQLGen* window;
         ~WindowDisabled() {
-            window->mblnGenerating = false;
+            window->generating_ = false;
             window->staPanel2->clear();
             window->setEnabled(true);
         }
     } disabled{this};
     setEnabled(false);
-    mblnGenerating = true;
+    generating_ = true;
     Hourglass hourglass;
 
     std::optional<ProgramError> unexpected;
@@ -491,9 +491,9 @@ void frmSQLGen::cmdGenerate_Click() {
         Message(strMessage, MsgIcon::Exclamation);
         ShowStatus(strMessage);
     }
-    if (mblnCloseWhenDone) {
-        mblnCloseWhenDone = false;
-        mblnGenerating = false;
+    if (closeWhenDone_) {
+        closeWhenDone_ = false;
+        generating_ = false;
         close();
     }
 }

@@ -131,11 +131,11 @@ private:
     // A close that arrives while a handler is still running (the
     // demonstration types, the status bar lets events run) unloads the
     // window at once but frees it only when that handler has returned.
-    int mlngBusy = 0;
-    bool mblnUnloaded = false;
+    int busyHandlers_ = 0;
+    bool unloaded_ = false;
     // A close that arrives while Generate runs waits for it to return.
-    bool mblnGenerating = false;
-    bool mblnCloseWhenDone = false;
+    bool generating_ = false;
+    bool closeWhenDone_ = false;
 };
 
 }  // namespace qarn::desktop

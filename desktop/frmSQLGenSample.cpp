@@ -81,13 +81,13 @@ void frmSQLGen::RunSample() {
     txtSelect->clear();
     for (QChar character : QString(kSampleStatement)) {
         TypeCharacter(character);
-        if (mblnUnloaded) return;  // closed while typing: nothing left to show
+        if (unloaded_) return;  // closed while typing: nothing left to show
     }
 
     FrameButton(cmdGenerate);
     Inform("The demonstration will click the 'Generate' Button automatically.");
     cmdGenerate_Click();
-    if (mblnUnloaded) return;
+    if (unloaded_) return;
     ShowArrow();
     FrameButton(cmdView);
     Inform("The status bar now shows that INSERT Statements have been generated (as indicated by the arrow).\r\n\r\n"

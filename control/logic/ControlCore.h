@@ -99,8 +99,8 @@ private:
     // Shared end of Generate and RunScript: close the file, publish the failure.
     bool FinishRun(const std::string& failure);
 
-    std::unique_ptr<ScriptOutput> mobjOutput;
-    std::unique_ptr<textfile::TextReader> mobjInput;
+    std::unique_ptr<ScriptOutput> output_;
+    std::unique_ptr<textfile::TextReader> input_;
     std::string mstrFileName;
     std::string mstrReturnMessage;
     int32_t mlngState = stNotConnected;

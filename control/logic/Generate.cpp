@@ -135,14 +135,14 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
         writer.WriteTail(sink);
         sql.SQLCloseRS();
         if (verify_) {
-            mobjOutput->Finish();
+            output_->Finish();
             if (!gcnnDB) throw ado::AdoError(91, "Object variable or With block variable not set");
-            if (std::string verdict = ProveScript(*gcnnDB, dialect, runText, mobjOutput->WrittenPath(), writer);
+            if (std::string verdict = ProveScript(*gcnnDB, dialect, runText, output_->WrittenPath(), writer);
                 !verdict.empty())
                 return FinishRun(verdict);
         }
         // The script is at its path only once it is whole.
-        mobjOutput->Commit();
+        output_->Commit();
         SetStatusText("Statements Generated");
     } catch (...) {
         ErrObject e = CurrentErr();

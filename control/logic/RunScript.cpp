@@ -130,7 +130,7 @@ std::string ControlCore::ForEachCommand(int32_t RunMode, Dialect dialect,
             }
             return true;
         };
-        for (uint64_t number = 1; !mobjInput->AtEndOfStream(); ++number) {
+        for (uint64_t number = 1; !input_->AtEndOfStream(); ++number) {
             splitter.AddLine(ReadScriptLine());
             Progress(static_cast<int64_t>(number), ShareRead());
             if (!hand()) return stop;
@@ -141,11 +141,11 @@ std::string ControlCore::ForEachCommand(int32_t RunMode, Dialect dialect,
     }
     if (RunMode != rmLineAtATime) {
         std::string text;
-        while (!mobjInput->AtEndOfStream()) text += "\r\n" + ReadScriptLine();
+        while (!input_->AtEndOfStream()) text += "\r\n" + ReadScriptLine();
         if (!IsBlank(text)) run(text, 1);
         return {};
     }
-    for (uint64_t number = 1; !mobjInput->AtEndOfStream(); ++number) {
+    for (uint64_t number = 1; !input_->AtEndOfStream(); ++number) {
         const std::string line = ReadScriptLine();
         Progress(static_cast<int64_t>(number), ShareRead());
         if (!IsBlank(line) && !run(line, number)) break;

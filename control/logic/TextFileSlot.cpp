@@ -13,7 +13,7 @@ bool ControlCore::CreateOutputFile() {
     try {
         CloseTextFile();
         // A script to be proven reaches no stream before the proof.
-        mobjOutput = std::make_unique<ScriptOutput>(mstrFileName, verify_);
+        output_ = std::make_unique<ScriptOutput>(mstrFileName, verify_);
         return true;
     } catch (...) {
         return false;
@@ -22,7 +22,7 @@ bool ControlCore::CreateOutputFile() {
 
 // A line that cannot be written fails the run: a script cut short must not
 // pass for a complete one.
-void ControlCore::WriteOutputLine(std::string_view line) { mobjOutput->WriteLine(line); }
+void ControlCore::WriteOutputLine(std::string_view line) { output_->WriteLine(line); }
 
 bool ControlCore::OpenScriptFile() {
     try {
@@ -30,7 +30,7 @@ bool ControlCore::OpenScriptFile() {
         // Anything readable but a folder: a pipe or /dev/stdin holds a script too.
         textfile::PathKind kind = textfile::KindOfPath(mstrFileName);
         if (kind == textfile::PathKind::Missing || kind == textfile::PathKind::Folder) return false;
-        mobjInput = std::make_unique<textfile::TextReader>(mstrFileName);
+        input_ = std::make_unique<textfile::TextReader>(mstrFileName);
         struct stat st {};
         scriptSize_ = ::stat(mstrFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
         return true;
@@ -41,19 +41,19 @@ bool ControlCore::OpenScriptFile() {
 
 void ControlCore::CloseTextFile() {
     // A script not committed by now is incomplete: it never reaches its path.
-    if (mobjOutput) mobjOutput->Abandon();
+    if (output_) output_->Abandon();
     try {
-        if (mobjInput) mobjInput->Close();
+        if (input_) input_->Close();
     } catch (...) {
     }
 }
 
-std::string ControlCore::ReadScriptLine() { return mobjInput->ReadLine(); }
+std::string ControlCore::ReadScriptLine() { return input_->ReadLine(); }
 
 int32_t ControlCore::ShareRead() const {
-    if (mobjInput && mobjInput->AtEndOfStream()) return 1000;
-    if (scriptSize_ <= 0 || !mobjInput) return -1;
-    return static_cast<int32_t>(std::min<int64_t>(1000, mobjInput->BytesConsumed() * 1000 / scriptSize_));
+    if (input_ && input_->AtEndOfStream()) return 1000;
+    if (scriptSize_ <= 0 || !input_) return -1;
+    return static_cast<int32_t>(std::min<int64_t>(1000, input_->BytesConsumed() * 1000 / scriptSize_));
 }
 
 void ControlCore::Progress(int64_t count, int32_t share, bool final) {
