@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string name = argv[1];
-    const Dialect dialect = name == "sqlite" ? Dialect::Sqlite : name == "mysql" ? Dialect::MySql
-                            : name == "sqlserver" ? Dialect::SqlServer : Dialect::PostgreSql;
+    const Dialect dialect = name == "sqlite"      ? Dialect::Sqlite
+                            : name == "mysql"     ? Dialect::MySql
+                            : name == "sqlserver" ? Dialect::SqlServer
+                                                  : Dialect::PostgreSql;
     try {
         qarn::textfile::TextReader reader(argv[2]);
         qarn::sql::StatementSplitter splitter(dialect);

@@ -46,7 +46,9 @@ const OptionSpec kOptions[] = {
     {"", "--version", nullptr, &Options::version, 0},
 };
 
-std::string CommandName(Command c) { return c == Command::Generate ? "generate" : "run"; }
+std::string CommandName(Command c) {
+    return c == Command::Generate ? "generate" : "run";
+}
 
 // Digits only, and few enough for an int32_t.
 bool IsWholeNumber(const std::string& text) {
@@ -105,7 +107,7 @@ public:
 private:
     static std::string Display(const OptionSpec& option) {
         return option.shortName.empty() ? std::string(option.longName)
-                                       : std::string(option.shortName) + "/" + std::string(option.longName);
+                                        : std::string(option.shortName) + "/" + std::string(option.longName);
     }
 
     void Fail(const std::string& message) {
@@ -115,14 +117,19 @@ private:
     void TakeWord(const std::string& word) {
         Options& o = result_.options;
         if (o.command != Command::None) return Fail("unexpected argument '" + word + "'");
-        if (word == "generate") o.command = Command::Generate;
-        else if (word == "run") o.command = Command::Run;
-        else Fail("unknown command '" + word + "' (expected generate or run)");
+        if (word == "generate")
+            o.command = Command::Generate;
+        else if (word == "run")
+            o.command = Command::Run;
+        else
+            Fail("unknown command '" + word + "' (expected generate or run)");
     }
 
     void NeedValue(const std::optional<std::string>& value, const char* what) {
-        if (!value) Fail(std::string("missing ") + what);
-        else if (value->empty()) Fail(std::string(what) + " is empty");
+        if (!value)
+            Fail(std::string("missing ") + what);
+        else if (value->empty())
+            Fail(std::string(what) + " is empty");
     }
 
     void Check() {
@@ -140,7 +147,8 @@ private:
             if (o.output && o.output->empty()) Fail("-o FILE is empty");
             if (o.rowsPerInsert && (!IsWholeNumber(*o.rowsPerInsert) || std::stoi(*o.rowsPerInsert) < 1))
                 Fail("--rows-per-insert must be a whole number from 1, not '" + *o.rowsPerInsert + "'");
-            static const char* const kDialects[] = {"sqlite", "postgresql", "mysql", "mariadb", "sqlserver", "jet", "ansi"};
+            static const char* const kDialects[] = {"sqlite",    "postgresql", "mysql", "mariadb",
+                                                    "sqlserver", "jet",        "ansi"};
             if (o.dialect && std::find(std::begin(kDialects), std::end(kDialects), *o.dialect) == std::end(kDialects))
                 Fail("--dialect must be sqlite, postgresql, mysql, sqlserver, jet or ansi, not '" + *o.dialect + "'");
             if (o.onDuplicate && *o.onDuplicate != "skip" && *o.onDuplicate != "update")
@@ -157,10 +165,12 @@ private:
             if (o.commitEvery && !IsWholeNumber(*o.commitEvery))
                 Fail("--commit-every must be a whole number, not '" + *o.commitEvery + "'");
             if (o.singleTransaction && goOn)
-                Fail("--on-error continue cannot go with --single-transaction: a run that keeps all or nothing "
-                     "stops at its first failure");
+                Fail(
+                    "--on-error continue cannot go with --single-transaction: a run that keeps all or nothing "
+                    "stops at its first failure");
             if (o.singleTransaction && o.commitEvery && IsWholeNumber(*o.commitEvery) && std::stoi(*o.commitEvery) > 0)
-                Fail("--commit-every cannot go with --single-transaction: a run that keeps all or nothing commits once");
+                Fail(
+                    "--commit-every cannot go with --single-transaction: a run that keeps all or nothing commits once");
         }
     }
 
@@ -175,9 +185,13 @@ RunMode Options::Mode() const {
     return mode && *mode == "complete" ? RunMode::CompleteScript : RunMode::LineAtATime;
 }
 
-std::string Options::OutputTarget() const { return output.value_or("qarnSqlGen.sql"); }
+std::string Options::OutputTarget() const {
+    return output.value_or("qarnSqlGen.sql");
+}
 
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) { return Parser(args).Parse(); }
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    return Parser(args).Parse();
+}
 
 std::string ReadConnectionFromInput(Options& options, std::FILE* input) {
     if (!options.connection || *options.connection != kStandardInput) return {};

@@ -20,12 +20,12 @@ struct Options {
     Command command = Command::None;
     bool help = false;
     bool version = false;
-    std::optional<std::string> connection;  // -c
-    std::optional<std::string> udlFile;     // -u
-    std::optional<std::string> select;      // -s
-    std::optional<std::string> output;      // -o
-    std::optional<std::string> script;      // -f
-    std::optional<std::string> mode;        // --mode, as typed
+    std::optional<std::string> connection;     // -c
+    std::optional<std::string> udlFile;        // -u
+    std::optional<std::string> select;         // -s
+    std::optional<std::string> output;         // -o
+    std::optional<std::string> script;         // -f
+    std::optional<std::string> mode;           // --mode, as typed
     std::optional<std::string> rowsPerInsert;  // --rows-per-insert, as typed
     std::optional<std::string> dialect;        // --dialect
     std::optional<std::string> onDuplicate;    // --on-duplicate

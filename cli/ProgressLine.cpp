@@ -21,7 +21,8 @@ ProgressLine::ProgressLine(std::string unit, bool enabled) : unit_(std::move(uni
 std::string ProgressLine::Text(int64_t count, int32_t share, double seconds, const std::string& unit) {
     std::string text = Grouped(count) + " " + unit;
     if (share >= 0) text += "  " + std::to_string(share / 10) + "%";
-    if (seconds > 0) text += "  " + Grouped(static_cast<int64_t>(static_cast<double>(count) / seconds)) + " " + unit + "/s";
+    if (seconds > 0)
+        text += "  " + Grouped(static_cast<int64_t>(static_cast<double>(count) / seconds)) + " " + unit + "/s";
     const int64_t whole = static_cast<int64_t>(seconds);
     char elapsed[32];
     std::snprintf(elapsed, sizeof elapsed, "  %lld:%02lld", static_cast<long long>(whole / 60),

@@ -42,7 +42,9 @@ void PrintToStderr(const std::string& text) {
     std::fflush(stderr);
 }
 
-void PrintError(const std::string& message) { PrintToStderr("qarnSqlGenCli: " + message); }
+void PrintError(const std::string& message) {
+    PrintToStderr("qarnSqlGenCli: " + message);
+}
 
 std::string TextProperty(ControlHost& control, std::string_view name) {
     return control.Call(control.IdOf(name), qarn::dispatch::InvokeKind::PropertyGet).Text();
@@ -155,7 +157,9 @@ int Execute(const qarn::cli::Options& options, char* programName) {
 
     std::vector<Value> connectArgs{options.connection.value_or(""), options.udlFile.value_or("")};
     bool ok = Succeeded(*control, control->Call("Connect", std::move(connectArgs)), "Connect");
-    if (ok) ok = options.command == qarn::cli::Command::Generate ? Generate(*control, options) : RunScript(*control, options);
+    if (ok)
+        ok = options.command == qarn::cli::Command::Generate ? Generate(*control, options)
+                                                             : RunScript(*control, options);
 
     progress.Clear();
     progressLine = nullptr;

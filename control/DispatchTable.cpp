@@ -13,19 +13,19 @@ using dispatch::hr::S_OK;
 // Automation's coercions between the argument kinds the control takes.
 bool Coerce(Value& v, ArgType type) {
     switch (type) {
-    case ArgType::Text:
-        if (std::holds_alternative<std::string>(v)) return true;
-        if (auto* i = std::get_if<int32_t>(&v)) return v = std::to_string(*i), true;
-        if (auto* b = std::get_if<bool>(&v)) return v = std::string(*b ? "True" : "False"), true;
-        return false;
-    case ArgType::Bool:
-        if (std::holds_alternative<bool>(v)) return true;
-        if (auto* i = std::get_if<int32_t>(&v)) return v = (*i != 0), true;
-        return false;
-    case ArgType::Int:
-        if (std::holds_alternative<int32_t>(v)) return true;
-        if (auto* b = std::get_if<bool>(&v)) return v = int32_t(*b ? -1 : 0), true;
-        return false;
+        case ArgType::Text:
+            if (std::holds_alternative<std::string>(v)) return true;
+            if (auto* i = std::get_if<int32_t>(&v)) return v = std::to_string(*i), true;
+            if (auto* b = std::get_if<bool>(&v)) return v = std::string(*b ? "True" : "False"), true;
+            return false;
+        case ArgType::Bool:
+            if (std::holds_alternative<bool>(v)) return true;
+            if (auto* i = std::get_if<int32_t>(&v)) return v = (*i != 0), true;
+            return false;
+        case ArgType::Int:
+            if (std::holds_alternative<int32_t>(v)) return true;
+            if (auto* b = std::get_if<bool>(&v)) return v = int32_t(*b ? -1 : 0), true;
+            return false;
     }
     return false;
 }
@@ -41,20 +41,32 @@ const std::vector<MemberInfo>& Members() {
         {"State", DISPID_State, K::PropertyGet, {}},
         {"PromptForConnection", DISPID_PromptForConnection, K::Method, {}},
         {"PromptForLogin", DISPID_PromptForLogin, K::Method, {{"strConnStringIn", ArgType::Text, false, {}}}},
-        {"ConnectionStringForDisplay", DISPID_ConnectionStringForDisplay, K::Method,
+        {"ConnectionStringForDisplay",
+         DISPID_ConnectionStringForDisplay,
+         K::Method,
          {{"strConnStringIn", ArgType::Text, false, {}}}},
-        {"Connect", DISPID_Connect, K::Method,
-         {{"ConnectionString", ArgType::Text, true, std::string()}, {"UDLFileName", ArgType::Text, true, std::string()}}},
+        {"Connect",
+         DISPID_Connect,
+         K::Method,
+         {{"ConnectionString", ArgType::Text, true, std::string()},
+          {"UDLFileName", ArgType::Text, true, std::string()}}},
         {"Disconnect", DISPID_Disconnect, K::Method, {{"blnShowStatus", ArgType::Bool, false, {}}}},
-        {"Generate", DISPID_Generate, K::Method,
+        {"Generate",
+         DISPID_Generate,
+         K::Method,
          {{"OutputPathFileName", ArgType::Text, false, {}},
           {"SelectString", ArgType::Text, false, {}},
           {"TruncateTable", ArgType::Bool, true, false}}},
-        {"RunScript", DISPID_RunScript, K::Method,
+        {"RunScript",
+         DISPID_RunScript,
+         K::Method,
          {{"InputPathFileName", ArgType::Text, false, {}}, {"RunMode", ArgType::Int, true, int32_t(0)}}},
         {"ShowAboutBox", DISPID_ShowAboutBox, K::Method, {}},
         {"SingleTransaction", DISPID_SingleTransaction, K::PropertyGet, {}},
-        {"SingleTransaction", DISPID_SingleTransaction, K::PropertyPut, {{"blnSingleTransaction", ArgType::Bool, false, {}}}},
+        {"SingleTransaction",
+         DISPID_SingleTransaction,
+         K::PropertyPut,
+         {{"blnSingleTransaction", ArgType::Bool, false, {}}}},
         {"Terminate", DISPID_Terminate, K::PropertyGet, {}},
         {"Terminate", DISPID_Terminate, K::PropertyPut, {{"blnTerminate", ArgType::Bool, false, {}}}},
         {"RowsPerInsert", DISPID_RowsPerInsert, K::PropertyGet, {}},

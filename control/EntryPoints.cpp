@@ -85,6 +85,8 @@ __attribute__((visibility("default"))) int32_t DllCanUnloadNow() {
     return qarn::control::qarnSqlGenCntl::LiveCount() == 0 && serverLocks == 0 ? hr::S_OK : hr::S_FALSE;
 }
 
-__attribute__((visibility("default"))) void QarnSetUserInterface(qarn::UserInterface* ui) { qarn::SetUserInterface(ui); }
+__attribute__((visibility("default"))) void QarnSetUserInterface(qarn::UserInterface* ui) {
+    qarn::SetUserInterface(ui);
+}
 
 }  // extern "C"

@@ -14,7 +14,9 @@ thread_local std::shared_ptr<clsSQLADO> gobjSQLADO;
 namespace {
 thread_local std::string gstrUDLFile;
 
-bool IsOpen(const std::shared_ptr<ado::Connection>& c) { return c && c->State() == ado::adStateOpen; }
+bool IsOpen(const std::shared_ptr<ado::Connection>& c) {
+    return c && c->State() == ado::adStateOpen;
+}
 }  // namespace
 
 const std::string& gstrSessionUDLFile() {

@@ -13,7 +13,9 @@ namespace qarn {
 namespace {
 const std::string kClass = "clsSQLADO";
 
-bool IsOpen(const std::shared_ptr<ado::Connection>& c) { return c && c->State() == ado::adStateOpen; }
+bool IsOpen(const std::shared_ptr<ado::Connection>& c) {
+    return c && c->State() == ado::adStateOpen;
+}
 
 int32_t ClampToInt32(int64_t n) {
     if (n > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
@@ -54,18 +56,21 @@ bool clsSQLADO::SQLRunSQLWithRs(bool readOnly) {
 }
 
 bool clsSQLADO::SQLRunProcNoRs() {
-    return RunReported(kClass + "!SQLRunProcNoRs", mcnnConnection, [&] {
-        if (!mcmdCommand) throw ado::AdoError(ado::err::BadArguments, "No SQL text has been set.");
-        ApplyTimeout();
-        int64_t affected = -1;
-        if (mcmdCommand->CommandType() == ado::adCmdText) {
-            // SQL text may hold a whole script: every statement runs, in order.
-            mcmdCommand->ExecuteBatch(&affected);
-        } else {
-            mcmdCommand->Execute(&affected)->Close();
-        }
-        mlngRowsAffected = ClampToInt32(affected);
-    }, [&](const ErrObject&) { return reportContext_; });
+    return RunReported(
+        kClass + "!SQLRunProcNoRs", mcnnConnection,
+        [&] {
+            if (!mcmdCommand) throw ado::AdoError(ado::err::BadArguments, "No SQL text has been set.");
+            ApplyTimeout();
+            int64_t affected = -1;
+            if (mcmdCommand->CommandType() == ado::adCmdText) {
+                // SQL text may hold a whole script: every statement runs, in order.
+                mcmdCommand->ExecuteBatch(&affected);
+            } else {
+                mcmdCommand->Execute(&affected)->Close();
+            }
+            mlngRowsAffected = ClampToInt32(affected);
+        },
+        [&](const ErrObject&) { return reportContext_; });
 }
 
 void clsSQLADO::SQLCloseRS() {
@@ -76,7 +81,9 @@ void clsSQLADO::SQLCloseRS() {
     mrsRecordset.reset();
 }
 
-void clsSQLADO::SQLSetRSNothing() { mrsRecordset.reset(); }
+void clsSQLADO::SQLSetRSNothing() {
+    mrsRecordset.reset();
+}
 
 bool clsSQLADO::SQLConnect(const std::string& ConnectionString, const std::string& UDLFileName) {
     mstrConnectMessage.clear();

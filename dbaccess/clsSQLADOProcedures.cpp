@@ -35,10 +35,16 @@ std::string IdText(const ParameterId& id) {
 
 bool IsVariableLength(int32_t type) {
     switch (type) {
-    case ado::adChar: case ado::adWChar: case ado::adVarChar: case ado::adVarWChar: case ado::adLongVarChar:
-    case ado::adLongVarWChar: case ado::adBinary: case ado::adVarBinary: case ado::adLongVarBinary:
-        return true;
-    default: return false;
+        case ado::adChar:
+        case ado::adWChar:
+        case ado::adVarChar:
+        case ado::adVarWChar:
+        case ado::adLongVarChar:
+        case ado::adLongVarWChar:
+        case ado::adBinary:
+        case ado::adVarBinary:
+        case ado::adLongVarBinary: return true;
+        default: return false;
     }
 }
 }  // namespace
@@ -159,7 +165,7 @@ int32_t clsSQLADO::SQLRunProcNoRsRet() {
         int64_t affected = -1;
         cmd.Execute(&affected)->Close();
         mlngRowsAffected = affected > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                                           : static_cast<int32_t>(affected);
+                                                                          : static_cast<int32_t>(affected);
         mprmParameters = cmd.Params().Items();
         mblnParametersKept = true;
         // A procedure without any parameter has no return value to give: 0.
@@ -235,10 +241,13 @@ ado::Variant clsSQLADO::DataNoNulls(int16_t intColumnIX, int32_t lngRowIX, int32
 ado::Variant clsSQLADO::ConvertNullToBlank(const ado::Variant& vntField, int32_t enumDataType) {
     if (!vntField.IsNull()) return vntField;
     switch (enumDataType) {
-    case ado::adChar: case ado::adDBDate: case ado::adDBTime: case ado::adDBTimeStamp: case ado::adVarChar:
-    case ado::adVarWChar:
-        return ado::Variant::FromText("");
-    default: return ado::Variant::FromInt(0);
+        case ado::adChar:
+        case ado::adDBDate:
+        case ado::adDBTime:
+        case ado::adDBTimeStamp:
+        case ado::adVarChar:
+        case ado::adVarWChar: return ado::Variant::FromText("");
+        default: return ado::Variant::FromInt(0);
     }
 }
 

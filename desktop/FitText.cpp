@@ -58,7 +58,9 @@ bool BoxButtonFits(const QAbstractButton& button, const QString& text, QStyle::C
     return needed.width() <= button.width() && needed.height() <= button.height();
 }
 
-int PixelSize(const QFont& font) { return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize(); }
+int PixelSize(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+}
 
 }  // namespace
 

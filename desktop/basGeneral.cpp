@@ -29,7 +29,9 @@ std::string ApplicationFolder() {
     return QCoreApplication::applicationDirPath().toStdString();
 }
 
-void SetApplicationFolder(const std::string& folder) { FolderOverride() = folder; }
+void SetApplicationFolder(const std::string& folder) {
+    FolderOverride() = folder;
+}
 
 std::string OutputFilePath() {
     QString folder = QString::fromStdString(ApplicationFolder());

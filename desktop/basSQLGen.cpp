@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "widgets/Hourglass.h"
 #include "basErrorHandler.h"
 #include "frmSQLGen.h"
+#include "widgets/Hourglass.h"
 #include "widgets/QtUserInterface.h"
 
 namespace qarn::desktop {
@@ -47,12 +47,12 @@ std::unique_ptr<QSettings> OpenStore() {
 // A store that cannot be read or written must not pass for an empty one.
 void CheckStore(const QSettings& store) {
     switch (store.status()) {
-    case QSettings::NoError: return;
-    case QSettings::AccessError:
-        throw ProgramFailure(kFileAccessError, "Path/File access error: " + store.fileName().toStdString());
-    case QSettings::FormatError:
-        throw ProgramFailure(kFileAccessError, "The settings file " + store.fileName().toStdString() +
-                                                   " is not in a form that can be read");
+        case QSettings::NoError: return;
+        case QSettings::AccessError:
+            throw ProgramFailure(kFileAccessError, "Path/File access error: " + store.fileName().toStdString());
+        case QSettings::FormatError:
+            throw ProgramFailure(kFileAccessError, "The settings file " + store.fileName().toStdString() +
+                                                       " is not in a form that can be read");
     }
 }
 

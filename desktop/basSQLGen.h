@@ -14,10 +14,10 @@ class frmSQLGen;
 extern frmSQLGen* gfrmMain;
 
 // Stored options (section "Options" of the settings store), read by gblnLoadDefaults.
-extern bool gblnUseUDL;             // "UseUDL", default false
-extern std::string gstrDefaultConn; // "DefaultConn", default empty; a password may be masked
-extern std::string gstrDefaultUDL;  // "DefaultUDL", default empty
-extern bool gblnIncludeIdent;       // "IncludeIdent", default true
+extern bool gblnUseUDL;              // "UseUDL", default false
+extern std::string gstrDefaultConn;  // "DefaultConn", default empty; a password may be masked
+extern std::string gstrDefaultUDL;   // "DefaultUDL", default empty
+extern bool gblnIncludeIdent;        // "IncludeIdent", default true
 // How the control writes the script (its properties of the same names).
 extern bool gblnTerminate;             // "Terminate", default false: end every statement with ";"
 extern int32_t glngRowsPerInsert;      // "RowsPerInsert", default 1; at least 1

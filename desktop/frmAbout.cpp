@@ -5,10 +5,10 @@
 #include <QStandardPaths>
 
 #include "FitText.h"
-#include "widgets/FormLayout.h"
 #include "basSQLGen.h"
 #include "frmSQLGen.h"
 #include "ui/UserInterface.h"
+#include "widgets/FormLayout.h"
 
 namespace qarn::desktop {
 
@@ -52,8 +52,9 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 // a registry, the desktops here each ship their own: this list names them,
 // the most informative first.
 const std::vector<std::string>& frmAbout::SysInfoPrograms() {
-    static const std::vector<std::string> programs = {"hardinfo",          "gnome-system-monitor", "mate-system-monitor",
-                                                      "plasma-systemmonitor", "ksysguard",          "xfce4-taskmanager"};
+    static const std::vector<std::string> programs = {
+        "hardinfo",  "gnome-system-monitor", "mate-system-monitor", "plasma-systemmonitor",
+        "ksysguard", "xfce4-taskmanager"};
     return programs;
 }
 

@@ -16,7 +16,9 @@ std::function<std::string(const std::string&)>& Answer() {
 // The dialog is told to match patterns in any case, as the file dialogs of
 // the system the filters were written for did; only "*.*" needs saying
 // differently: there it means every file, also one without an extension.
-QString DialogPattern(const QString& pattern) { return pattern == "*.*" ? QString("*") : pattern; }
+QString DialogPattern(const QString& pattern) {
+    return pattern == "*.*" ? QString("*") : pattern;
+}
 
 // "Description|pattern[;pattern]|Description|pattern..." as the dialog's
 // name filters.  The dialog shows only the description; the patterns it

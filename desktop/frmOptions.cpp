@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "FitText.h"
-#include "widgets/FormLayout.h"
 #include "basErrorHandler.h"
 #include "basSQLGen.h"
 #include "frmFileOpen.h"
 #include "host/ControlHost.h"
 #include "ui/UserInterface.h"
+#include "widgets/FormLayout.h"
 
 namespace qarn::desktop {
 
@@ -37,7 +37,8 @@ W* Place(QWidget* parent, const char* name, const QString& caption, QRect geomet
     // option or check box caption that would be cut off gets the width it
     // needs, as far as the window reaches.
     if constexpr (std::is_base_of_v<QAbstractButton, W> && !std::is_base_of_v<QPushButton, W>)
-        geometry.setWidth(std::min(std::max(geometry.width(), w->sizeHint().width()), parent->width() - geometry.left()));
+        geometry.setWidth(
+            std::min(std::max(geometry.width(), w->sizeHint().width()), parent->width() - geometry.left()));
     w->setGeometry(geometry);
     return w;
 }
@@ -52,7 +53,9 @@ QPlainTextEdit* ReadOnlyBox(QWidget* parent, const char* name, QRect geometry) {
     return box;
 }
 
-std::string TextOf(const QPlainTextEdit* box) { return box->toPlainText().toStdString(); }
+std::string TextOf(const QPlainTextEdit* box) {
+    return box->toPlainText().toStdString();
+}
 
 // A list of the values of a text option, each shown in words.
 QComboBox* ChoiceBox(QWidget* parent, const char* name, const std::vector<OptionChoice>& choices, QRect geometry) {
@@ -67,14 +70,18 @@ void Choose(QComboBox* box, const std::string& value) {
     box->setCurrentIndex(std::max(0, box->findData(QString::fromStdString(value))));
 }
 
-std::string ChosenValue(const QComboBox* box) { return box->currentData().toString().toStdString(); }
+std::string ChosenValue(const QComboBox* box) {
+    return box->currentData().toString().toStdString();
+}
 
 // A caption that names the box beside it; Alt and its letter go to the box.
 void Label(QWidget* parent, const char* name, const QString& text, QWidget* buddy, QRect geometry) {
     Place<QLabel>(parent, name, text, geometry)->setBuddy(buddy);
 }
 
-const char* BooleanText(bool value) { return value ? "True" : "False"; }
+const char* BooleanText(bool value) {
+    return value ? "True" : "False";
+}
 
 std::vector<std::string> Entries(const std::string& connectionString) {
     std::vector<std::string> entries;
@@ -90,7 +97,9 @@ std::pair<std::string, std::string> KeyAndValue(const std::string& entry) {
     return {e.left(eq).trimmed().toLower().toStdString(), e.mid(eq + 1).trimmed().toStdString()};
 }
 
-bool IsPasswordKey(const std::string& key) { return key == "password" || key == "pwd"; }
+bool IsPasswordKey(const std::string& key) {
+    return key == "password" || key == "pwd";
+}
 
 // What the store may keep of a connection string: the control's display
 // form, made safe where that form still shows a password.  The control masks
@@ -289,6 +298,8 @@ void frmOptions::cmdOK_Click() {
     if (mblnSetOptions()) accept();
 }
 
-void frmOptions::cmdApply_Click() { mblnSetOptions(); }
+void frmOptions::cmdApply_Click() {
+    mblnSetOptions();
+}
 
 }  // namespace qarn::desktop

@@ -16,9 +16,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "widgets/Hourglass.h"
 #include "FitText.h"
-#include "widgets/FormLayout.h"
 #include "basErrorHandler.h"
 #include "basGeneral.h"
 #include "basHtmlHelp.h"
@@ -28,6 +26,8 @@
 #include "frmOptions.h"
 #include "frmSQLGenParts.h"
 #include "ui/UserInterface.h"
+#include "widgets/FormLayout.h"
+#include "widgets/Hourglass.h"
 
 // Resources of a static library are registered by hand, and only from the
 // global namespace.
@@ -45,8 +45,8 @@ using namespace main_window;
 
 namespace {
 
-using host::CallResult;
 using dispatch::Value;
+using host::CallResult;
 
 constexpr char kUdlFilter[] = "UDL Files (*.UDL)|*.UDL";
 
@@ -60,8 +60,8 @@ protected:
     void paintEvent(QPaintEvent*) override {
         constexpr int kBorderWidth = 5;
         QPainter painter(this);
-        painter.setPen(QPen(palette().color(QPalette::Highlight), kBorderWidth, Qt::SolidLine, Qt::SquareCap,
-                            Qt::MiterJoin));
+        painter.setPen(
+            QPen(palette().color(QPalette::Highlight), kBorderWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
         const qreal inset = kBorderWidth / 2.0;
         painter.drawRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
     }
@@ -75,13 +75,15 @@ CallResult NotBound() {
     return unset;
 }
 
-bool FileExists(const std::string& path) { return !path.empty() && QFileInfo(QString::fromStdString(path)).isFile(); }
+bool FileExists(const std::string& path) {
+    return !path.empty() && QFileInfo(QString::fromStdString(path)).isFile();
+}
 
 // The script is shown in the desktop's text viewer.  $VISUAL and $EDITOR
 // name terminal programs, which a window cannot show, so the desktop's own
 // opener comes first and then the common graphical editors.
-constexpr const char* kTextViewers[] = {"xdg-open", "gnome-text-editor", "gedit", "kate",
-                                        "mousepad", "xed",               "pluma", "leafpad"};
+constexpr const char* kTextViewers[] = {"xdg-open", "gnome-text-editor", "gedit", "kate", "mousepad", "xed", "pluma",
+                                        "leafpad"};
 
 // Starts the first viewer that will start, with the path as its one
 // argument (no shell: blanks in the path are safe); false when none would.
@@ -216,22 +218,22 @@ void frmSQLGen::BuildClientArea() {
             [this] { Handle("txtSelect_Change", [this] { txtSelect_Change(); }); });
 
     for (int index : {0, 1}) {
-        cmdConnect[index] = AddButton(index == 0 ? "cmdConnect0" : "cmdConnect1", kConnectCaption[index],
-                                      index == 0 ? 120 : 1560, kConnectToolTip[index], "cmdConnect_Click",
-                                      [this, index] { cmdConnect_Click(index); });
+        cmdConnect[index] =
+            AddButton(index == 0 ? "cmdConnect0" : "cmdConnect1", kConnectCaption[index], index == 0 ? 120 : 1560,
+                      kConnectToolTip[index], "cmdConnect_Click", [this, index] { cmdConnect_Click(index); });
         cmdConnect[index]->setProperty(kTag, QString(kConnectToolTip[index]));
     }
-    cmdGenerate = AddButton("cmdGenerate", "&Generate", 3000,
-                            "Generate INSERT statements from the supplied SELECT statement", "cmdGenerate_Click",
-                            [this] { cmdGenerate_Click(); });
+    cmdGenerate =
+        AddButton("cmdGenerate", "&Generate", 3000, "Generate INSERT statements from the supplied SELECT statement",
+                  "cmdGenerate_Click", [this] { cmdGenerate_Click(); });
     cmdGenerate->setEnabled(false);
     cmdView = AddButton("cmdView", "&View Output", 4440, "View the generated INSERT statements", "cmdView_Click",
                         [this] { cmdView_Click(); });
     cmdClear = AddButton("cmdClear", "Clea&r", 5880, "Clear the SQL statement box", "cmdClear_Click",
                          [this] { cmdClear_Click(); });
-    cmdSample = AddButton("cmdSample", "&Sample", 7320,
-                          "Watch while a sample SELECT is run against the Sample Access database", "cmdSample_Click",
-                          [this] { cmdSample_Click(); });
+    cmdSample =
+        AddButton("cmdSample", "&Sample", 7320, "Watch while a sample SELECT is run against the Sample Access database",
+                  "cmdSample_Click", [this] { cmdSample_Click(); });
     cmdClose = AddButton("cmdClose", "&Close", 8760, "Close the form", "cmdClose_Click", [this] { close(); });
 
     picArrow = new QLabel(client_);
@@ -285,11 +287,17 @@ void frmSQLGen::Form_Load() {
     }
 }
 
-host::ControlHost& frmSQLGen::HostedControl() const { return *qarnSqlGenCntl1; }
+host::ControlHost& frmSQLGen::HostedControl() const {
+    return *qarnSqlGenCntl1;
+}
 
-void frmSQLGen::SetStatusPanelText(const QString& text) { staPanel1->setText(text); }
+void frmSQLGen::SetStatusPanelText(const QString& text) {
+    staPanel1->setText(text);
+}
 
-QString frmSQLGen::StatusPanelText() const { return staPanel1->text(); }
+QString frmSQLGen::StatusPanelText() const {
+    return staPanel1->text();
+}
 
 void frmSQLGen::InstallUserInterface(UserInterface* ui) {
     SetUserInterface(ui);
@@ -345,7 +353,9 @@ void frmSQLGen::Form_QueryUnload() {
     mobjSqlGen = nullptr;
 }
 
-void frmSQLGen::mobjSqlGen_StatusTextChanged() { ShowStatus(Invoke("StatusText").Text()); }
+void frmSQLGen::mobjSqlGen_StatusTextChanged() {
+    ShowStatus(Invoke("StatusText").Text());
+}
 
 void frmSQLGen::mobjSqlGen_Progress() {
     const int32_t rows = Invoke("ProgressCount").Int();
@@ -406,9 +416,10 @@ void frmSQLGen::DefaultConnect() {
                                       "Please use the Options menu item to set a Default UDL",
                                       "The specified default UDL file does not exist");
     } else if (gstrDefaultConn.empty()) {
-        Message("No default Connection string has been specified.\r\n"
-                "Please use the Options menu item to set a Default Connection String",
-                MsgIcon::Exclamation);
+        Message(
+            "No default Connection string has been specified.\r\n"
+            "Please use the Options menu item to set a Default Connection String",
+            MsgIcon::Exclamation);
     } else {
         if (gstrSessionConn.empty()) {
             // The stored string lacks its password: ask for it once, and keep

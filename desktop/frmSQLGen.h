@@ -66,8 +66,8 @@ private:
     void BuildClientArea();
     // A button of the row along the bottom; a click runs `click` as the
     // handler named `place`.
-    QPushButton* AddButton(const char* name, const char* caption, int leftTwips, const char* toolTip,
-                           const char* place, std::function<void()> click);
+    QPushButton* AddButton(const char* name, const char* caption, int leftTwips, const char* toolTip, const char* place,
+                           std::function<void()> click);
     void CreateControl();
     void Form_Load();
     void Form_QueryUnload();

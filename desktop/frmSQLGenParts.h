@@ -16,7 +16,9 @@ namespace qarn::desktop::main_window {
 // The window is laid out in twips, as it was designed.
 using control::Twips;
 constexpr int kTwipsPerPixel = 15;
-inline QPoint TwipsPoint(int left, int top) { return Twips(left, top, 0, 0).topLeft(); }
+inline QPoint TwipsPoint(int left, int top) {
+    return Twips(left, top, 0, 0).topLeft();
+}
 
 constexpr int kClientWidth = 10260;
 constexpr int kClientHeight = 3735;
@@ -32,7 +34,7 @@ constexpr int kStateConnected = 1;
 
 inline const char* const kConnectCaption[2] = {"Co&nnect", "&Default Connect"};
 inline const char* const kConnectToolTip[2] = {"Connect to a database by specifying a Connection or UDL file",
-                                        "Connect to a database using the default Connection or UDL file"};
+                                               "Connect to a database using the default Connection or UDL file"};
 constexpr char kDisconnectCaption[] = "Disco&nnect";
 constexpr char kDisconnectToolTip[] = "Close database connection";
 // The property that keeps a connect button's first tooltip, to restore it.
@@ -43,13 +45,17 @@ struct CallFailure {
     ProgramError error;
 };
 
-inline ProgramError ErrorOf(const host::CallResult& r) { return {r.number, r.description}; }
+inline ProgramError ErrorOf(const host::CallResult& r) {
+    return {r.number, r.description};
+}
 
 inline host::CallResult Required(host::CallResult r) {
     if (!r.ok) throw CallFailure{ErrorOf(r)};
     return r;
 }
 
-inline void Message(const std::string& text, MsgIcon icon) { CurrentUserInterface().MessageBox(text, icon); }
+inline void Message(const std::string& text, MsgIcon icon) {
+    CurrentUserInterface().MessageBox(text, icon);
+}
 
 }  // namespace qarn::desktop::main_window

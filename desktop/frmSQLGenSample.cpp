@@ -23,7 +23,9 @@ constexpr char kSampleStatement[] = "SELECT * FROM tblWineList";
 std::chrono::milliseconds typingPause{200};
 }  // namespace
 
-void frmSQLGen::SetTypingPause(std::chrono::milliseconds pause) { typingPause = pause; }
+void frmSQLGen::SetTypingPause(std::chrono::milliseconds pause) {
+    typingPause = pause;
+}
 
 void frmSQLGen::FrameButton(const QWidget* button) {
     // Designed to stand 60 twips left of and 50 twips above the button.
@@ -42,7 +44,9 @@ void frmSQLGen::ParkArrow() {
     picArrow->move(TwipsPoint(kArrowParkedLeft, kArrowTop));
 }
 
-void frmSQLGen::Inform(const std::string& text) { Message(text, MsgIcon::Information); }
+void frmSQLGen::Inform(const std::string& text) {
+    Message(text, MsgIcon::Information);
+}
 
 void frmSQLGen::cmdSample_Click() {
     try {
@@ -56,11 +60,13 @@ void frmSQLGen::cmdSample_Click() {
 }
 
 void frmSQLGen::RunSample() {
-    const std::string strConn = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                                text::OdbcQuote(ApplicationFolder() + "/Sample.mdb") + ";Persist Security Info=False";
+    const std::string strConn =
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + text::OdbcQuote(ApplicationFolder() + "/Sample.mdb") +
+        ";Persist Security Info=False";
     FrameButton(cmdConnect[0]);
-    Inform("First a connection will be established with the Sample.mdb database.\r\n"
-           "To do this the demonstration will click the 'Connect' button automatically.");
+    Inform(
+        "First a connection will be established with the Sample.mdb database.\r\n"
+        "To do this the demonstration will click the 'Connect' button automatically.");
     // Connects by string whatever the UseUDL option says; Sample stays
     // enabled while the demonstration holds the connection.
     if (!Required(Invoke("Connect", {strConn})).Bool()) {
@@ -74,8 +80,9 @@ void frmSQLGen::RunSample() {
 
     shaRect->hide();
     ShowArrow();
-    Inform("The status bar now shows that a connection has been made (as indicated by the arrow).\r\n\r\n"
-           "Now a SELECT statement will be typed.");
+    Inform(
+        "The status bar now shows that a connection has been made (as indicated by the arrow).\r\n\r\n"
+        "Now a SELECT statement will be typed.");
     ParkArrow();
 
     txtSelect->clear();
@@ -90,16 +97,18 @@ void frmSQLGen::RunSample() {
     if (unloaded_) return;
     ShowArrow();
     FrameButton(cmdView);
-    Inform("The status bar now shows that INSERT Statements have been generated (as indicated by the arrow).\r\n\r\n"
-           "The demonstration will click the 'View Output' Button automatically.\r\n"
-           "You should see your text viewer open to display a script containing the SQL INSERT statements.");
+    Inform(
+        "The status bar now shows that INSERT Statements have been generated (as indicated by the arrow).\r\n\r\n"
+        "The demonstration will click the 'View Output' Button automatically.\r\n"
+        "You should see your text viewer open to display a script containing the SQL INSERT statements.");
     ParkArrow();
     cmdView_Click();
     repaint();
 
     FrameButton(cmdConnect[0]);
-    Inform("Now the demonstration will click the 'Disconnect' button automatically\r\n"
-           "to disconnect from the database.");
+    Inform(
+        "Now the demonstration will click the 'Disconnect' button automatically\r\n"
+        "to disconnect from the database.");
     cmdConnect_Click(0);
 }
 

@@ -3,8 +3,8 @@
 #include <QApplication>
 
 #include "basSQLGen.h"
-#include "host/ControlHost.h"
 #include "frmSQLGen.h"
+#include "host/ControlHost.h"
 
 int main(int argc, char** argv) {
     qarn::host::PrepareRuntimeDirectory();

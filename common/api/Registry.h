@@ -14,7 +14,11 @@ inline QString RegistryFilePath() {
 }
 
 // Keys: "ProgID/<progid>" holds the class identifier, "CLSID/<clsid>" the library path.
-inline QString ProgIdKey(const QString& progId) { return "ProgID/" + progId; }
-inline QString ClsidKey(const QString& clsid) { return "CLSID/" + clsid; }
+inline QString ProgIdKey(const QString& progId) {
+    return "ProgID/" + progId;
+}
+inline QString ClsidKey(const QString& clsid) {
+    return "CLSID/" + clsid;
+}
 
 }  // namespace qarn::dispatch

@@ -76,7 +76,9 @@ struct ControlHost::Library {
     }
 };
 
-std::string RegistryFile() { return RegistryFilePath().toStdString(); }
+std::string RegistryFile() {
+    return RegistryFilePath().toStdString();
+}
 
 std::unique_ptr<ControlHost> ControlHost::Create(std::string_view progId, QWidget* parent, std::string* error) {
     QString id = QString::fromUtf8(progId.data(), static_cast<qsizetype>(progId.size()));
@@ -101,7 +103,8 @@ std::unique_ptr<ControlHost> ControlHost::Create(std::string_view progId, QWidge
         }
     }
     if (!lib) {
-        if (error) *error = reason.empty() ? "the control library " + std::string(kLibraryName) + " cannot be found" : reason;
+        if (error)
+            *error = reason.empty() ? "the control library " + std::string(kLibraryName) + " cannot be found" : reason;
         return nullptr;
     }
     if (!registered && lib->registerServer) lib->registerServer();  // first run: register it
@@ -134,9 +137,13 @@ ControlHost::~ControlHost() {
     control_->Release();
 }
 
-QWidget* ControlHost::Widget() const { return control_->Widget(); }
+QWidget* ControlHost::Widget() const {
+    return control_->Widget();
+}
 
-DispId ControlHost::IdOf(std::string_view member) const { return control_->GetIDOfName(member); }
+DispId ControlHost::IdOf(std::string_view member) const {
+    return control_->GetIDOfName(member);
+}
 
 CallResult ControlHost::Call(DispId id, InvokeKind kind, std::vector<Value> args) {
     CallResult r;
@@ -172,10 +179,16 @@ CallResult ControlHost::Put(std::string_view property, Value value) {
     return Call(id, InvokeKind::PropertyPut, {std::move(value)});
 }
 
-void ControlHost::OnStatusTextChanged(std::function<void()> handler) { statusHandler_ = std::move(handler); }
-void ControlHost::OnProgress(std::function<void()> handler) { progressHandler_ = std::move(handler); }
+void ControlHost::OnStatusTextChanged(std::function<void()> handler) {
+    statusHandler_ = std::move(handler);
+}
+void ControlHost::OnProgress(std::function<void()> handler) {
+    progressHandler_ = std::move(handler);
+}
 
-void ControlHost::SetAmbientUserMode(bool userMode) { control_->SetAmbientUserMode(userMode); }
+void ControlHost::SetAmbientUserMode(bool userMode) {
+    control_->SetAmbientUserMode(userMode);
+}
 
 void ControlHost::SetUserInterface(UserInterface* ui) {
     if (library_->setUserInterface) library_->setUserInterface(ui);

@@ -23,13 +23,13 @@ using dispatch::Value;
 struct CallResult {
     bool ok = false;
     Value value;
-    int32_t number = 0;       // the error's number (a dispatch failure's result when no member raised it)
+    int32_t number = 0;  // the error's number (a dispatch failure's result when no member raised it)
     std::string source;
     std::string description;
 
-    std::string Text() const;   // the value as text ("" when not a text)
-    bool Bool() const;          // the value as a boolean (false when not one)
-    int32_t Int() const;        // the value as a number (0 when not one)
+    std::string Text() const;  // the value as text ("" when not a text)
+    bool Bool() const;         // the value as a boolean (false when not one)
+    int32_t Int() const;       // the value as a number (0 when not one)
 };
 
 class ControlHost {

@@ -10,8 +10,8 @@ namespace qarn {
 
 inline std::string ErrorReportText(const std::string& source, int32_t number, const std::string& description,
                                    const std::string& extra) {
-    std::string report = "The Following Error Occured in " + source + "\r\n" + "Error Number: " +
-                         std::to_string(number) + "\r\n" + "Error: " + description;
+    std::string report = "The Following Error Occured in " + source + "\r\n" +
+                         "Error Number: " + std::to_string(number) + "\r\n" + "Error: " + description;
     if (!extra.empty()) report += "\r\nExtra Info: " + extra;
     return report;
 }

@@ -11,11 +11,11 @@ std::atomic<WindowedUserInterfaceSource> windowedSource{nullptr};
 
 const char* IconWord(MsgIcon icon) {
     switch (icon) {
-    case MsgIcon::Critical: return "Error";
-    case MsgIcon::Question: return "Question";
-    case MsgIcon::Exclamation: return "Warning";
-    case MsgIcon::Information: return "Information";
-    default: return "Message";
+        case MsgIcon::Critical: return "Error";
+        case MsgIcon::Question: return "Question";
+        case MsgIcon::Exclamation: return "Warning";
+        case MsgIcon::Information: return "Information";
+        default: return "Message";
     }
 }
 }  // namespace
@@ -29,9 +29,13 @@ UserInterface& CurrentUserInterface() {
     return console;
 }
 
-void SetUserInterface(UserInterface* ui) { installed = ui; }
+void SetUserInterface(UserInterface* ui) {
+    installed = ui;
+}
 
-void SetWindowedUserInterfaceSource(WindowedUserInterfaceSource source) { windowedSource.store(source); }
+void SetWindowedUserInterfaceSource(WindowedUserInterfaceSource source) {
+    windowedSource.store(source);
+}
 
 MsgResult ConsoleUserInterface::MessageBox(const std::string& text, MsgIcon icon, const std::string& title,
                                            MsgButtons buttons) {
@@ -40,10 +44,10 @@ MsgResult ConsoleUserInterface::MessageBox(const std::string& text, MsgIcon icon
     std::cerr << ": " << text << std::endl;
     // Nobody can answer here: questions take their safe answer.
     switch (buttons) {
-    case MsgButtons::YesNo: return MsgResult::No;
-    case MsgButtons::YesNoCancel:
-    case MsgButtons::OkCancel: return MsgResult::Cancel;
-    default: return MsgResult::Ok;
+        case MsgButtons::YesNo: return MsgResult::No;
+        case MsgButtons::YesNoCancel:
+        case MsgButtons::OkCancel: return MsgResult::Cancel;
+        default: return MsgResult::Ok;
     }
 }
 

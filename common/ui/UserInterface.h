@@ -60,8 +60,7 @@ void SetWindowedUserInterfaceSource(WindowedUserInterfaceSource source);
 // Prints every text to standard error, for hosts without windows.
 class ConsoleUserInterface : public UserInterface {
 public:
-    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title,
-                         MsgButtons buttons) override;
+    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title, MsgButtons buttons) override;
     void ShowErrorWindow(const std::string& report, const std::vector<std::string>& providerErrors) override;
     void RestorePointer() override {}
     void EnableActiveWindow() override {}

@@ -18,7 +18,9 @@ UserInterface* QtUserInterfaceWhereWindows() {
 }
 }  // namespace
 
-void UseQtUserInterfaceByDefault() { SetWindowedUserInterfaceSource(&QtUserInterfaceWhereWindows); }
+void UseQtUserInterfaceByDefault() {
+    SetWindowedUserInterfaceSource(&QtUserInterfaceWhereWindows);
+}
 
 std::string DefaultMessageTitle() {
     QString name = QCoreApplication::applicationName();
@@ -31,23 +33,25 @@ MsgResult QtUserInterface::MessageBox(const std::string& text, MsgIcon icon, con
     box.setWindowTitle(QString::fromStdString(title.empty() ? DefaultMessageTitle() : title));
     box.setText(QString::fromStdString(text));
     switch (icon) {
-    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+        case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+        default: box.setIcon(QMessageBox::NoIcon); break;
     }
     switch (buttons) {
-    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MsgButtons::YesNoCancel: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
-    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    default: box.setStandardButtons(QMessageBox::Ok); break;
+        case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+        case MsgButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+        case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        default: box.setStandardButtons(QMessageBox::Ok); break;
     }
     switch (box.exec()) {
-    case QMessageBox::Cancel: return MsgResult::Cancel;
-    case QMessageBox::Yes: return MsgResult::Yes;
-    case QMessageBox::No: return MsgResult::No;
-    default: return MsgResult::Ok;
+        case QMessageBox::Cancel: return MsgResult::Cancel;
+        case QMessageBox::Yes: return MsgResult::Yes;
+        case QMessageBox::No: return MsgResult::No;
+        default: return MsgResult::Ok;
     }
 }
 

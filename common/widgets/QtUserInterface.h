@@ -7,8 +7,7 @@ namespace qarn {
 
 class QtUserInterface : public UserInterface {
 public:
-    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title,
-                         MsgButtons buttons) override;
+    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title, MsgButtons buttons) override;
     void ShowErrorWindow(const std::string& report, const std::vector<std::string>& providerErrors) override;
     void RestorePointer() override;
     void EnableActiveWindow() override;

@@ -15,11 +15,11 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "widgets/Hourglass.h"
 #include "ado/Connection.h"
 #include "basErrorHandlerADO.h"
 #include "odbc/OdbcEngine.h"
 #include "ui/UserInterface.h"
+#include "widgets/Hourglass.h"
 
 namespace qarn::control {
 
@@ -42,8 +42,12 @@ constexpr ProviderInfo kProviders[kDataLinkProviderCount] = {
     {"ODBC data source", nullptr},
 };
 
-std::string TextOf(const QLineEdit* edit) { return edit->text().toStdString(); }
-void SetText(QLineEdit* edit, const std::string& text) { edit->setText(QString::fromStdString(text)); }
+std::string TextOf(const QLineEdit* edit) {
+    return edit->text().toStdString();
+}
+void SetText(QLineEdit* edit, const std::string& text) {
+    edit->setText(QString::fromStdString(text));
+}
 
 // Lists from unixODBC; a failure to read them leaves the list empty, the
 // combos stay editable or show what a loaded string names.
@@ -146,7 +150,9 @@ DataLinkDialog::Provider DataLinkDialog::CurrentProvider() const {
     return static_cast<Provider>(std::clamp(cboProvider_->currentIndex(), 0, kDataLinkProviderCount - 1));
 }
 
-void DataLinkDialog::SetProvider(Provider provider) { cboProvider_->setCurrentIndex(static_cast<int>(provider)); }
+void DataLinkDialog::SetProvider(Provider provider) {
+    cboProvider_->setCurrentIndex(static_cast<int>(provider));
+}
 
 void DataLinkDialog::ShowProviderFields() {
     const DataLinkForm form = FormOf(CurrentProvider());

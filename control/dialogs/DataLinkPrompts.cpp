@@ -49,7 +49,9 @@ std::optional<std::string> RunDialog(QWidget* parent, const std::string* initial
 
 }  // namespace
 
-std::string PromptNewConnection(QWidget* parent) { return RunDialog(parent, nullptr).value_or(std::string()); }
+std::string PromptNewConnection(QWidget* parent) {
+    return RunDialog(parent, nullptr).value_or(std::string());
+}
 
 bool PromptEditConnection(QWidget* parent, std::string& connectionString) {
     std::optional<std::string> edited = RunDialog(parent, &connectionString);
@@ -58,6 +60,8 @@ bool PromptEditConnection(QWidget* parent, std::string& connectionString) {
     return true;
 }
 
-void SetDataLinkDialogDriver(DataLinkDialogDriver driver) { tDriver = std::move(driver); }
+void SetDataLinkDialogDriver(DataLinkDialogDriver driver) {
+    tDriver = std::move(driver);
+}
 
 }  // namespace qarn::control

@@ -13,7 +13,7 @@ using Keys = std::initializer_list<std::string_view>;
 using Provider = DataLinkProvider;
 
 // The Provider entry of a new string, indexed by provider.
-constexpr const char* kTokens[] = {"SQLite", "Microsoft.Jet.OLEDB.4.0", "SQLOLEDB.1", "PostgreSQL", "MariaDB",
+constexpr const char* kTokens[] = {"SQLite",   "Microsoft.Jet.OLEDB.4.0", "SQLOLEDB.1", "PostgreSQL", "MariaDB",
                                    "MSDASQL.1"};
 
 // The keys a field reads are the provider table's own, so a field shows what
@@ -27,7 +27,9 @@ const Keys kUserKeys = {"User ID", "UID", "User"};
 const Keys kPasswordKeys = {"Password", "PWD"};
 
 // As the provider table decides which entry names the provider.
-bool IsProviderKey(std::string_view key) { return text::ContainsNoCase(key, "PROVIDER"); }
+bool IsProviderKey(std::string_view key) {
+    return text::ContainsNoCase(key, "PROVIDER");
+}
 
 bool NamesProvider(const std::vector<ConnectionEntry>& entries) {
     return std::any_of(entries.begin(), entries.end(), [](const ConnectionEntry& e) { return IsProviderKey(e.key); });
@@ -103,10 +105,10 @@ private:
 
 DataLinkForm FormOf(DataLinkProvider provider) {
     switch (provider) {
-    case Provider::Sqlite:
-    case Provider::Access: return DataLinkForm::File;
-    case Provider::Odbc: return DataLinkForm::Odbc;
-    default: return DataLinkForm::Server;
+        case Provider::Sqlite:
+        case Provider::Access: return DataLinkForm::File;
+        case Provider::Odbc: return DataLinkForm::Odbc;
+        default: return DataLinkForm::Server;
     }
 }
 
@@ -115,7 +117,8 @@ DataLinkFields ReadDataLink(const std::string& connectionString) {
     auto entries = ado::ParseConnectionString(connectionString);
     if (entries.empty()) return f;  // nothing to edit: as a new string
     std::optional<std::string> token;
-    if (auto p = std::find_if(entries.begin(), entries.end(), [](const ConnectionEntry& e) { return IsProviderKey(e.key); });
+    if (auto p =
+            std::find_if(entries.begin(), entries.end(), [](const ConnectionEntry& e) { return IsProviderKey(e.key); });
         p != entries.end()) {
         token = p->value;
         entries.erase(p);
@@ -129,33 +132,33 @@ DataLinkFields ReadDataLink(const std::string& connectionString) {
     }
     f.provider = *provider;
     switch (FormOf(*provider)) {
-    case DataLinkForm::File:
-        f.file = Take(entries, *provider == Provider::Sqlite ? kSqliteFileKeys : kJetFileKeys);
-        break;
-    case DataLinkForm::Server: {
-        f.server = Take(entries, kServerKeys);
-        f.port = Take(entries, kPortKeys);
-        // SQL Server names its port in the data source, and that one wins.
-        if (size_t comma = f.server.find(','); *provider == Provider::SqlServer && comma != std::string::npos) {
-            f.port = std::string(text::Trim(std::string_view(f.server).substr(comma + 1)));
-            f.server = std::string(text::Trim(std::string_view(f.server).substr(0, comma)));
+        case DataLinkForm::File:
+            f.file = Take(entries, *provider == Provider::Sqlite ? kSqliteFileKeys : kJetFileKeys);
+            break;
+        case DataLinkForm::Server: {
+            f.server = Take(entries, kServerKeys);
+            f.port = Take(entries, kPortKeys);
+            // SQL Server names its port in the data source, and that one wins.
+            if (size_t comma = f.server.find(','); *provider == Provider::SqlServer && comma != std::string::npos) {
+                f.port = std::string(text::Trim(std::string_view(f.server).substr(comma + 1)));
+                f.server = std::string(text::Trim(std::string_view(f.server).substr(0, comma)));
+            }
+            f.database = Take(entries, kDatabaseKeys);
+            f.user = Take(entries, kUserKeys);
+            f.password = Take(entries, kPasswordKeys);
+            break;
         }
-        f.database = Take(entries, kDatabaseKeys);
-        f.user = Take(entries, kUserKeys);
-        f.password = Take(entries, kPasswordKeys);
-        break;
-    }
-    case DataLinkForm::Odbc: {
-        f.dataSource = Take(entries, {"DSN"});
-        f.driver = Take(entries, {"Driver"});
-        f.user = Take(entries, {"UID"});
-        f.password = Take(entries, {"PWD"});
-        EntryWriter rest;
-        rest.AddEntries(entries);
-        f.odbcString = rest.Text();
-        entries.clear();
-        break;
-    }
+        case DataLinkForm::Odbc: {
+            f.dataSource = Take(entries, {"DSN"});
+            f.driver = Take(entries, {"Driver"});
+            f.user = Take(entries, {"UID"});
+            f.password = Take(entries, {"PWD"});
+            EntryWriter rest;
+            rest.AddEntries(entries);
+            f.odbcString = rest.Text();
+            entries.clear();
+            break;
+        }
     }
     f.loadedProvider = provider;
     f.loadedToken = token;
@@ -169,33 +172,33 @@ std::string WriteDataLink(const DataLinkFields& f) {
         f.loadedProvider == provider ? f.loadedToken : std::optional<std::string>(kTokens[static_cast<int>(provider)]);
     EntryWriter out;
     switch (FormOf(provider)) {
-    case DataLinkForm::File:
-        out.Add("Provider", token.value_or(""));
-        out.Add("Data Source", f.file);
-        break;
-    case DataLinkForm::Server: {
-        std::string server = f.server, port = f.port;
-        if (provider == Provider::SqlServer && !port.empty()) {
-            server += "," + port;
-            port.clear();
+        case DataLinkForm::File:
+            out.Add("Provider", token.value_or(""));
+            out.Add("Data Source", f.file);
+            break;
+        case DataLinkForm::Server: {
+            std::string server = f.server, port = f.port;
+            if (provider == Provider::SqlServer && !port.empty()) {
+                server += "," + port;
+                port.clear();
+            }
+            out.Add("Provider", token.value_or(""));
+            out.Add("Data Source", server);
+            out.Add("Port", port);
+            out.Add("Initial Catalog", f.database);
+            out.AddLogin("User ID", f.user, "Password", f.password);
+            break;
         }
-        out.Add("Provider", token.value_or(""));
-        out.Add("Data Source", server);
-        out.Add("Port", port);
-        out.Add("Initial Catalog", f.database);
-        out.AddLogin("User ID", f.user, "Password", f.password);
-        break;
-    }
-    case DataLinkForm::Odbc: {
-        const std::string free = FreeText(f.odbcString);
-        // A typed string that names a provider chooses it itself.
-        if (!NamesProvider(ado::ParseConnectionString(free))) out.Add("Provider", token.value_or(""));
-        out.Add("DSN", f.dataSource);
-        out.AddBraced("Driver", f.driver);
-        out.AddText(free);
-        out.AddLogin("UID", f.user, "PWD", f.password);
-        break;
-    }
+        case DataLinkForm::Odbc: {
+            const std::string free = FreeText(f.odbcString);
+            // A typed string that names a provider chooses it itself.
+            if (!NamesProvider(ado::ParseConnectionString(free))) out.Add("Provider", token.value_or(""));
+            out.Add("DSN", f.dataSource);
+            out.AddBraced("Driver", f.driver);
+            out.AddText(free);
+            out.AddLogin("UID", f.user, "PWD", f.password);
+            break;
+        }
     }
     if (f.loadedProvider == provider) out.AddEntries(f.extras);
     return out.Text();

@@ -21,10 +21,10 @@ DataLinkForm FormOf(DataLinkProvider provider);
 
 struct DataLinkFields {
     DataLinkProvider provider = DataLinkProvider::Sqlite;
-    std::string file;                                  // File
-    std::string server, port, database;                // Server
-    std::string dataSource, driver, odbcString;        // Odbc
-    std::string user, password;                        // Server and Odbc
+    std::string file;                            // File
+    std::string server, port, database;          // Server
+    std::string dataSource, driver, odbcString;  // Odbc
+    std::string user, password;                  // Server and Odbc
 
     // What the loaded string said beyond the fields: its provider, the
     // Provider entry as written (none at all for a bare ODBC string) and the

@@ -8,13 +8,13 @@ std::string ErrorLog::DefaultPath(const std::string& script) {
     return std::filesystem::path(script).filename().string() + ".errors";
 }
 
-ErrorLog::ErrorLog(std::string path)
-    : path_(std::move(path)), writer_(std::make_unique<textfile::TextWriter>(path_)) {}
+ErrorLog::ErrorLog(std::string path) : path_(std::move(path)), writer_(std::make_unique<textfile::TextWriter>(path_)) {}
 
 void ErrorLog::WriteLines(std::string_view prefix, std::string_view text) {
     for (size_t start = 0;;) {
         size_t end = text.find('\n', start);
-        std::string_view line = text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view line =
+            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (line.ends_with('\r')) line.remove_suffix(1);
         writer_->WriteLine(std::string(prefix) + std::string(line));
         if (end == std::string_view::npos) return;

@@ -22,15 +22,17 @@ clsSQLADO& SessionWrapper() {
     return *gobjSQLADO;
 }
 
-Dialect SessionDialect() { return ChooseDialect(glngServerKind, gcnnDB ? gcnnDB->DbmsName() : std::string()); }
+Dialect SessionDialect() {
+    return ChooseDialect(glngServerKind, gcnnDB ? gcnnDB->DbmsName() : std::string());
+}
 
 // Why the script may not go to `path`: it would overwrite what is being
 // read.  Empty when it may.
 std::string OutputClash(const std::string& path) {
     switch (SessionFileAt(path)) {
-    case SessionFile::Udl: return "it is the UDL file being read";
-    case SessionFile::Database: return "it is the database being read";
-    default: return {};
+        case SessionFile::Udl: return "it is the UDL file being read";
+        case SessionFile::Database: return "it is the database being read";
+        default: return {};
     }
 }
 
@@ -68,8 +70,7 @@ void ReportRefusal(const std::string& reason) {
 
 }  // namespace
 
-bool ControlCore::Generate(const std::string& OutputPathFileName, const std::string& SelectString,
-                           bool TruncateTable) {
+bool ControlCore::Generate(const std::string& OutputPathFileName, const std::string& SelectString, bool TruncateTable) {
     mstrReturnMessage.clear();
     std::string failure;
     try {
@@ -79,15 +80,15 @@ bool ControlCore::Generate(const std::string& OutputPathFileName, const std::str
         const Dialect dialect = SessionDialect();
         const SelectAnalysis statement = AnalyseSelect(SelectString, dialect);
         switch (statement.verdict) {
-        case SelectAnalysis::Verdict::Table: break;
-        case SelectAnalysis::Verdict::NoFrom:
-            CurrentUserInterface().MessageBox("No FROM clause in the select statement", MsgIcon::Exclamation,
-                                              "qarnSqlGenComp", MsgButtons::Ok);
-            return FinishRun("Error in SQL statement");
-        case SelectAnalysis::Verdict::FromAtEnd: return FinishRun("Error in SQL statement");
-        case SelectAnalysis::Verdict::Refused:
-            ReportRefusal(statement.reason);
-            return FinishRun("Error in SQL statement");
+            case SelectAnalysis::Verdict::Table: break;
+            case SelectAnalysis::Verdict::NoFrom:
+                CurrentUserInterface().MessageBox("No FROM clause in the select statement", MsgIcon::Exclamation,
+                                                  "qarnSqlGenComp", MsgButtons::Ok);
+                return FinishRun("Error in SQL statement");
+            case SelectAnalysis::Verdict::FromAtEnd: return FinishRun("Error in SQL statement");
+            case SelectAnalysis::Verdict::Refused:
+                ReportRefusal(statement.reason);
+                return FinishRun("Error in SQL statement");
         }
         if (std::string wrong = CheckScriptOptions(scriptOptions_, scriptOptions_.target.value_or(dialect));
             !wrong.empty())

@@ -20,7 +20,9 @@ namespace qarn::control {
 namespace {
 
 // Blank: nothing but spaces (tabs and line breaks count as content).
-bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+bool IsBlank(const std::string& text) {
+    return text.find_first_not_of(' ') == std::string::npos;
+}
 
 bool TransactionOpen() {
     try {
@@ -105,9 +107,9 @@ std::string OptionsClash(const RunOptions& options, bool singleTransaction) {
 std::string ErrorLogClash(const std::string& path, const std::string& script) {
     if (SameFile(path, script)) return "it is the script being run";
     switch (SessionFileAt(path)) {
-    case SessionFile::Udl: return "it is the UDL file in use";
-    case SessionFile::Database: return "it is the database being written";
-    default: return {};
+        case SessionFile::Udl: return "it is the UDL file in use";
+        case SessionFile::Database: return "it is the database being written";
+        default: return {};
     }
 }
 
@@ -167,7 +169,8 @@ std::string ControlCore::RunAsOneTransaction(int32_t RunMode) {
             if (std::string words = FindTransactionStatement(text, dialect); !words.empty()) {
                 const ErrObject refusal{ado::err::IllegalOperation,
                                         "A script run as one transaction cannot hold its own transaction "
-                                        "statements (" + words + ")"};
+                                        "statements (" +
+                                            words + ")"};
                 HandleADOError("qarnSqlGenCntl!RunScript", nullptr, LineContext(line, text), refusal);
                 refused = true;
                 return false;
@@ -182,7 +185,8 @@ std::string ControlCore::RunAsOneTransaction(int32_t RunMode) {
         }
         replay->Finish();
     } catch (const ado::ReplayError& e) {
-        HandleADOError("clsSQLADO!SQLRunProcNoRs", gcnnDB.get(), recent.Context(e.Tag()), {e.Number(), e.Description()});
+        HandleADOError("clsSQLADO!SQLRunProcNoRs", gcnnDB.get(), recent.Context(e.Tag()),
+                       {e.Number(), e.Description()});
         RollBackQuietly();
         return "Error executing SQL statement";
     } catch (...) {

@@ -21,9 +21,9 @@ constexpr int32_t kPermissionDenied = 70;
 constexpr int32_t kDeviceIoError = 57;
 
 [[noreturn]] void Raise(int errnum, const std::string& what, const std::string& path) {
-    const int32_t number = errnum == EACCES || errnum == EPERM || errnum == EROFS ? kPermissionDenied
+    const int32_t number = errnum == EACCES || errnum == EPERM || errnum == EROFS      ? kPermissionDenied
                            : errnum == ENOENT || errnum == ENOTDIR || errnum == EISDIR ? kPathNotFound
-                                                                                      : kDeviceIoError;
+                                                                                       : kDeviceIoError;
     throw ado::AdoError(number, what + " '" + path + "': " + std::strerror(errnum));
 }
 
@@ -56,7 +56,8 @@ mode_t NewFileMode() {
 }  // namespace
 
 bool SameFile(const std::string& path, const std::string& other) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     return !path.empty() && !other.empty() && ::stat(path.c_str(), &a) == 0 && ::stat(other.c_str(), &b) == 0 &&
            a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -107,7 +108,9 @@ void ScriptOutput::OpenTemporary(const std::string& beside, bool compress) {
     writer_ = std::make_unique<textfile::TextWriter>(fd, path_, compress);
 }
 
-ScriptOutput::~ScriptOutput() { Abandon(); }
+ScriptOutput::~ScriptOutput() {
+    Abandon();
+}
 
 void ScriptOutput::Commit() {
     Finish();

@@ -35,9 +35,14 @@ void Run(ado::Connection& connection, const std::string& sql) {
 
 bool IsText(int32_t type) {
     switch (type) {
-    case ado::adBSTR: case ado::adChar: case ado::adWChar: case ado::adVarChar:
-    case ado::adLongVarChar: case ado::adVarWChar: case ado::adLongVarWChar: return true;
-    default: return false;
+        case ado::adBSTR:
+        case ado::adChar:
+        case ado::adWChar:
+        case ado::adVarChar:
+        case ado::adLongVarChar:
+        case ado::adVarWChar:
+        case ado::adLongVarWChar: return true;
+        default: return false;
     }
 }
 
@@ -52,9 +57,9 @@ std::string ComparedColumns(const ScriptWriter& writer, Dialect dialect, const s
         name = from + "." + name;
         if (!list.empty()) list += ", ";
         switch (dialect) {
-        case Dialect::PostgreSql: list += name + "::text"; break;  // -0 and 0, the exact text of every type
-        case Dialect::MySql: list += IsText(writer.ColumnTypes()[i]) ? "BINARY " + name : name; break;
-        default: list += name + ", typeof(" + name + ")"; break;  // SQLite: the storage class too
+            case Dialect::PostgreSql: list += name + "::text"; break;  // -0 and 0, the exact text of every type
+            case Dialect::MySql: list += IsText(writer.ColumnTypes()[i]) ? "BINARY " + name : name; break;
+            default: list += name + ", typeof(" + name + ")"; break;  // SQLite: the storage class too
         }
     }
     return list;
@@ -68,8 +73,8 @@ std::string Difference(Dialect dialect, const std::string& a, const std::string&
     // SQLite has no EXCEPT ALL: each distinct row with its count stands for the multiset.
     std::string positions;
     for (size_t i = 1; i <= width; ++i) positions += (i > 1 ? ", " : "") + std::to_string(i);
-    return "SELECT * FROM (SELECT *, count(*) FROM (" + a + ") GROUP BY " + positions + " EXCEPT SELECT *, count(*) FROM (" +
-           b + ") GROUP BY " + positions + ")" + most;
+    return "SELECT * FROM (SELECT *, count(*) FROM (" + a + ") GROUP BY " + positions +
+           " EXCEPT SELECT *, count(*) FROM (" + b + ") GROUP BY " + positions + ")" + most;
 }
 
 std::string Shown(const std::vector<ado::Variant>& row) {
@@ -99,13 +104,14 @@ std::string ProveScript(ado::Connection& connection, Dialect dialect, const std:
     try {
         const std::string table = kProofTable;
         switch (dialect) {
-        case Dialect::PostgreSql:
-            Run(connection, "CREATE TEMP TABLE " + table + " ON COMMIT DROP AS SELECT * FROM (" + query + ") q WITH NO DATA");
-            break;
-        case Dialect::MySql:
-            Run(connection, "CREATE TEMPORARY TABLE " + table + " AS SELECT * FROM (" + query + ") q LIMIT 0");
-            break;
-        default: Run(connection, "CREATE TEMP TABLE " + table + " AS SELECT * FROM (" + query + ") WHERE 0"); break;
+            case Dialect::PostgreSql:
+                Run(connection,
+                    "CREATE TEMP TABLE " + table + " ON COMMIT DROP AS SELECT * FROM (" + query + ") q WITH NO DATA");
+                break;
+            case Dialect::MySql:
+                Run(connection, "CREATE TEMPORARY TABLE " + table + " AS SELECT * FROM (" + query + ") q LIMIT 0");
+                break;
+            default: Run(connection, "CREATE TEMP TABLE " + table + " AS SELECT * FROM (" + query + ") WHERE 0"); break;
         }
         // The script's INSERT statements, into the proof table; head and
         // tail lines change the real table and are left out.
@@ -144,7 +150,8 @@ std::string ProveScript(ado::Connection& connection, Dialect dialect, const std:
         size_t bestMissing = 0, bestExtra = 0;
         for (size_t m = 0; m < missing.size(); ++m)
             for (size_t e = 0; e < extra.size(); ++e)
-                if (alike(missing[m], extra[e]) > alike(missing[bestMissing], extra[bestExtra])) bestMissing = m, bestExtra = e;
+                if (alike(missing[m], extra[e]) > alike(missing[bestMissing], extra[bestExtra]))
+                    bestMissing = m, bestExtra = e;
         std::string verdict;
         if (!missing.empty() && !extra.empty()) {
             const auto& gone = missing[bestMissing];
@@ -157,14 +164,16 @@ std::string ProveScript(ado::Connection& connection, Dialect dialect, const std:
         } else if (!missing.empty()) {
             verdict = "The script does not recreate the rows: the row " + visible(missing[0]) + " is missing from it";
         } else if (!extra.empty()) {
-            verdict = "The script does not recreate the rows: it makes a row the table does not hold: " + visible(extra[0]);
+            verdict =
+                "The script does not recreate the rows: it makes a row the table does not hold: " + visible(extra[0]);
         }
         if (dialect == Dialect::MySql) Run(connection, "DROP TEMPORARY TABLE IF EXISTS " + table);
         connection.RollbackTrans();
         return verdict;
     } catch (...) {
         try {
-            if (dialect == Dialect::MySql) Run(connection, std::string("DROP TEMPORARY TABLE IF EXISTS ") + kProofTable);
+            if (dialect == Dialect::MySql)
+                Run(connection, std::string("DROP TEMPORARY TABLE IF EXISTS ") + kProofTable);
             connection.RollbackTrans();
         } catch (...) {
             // The proof has failed already; what is left of it goes with the transaction.

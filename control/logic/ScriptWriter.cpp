@@ -19,9 +19,12 @@ constexpr int32_t kSqlServerRowsPerInsert = 1000;
 std::string Visible(const std::string& name) {
     std::string out;
     for (char c : name) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }
@@ -104,13 +107,14 @@ std::string ScriptWriter::DuplicateClause(const ado::Recordset& rs, const TableF
     for (const std::string& k : facts.primaryKey) key += (key.empty() ? "" : ", ") + Quoted(k, target_);
     for (size_t index : columns_) {
         const std::string& name = rs.Fields(index).Name();
-        if (std::any_of(facts.primaryKey.begin(), facts.primaryKey.end(),
-                        [&](const std::string& k) { return facts.namesIgnoreCase ? ado::EqualsNoCase(k, name) : k == name; }))
+        if (std::any_of(facts.primaryKey.begin(), facts.primaryKey.end(), [&](const std::string& k) {
+                return facts.namesIgnoreCase ? ado::EqualsNoCase(k, name) : k == name;
+            }))
             continue;
         const std::string q = Quoted(name, target_);
         if (!updates.empty()) updates += ", ";
         updates += q + " = " +
-                   (target_ == Dialect::MySql ? "VALUES(" + q + ")"
+                   (target_ == Dialect::MySql        ? "VALUES(" + q + ")"
                     : target_ == Dialect::PostgreSql ? "EXCLUDED." + q
                                                      : "excluded." + q);
     }

@@ -68,16 +68,16 @@ private:
     std::string table_;  // as written into the script
     Dialect target_;
     ScriptOptions options_;
-    std::vector<size_t> columns_;          // fields written, in order
-    std::vector<char> booleans_;           // per column written: a number that stands for TRUE or FALSE
+    std::vector<size_t> columns_;  // fields written, in order
+    std::vector<char> booleans_;   // per column written: a number that stands for TRUE or FALSE
     std::vector<std::string> names_;
     std::vector<int32_t> types_;
     std::vector<std::string> identities_;  // identity columns written (their names)
     bool identitySeen_ = false;
-    std::string prefix_;                   // "INSERT INTO t(...) VALUES"
-    std::string suffix_;                   // what follows the rows (duplicates clause)
-    std::string statement_;                // the INSERT being built, reused
-    std::string row_;                      // one row's values, reused
+    std::string prefix_;     // "INSERT INTO t(...) VALUES"
+    std::string suffix_;     // what follows the rows (duplicates clause)
+    std::string statement_;  // the INSERT being built, reused
+    std::string row_;        // one row's values, reused
     int32_t pendingRows_ = 0;
     uint64_t rowNumber_ = 0;
 };

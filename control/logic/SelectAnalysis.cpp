@@ -55,7 +55,8 @@ private:
             if (token_.kind == TokenKind::End) return Refuse("a parenthesis is never closed"), false;
             if (atGroupStart) {
                 for (std::string_view w : kChangingWords)
-                    if (IsWord(w)) return Refuse("it holds a " + std::string(w) + " statement, which changes data"), false;
+                    if (IsWord(w))
+                        return Refuse("it holds a " + std::string(w) + " statement, which changes data"), false;
             }
             atGroupStart = IsSymbol('(');
             if (IsSymbol('(')) ++depth;
@@ -86,9 +87,7 @@ private:
         }
     }
 
-    std::string Unterminated() const {
-        return "a quoted text, quoted name or comment is never closed";
-    }
+    std::string Unterminated() const { return "a quoted text, quoted name or comment is never closed"; }
 
     SelectAnalysis ReadSelect() {
         result_.verdict = Verdict::NoFrom;

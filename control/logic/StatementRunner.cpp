@@ -61,7 +61,9 @@ clsSQLADO& SessionWrapper() {
 StatementRunner::StatementRunner(const RunOptions& options, sql::Dialect dialect, ErrorLog* log, bool nameLines)
     : options_(options), dialect_(dialect), log_(log), nameLines_(nameLines) {}
 
-StatementRunner::~StatementRunner() { RollBackBatch(); }
+StatementRunner::~StatementRunner() {
+    RollBackBatch();
+}
 
 bool StatementRunner::BeginBatch(uint64_t line) {
     batchLine_ = line;
@@ -86,8 +88,10 @@ bool StatementRunner::Run(const std::string& text, uint64_t line) {
         // A COMMIT or BEGIN of the script's own would cut across the batches.
         if (std::string words = FindTransactionStatement(text, dialect_); !words.empty()) {
             HandleADOError("qarnSqlGenCntl!RunScript", nullptr, LineContext(line, text),
-                           {ado::err::IllegalOperation, "A script run with commit batches cannot hold its own "
-                                                        "transaction statements (" + words + ")"});
+                           {ado::err::IllegalOperation,
+                            "A script run with commit batches cannot hold its own "
+                            "transaction statements (" +
+                                words + ")"});
             failure_ = kExecuteFailed;
             return false;
         }
@@ -102,8 +106,10 @@ bool StatementRunner::Run(const std::string& text, uint64_t line) {
     } else {
         clsSQLADO& wrapper = SessionWrapper();
         wrapper.SetReportContext(nameLines_ ? LineContext(line, text) : std::string());
-        if (!wrapper.SQLSetText(text)) failure_ = "Error in SQL statement";
-        else if (!wrapper.SQLRunProcNoRs()) failure_ = kExecuteFailed;
+        if (!wrapper.SQLSetText(text))
+            failure_ = "Error in SQL statement";
+        else if (!wrapper.SQLRunProcNoRs())
+            failure_ = kExecuteFailed;
         wrapper.SetReportContext({});
         if (!failure_.empty()) return false;
     }
@@ -161,8 +167,8 @@ std::string StatementRunner::Finish(std::string stop) {
         failure_ += "; the statements from line " + std::to_string(batchLine_) + " on were not committed";
     }
     if (failed_ > 0) {
-        const std::string summary = std::to_string(failed_) + " of " + std::to_string(statements_) +
-                                    " statements failed; see " + log_->Path();
+        const std::string summary =
+            std::to_string(failed_) + " of " + std::to_string(statements_) + " statements failed; see " + log_->Path();
         failure_ = failure_.empty() ? summary : failure_ + "; " + summary;
     }
     return failure_;

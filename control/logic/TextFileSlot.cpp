@@ -22,7 +22,9 @@ bool ControlCore::CreateOutputFile() {
 
 // A line that cannot be written fails the run: a script cut short must not
 // pass for a complete one.
-void ControlCore::WriteOutputLine(std::string_view line) { output_->WriteLine(line); }
+void ControlCore::WriteOutputLine(std::string_view line) {
+    output_->WriteLine(line);
+}
 
 bool ControlCore::OpenScriptFile() {
     try {
@@ -48,7 +50,9 @@ void ControlCore::CloseTextFile() {
     }
 }
 
-std::string ControlCore::ReadScriptLine() { return input_->ReadLine(); }
+std::string ControlCore::ReadScriptLine() {
+    return input_->ReadLine();
+}
 
 int32_t ControlCore::ShareRead() const {
     if (input_ && input_->AtEndOfStream()) return 1000;

@@ -82,12 +82,12 @@ void AppendBackslashEscaped(std::string& out, std::string_view text, const ByteS
         out, text, [&escaped](std::string_view t, size_t from) { return escaped.FindIn(t, from); },
         [](std::string& o, char c) {
             switch (c) {
-            case '\r': o += "\\r"; break;
-            case '\n': o += "\\n"; break;
-            case '\\': o += "\\\\"; break;
-            case '\'': o += "''"; break;
-            case '\0': o += "\\0"; break;
-            default: o += "\\Z"; break;  // Ctrl-Z, which Windows clients take for end of file
+                case '\r': o += "\\r"; break;
+                case '\n': o += "\\n"; break;
+                case '\\': o += "\\\\"; break;
+                case '\'': o += "''"; break;
+                case '\0': o += "\\0"; break;
+                default: o += "\\Z"; break;  // Ctrl-Z, which Windows clients take for end of file
             }
         });
     out += '\'';
@@ -95,11 +95,11 @@ void AppendBackslashEscaped(std::string& out, std::string_view text, const ByteS
 
 // How a dialect joins quoted parts and character-function calls.
 struct ConcatStyle {
-    std::string_view prefix;    // before each quoted part
+    std::string_view prefix;  // before each quoted part
     char quote;
     std::string_view joiner;
-    std::string_view charCall;  // opens a call that turns a code into a character
-    bool codesPerCall;          // one call takes a whole run of codes
+    std::string_view charCall;   // opens a call that turns a code into a character
+    bool codesPerCall;           // one call takes a whole run of codes
     std::string_view lead = {};  // opens every chain, joiner included
 };
 
@@ -139,8 +139,8 @@ void AppendTerm(std::string& out, std::string_view text, size_t begin, size_t en
 constexpr size_t kTermsPerGroup = 32;
 
 // Terms first..last-1, their starts in `starts`.
-void AppendTerms(std::string& out, std::string_view text, const std::vector<size_t>& starts, size_t first,
-                 size_t last, const ConcatStyle& style) {
+void AppendTerms(std::string& out, std::string_view text, const std::vector<size_t>& starts, size_t first, size_t last,
+                 const ConcatStyle& style) {
     const size_t count = last - first;
     const size_t step = count <= kTermsPerGroup ? 1 : (count + kTermsPerGroup - 1) / kTermsPerGroup;
     out += style.lead;
@@ -195,28 +195,28 @@ void AppendSqlServerText(std::string& out, std::string_view text, bool unicodeCo
 
 void AppendTextLiteral(std::string& out, std::string_view text, Dialect dialect, bool unicodeColumn) {
     switch (dialect) {
-    case Dialect::Jet: AppendConcatenated(out, text, kJetText); break;
-    case Dialect::SqlServer: AppendSqlServerText(out, text, unicodeColumn); break;
-    case Dialect::PostgreSql:
-        if (kPostgresNeedsEscape.FindIn(text, 0) == kNotFound) {
-            AppendQuoted(out, text, '\'', '\'');
-        } else {
-            out += 'E';
-            AppendBackslashEscaped(out, text, kPostgresEscaped);
-        }
-        break;
-    case Dialect::MySql: AppendBackslashEscaped(out, text, kMySqlEscaped); break;
-    case Dialect::Sqlite: AppendConcatenated(out, text, kSqliteText); break;
-    case Dialect::Ansi: AppendConcatenated(out, text, kAnsiText); break;
+        case Dialect::Jet: AppendConcatenated(out, text, kJetText); break;
+        case Dialect::SqlServer: AppendSqlServerText(out, text, unicodeColumn); break;
+        case Dialect::PostgreSql:
+            if (kPostgresNeedsEscape.FindIn(text, 0) == kNotFound) {
+                AppendQuoted(out, text, '\'', '\'');
+            } else {
+                out += 'E';
+                AppendBackslashEscaped(out, text, kPostgresEscaped);
+            }
+            break;
+        case Dialect::MySql: AppendBackslashEscaped(out, text, kMySqlEscaped); break;
+        case Dialect::Sqlite: AppendConcatenated(out, text, kSqliteText); break;
+        case Dialect::Ansi: AppendConcatenated(out, text, kAnsiText); break;
     }
 }
 
 void AppendBoolean(std::string& out, bool value, Dialect dialect) {
     switch (dialect) {
-    case Dialect::Jet: out += value ? "True" : "False"; break;
-    case Dialect::PostgreSql:
-    case Dialect::Ansi: out += value ? "TRUE" : "FALSE"; break;
-    default: out += value ? '1' : '0'; break;
+        case Dialect::Jet: out += value ? "True" : "False"; break;
+        case Dialect::PostgreSql:
+        case Dialect::Ansi: out += value ? "TRUE" : "FALSE"; break;
+        default: out += value ? '1' : '0'; break;
     }
 }
 
@@ -281,7 +281,9 @@ void AppendHex(std::string& out, std::string_view bytes) {
     }
 }
 
-bool IsBinaryType(int32_t type) { return type == adBinary || type == adVarBinary || type == adLongVarBinary; }
+bool IsBinaryType(int32_t type) {
+    return type == adBinary || type == adVarBinary || type == adLongVarBinary;
+}
 
 // CONVERT gives the literal the column's type; every byte is written, leading
 // zeros too, since they are part of the value.
@@ -304,25 +306,25 @@ void AppendSqlServerBinary(std::string& out, std::string_view bytes, const Field
 void AppendBinaryLiteral(std::string& out, std::string_view bytes, const Field& field, Dialect dialect) {
     std::string_view open = "0x", close;
     switch (dialect) {
-    case Dialect::SqlServer:
-        if (IsBinaryType(field.Type())) {
-            AppendSqlServerBinary(out, bytes, field);
-            return;
-        }
-        break;
-    case Dialect::Jet: break;
-    case Dialect::PostgreSql:  // bytea's hex input
-        open = "'\\x";
-        close = "'";
-        break;
-    case Dialect::MySql:  // 0x alone is no literal
-        if (!bytes.empty()) break;
-        [[fallthrough]];
-    case Dialect::Sqlite:
-    case Dialect::Ansi:
-        open = "X'";
-        close = "'";
-        break;
+        case Dialect::SqlServer:
+            if (IsBinaryType(field.Type())) {
+                AppendSqlServerBinary(out, bytes, field);
+                return;
+            }
+            break;
+        case Dialect::Jet: break;
+        case Dialect::PostgreSql:  // bytea's hex input
+            open = "'\\x";
+            close = "'";
+            break;
+        case Dialect::MySql:  // 0x alone is no literal
+            if (!bytes.empty()) break;
+            [[fallthrough]];
+        case Dialect::Sqlite:
+        case Dialect::Ansi:
+            open = "X'";
+            close = "'";
+            break;
     }
     out += open;
     AppendHex(out, bytes);
@@ -357,9 +359,15 @@ void AppendGuid(std::string& out, std::string_view text, Dialect dialect) {
 
 bool IsTextType(int32_t type) {
     switch (type) {
-    case adBSTR: case adChar: case adWChar: case adChapter:
-    case adVarChar: case adLongVarChar: case adVarWChar: case adLongVarWChar: return true;
-    default: return false;
+        case adBSTR:
+        case adChar:
+        case adWChar:
+        case adChapter:
+        case adVarChar:
+        case adLongVarChar:
+        case adVarWChar:
+        case adLongVarWChar: return true;
+        default: return false;
     }
 }
 
@@ -379,21 +387,21 @@ bool HoldsText(VarKind kind) {
 // The value as it is held, whatever the column was declared as.
 void AppendByKind(std::string& out, const Variant& value, const Field& field, Dialect dialect) {
     switch (value.Kind()) {
-    case VarKind::Empty:
-    case VarKind::Null: out += "NULL"; break;
-    case VarKind::Boolean: AppendBoolean(out, value.AsBool(), dialect); break;
-    case VarKind::Int: AppendInt(out, value.AsInt()); break;
-    case VarKind::UInt: AppendUInt(out, value.AsUInt()); break;
-    case VarKind::Double:
-        AppendDouble(out, value.AsDouble(), dialect != Dialect::Sqlite && IsExactSingle(value.AsDouble(), field.Type()),
-                     dialect);
-        break;
-    case VarKind::Decimal:
-    case VarKind::Currency: AppendExactNumber(out, value.AsText(), dialect); break;
-    case VarKind::Text: AppendTextLiteral(out, value.AsText(), dialect, !IsNarrowTextType(field.Type())); break;
-    case VarKind::Guid: AppendGuid(out, value.AsText(), dialect); break;
-    case VarKind::Binary: AppendBinaryLiteral(out, value.AsText(), field, dialect); break;
-    case VarKind::Date: AppendDateLiteral(out, value.AsDate(), field.Type(), dialect); break;
+        case VarKind::Empty:
+        case VarKind::Null: out += "NULL"; break;
+        case VarKind::Boolean: AppendBoolean(out, value.AsBool(), dialect); break;
+        case VarKind::Int: AppendInt(out, value.AsInt()); break;
+        case VarKind::UInt: AppendUInt(out, value.AsUInt()); break;
+        case VarKind::Double:
+            AppendDouble(out, value.AsDouble(),
+                         dialect != Dialect::Sqlite && IsExactSingle(value.AsDouble(), field.Type()), dialect);
+            break;
+        case VarKind::Decimal:
+        case VarKind::Currency: AppendExactNumber(out, value.AsText(), dialect); break;
+        case VarKind::Text: AppendTextLiteral(out, value.AsText(), dialect, !IsNarrowTextType(field.Type())); break;
+        case VarKind::Guid: AppendGuid(out, value.AsText(), dialect); break;
+        case VarKind::Binary: AppendBinaryLiteral(out, value.AsText(), field, dialect); break;
+        case VarKind::Date: AppendDateLiteral(out, value.AsDate(), field.Type(), dialect); break;
     }
 }
 
@@ -431,20 +439,22 @@ bool AppendByDeclaredType(std::string& out, const Variant& value, const Field& f
 
 std::string_view DialectName(Dialect dialect) {
     switch (dialect) {
-    case Dialect::Jet: return "Jet";
-    case Dialect::SqlServer: return "SQL Server";
-    case Dialect::PostgreSql: return "PostgreSQL";
-    case Dialect::MySql: return "MySQL";
-    case Dialect::Sqlite: return "SQLite";
-    case Dialect::Ansi: return "ANSI SQL";
+        case Dialect::Jet: return "Jet";
+        case Dialect::SqlServer: return "SQL Server";
+        case Dialect::PostgreSql: return "PostgreSQL";
+        case Dialect::MySql: return "MySQL";
+        case Dialect::Sqlite: return "SQLite";
+        case Dialect::Ansi: return "ANSI SQL";
     }
     return "SQL";
 }
 
 namespace {
 constexpr std::pair<std::string_view, Dialect> kDialectKeywords[] = {
-    {"sqlite", Dialect::Sqlite}, {"postgresql", Dialect::PostgreSql}, {"mysql", Dialect::MySql},
-    {"sqlserver", Dialect::SqlServer}, {"jet", Dialect::Jet}, {"ansi", Dialect::Ansi}, {"mariadb", Dialect::MySql}};
+    {"sqlite", Dialect::Sqlite}, {"postgresql", Dialect::PostgreSql},
+    {"mysql", Dialect::MySql},   {"sqlserver", Dialect::SqlServer},
+    {"jet", Dialect::Jet},       {"ansi", Dialect::Ansi},
+    {"mariadb", Dialect::MySql}};
 }  // namespace
 
 bool ParseDialect(std::string_view name, Dialect& dialect) {
@@ -465,9 +475,14 @@ Dialect ChooseDialect(int32_t serverKind, std::string_view dbmsName) {
         Dialect dialect;
     };
     static constexpr Product kProducts[] = {
-        {"PostgreSQL", Dialect::PostgreSql}, {"MariaDB", Dialect::MySql}, {"MySQL", Dialect::MySql},
-        {"SQLite", Dialect::Sqlite},         {"SQL Server", Dialect::SqlServer}, {"Access", Dialect::Jet},
-        {"MS Jet", Dialect::Jet},            {"MDBTools", Dialect::Jet},
+        {"PostgreSQL", Dialect::PostgreSql},
+        {"MariaDB", Dialect::MySql},
+        {"MySQL", Dialect::MySql},
+        {"SQLite", Dialect::Sqlite},
+        {"SQL Server", Dialect::SqlServer},
+        {"Access", Dialect::Jet},
+        {"MS Jet", Dialect::Jet},
+        {"MDBTools", Dialect::Jet},
     };
     for (const Product& product : kProducts)
         if (ContainsNoCase(dbmsName, product.name)) return product.dialect;
@@ -493,20 +508,20 @@ bool IsAutoIncrementField(const Field& field) {
 
 void AppendQuotedName(std::string& out, std::string_view name, Dialect dialect) {
     switch (dialect) {
-    case Dialect::Jet:
-    case Dialect::SqlServer: AppendQuoted(out, name, '[', ']'); break;
-    case Dialect::Sqlite:
-        // SQLite's brackets end at the first "]", whatever follows it; such a
-        // name goes between double quotes instead.
-        if (name.find(']') == std::string_view::npos) {
-            AppendQuoted(out, name, '[', ']');
-        } else {
-            AppendQuoted(out, name, '"', '"');
-        }
-        break;
-    case Dialect::PostgreSql:
-    case Dialect::Ansi: AppendQuoted(out, name, '"', '"'); break;
-    case Dialect::MySql: AppendQuoted(out, name, '`', '`'); break;
+        case Dialect::Jet:
+        case Dialect::SqlServer: AppendQuoted(out, name, '[', ']'); break;
+        case Dialect::Sqlite:
+            // SQLite's brackets end at the first "]", whatever follows it; such a
+            // name goes between double quotes instead.
+            if (name.find(']') == std::string_view::npos) {
+                AppendQuoted(out, name, '[', ']');
+            } else {
+                AppendQuoted(out, name, '"', '"');
+            }
+            break;
+        case Dialect::PostgreSql:
+        case Dialect::Ansi: AppendQuoted(out, name, '"', '"'); break;
+        case Dialect::MySql: AppendQuoted(out, name, '`', '`'); break;
     }
 }
 
@@ -527,7 +542,9 @@ void AppendFieldValue(std::string& out, const Field& field, Dialect dialect) {
     AppendByKind(out, value, field, dialect);
 }
 
-void AppendBooleanLiteral(std::string& out, bool value, Dialect dialect) { AppendBoolean(out, value, dialect); }
+void AppendBooleanLiteral(std::string& out, bool value, Dialect dialect) {
+    AppendBoolean(out, value, dialect);
+}
 
 std::string FormatFieldName(const Field& field, Dialect dialect) {
     std::string out;

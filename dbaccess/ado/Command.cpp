@@ -4,7 +4,9 @@
 
 namespace qarn::ado {
 
-std::shared_ptr<Command> Command::Create() { return std::shared_ptr<Command>(new Command()); }
+std::shared_ptr<Command> Command::Create() {
+    return std::shared_ptr<Command>(new Command());
+}
 
 Command::Command() {
     // Refresh asks the provider behind whatever connection the command has then.

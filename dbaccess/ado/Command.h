@@ -34,8 +34,8 @@ public:
     void SetCommandTimeout(int32_t s) { commandTimeout_ = s; }
 
     Parameters& Params() { return parameters_; }
-    std::shared_ptr<Parameter> CreateParameter(const std::string& name, int32_t type, int32_t direction,
-                                               int64_t size, const Variant& value = Variant()) const;
+    std::shared_ptr<Parameter> CreateParameter(const std::string& name, int32_t type, int32_t direction, int64_t size,
+                                               const Variant& value = Variant()) const;
 
     // Runs the command.  Returns the recordset of a row-returning statement,
     // a closed recordset otherwise.  `recordsAffected` receives the count

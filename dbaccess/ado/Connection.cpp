@@ -19,9 +19,8 @@ constexpr size_t kMaxConnectionStringCharacters = 32767;
 
 size_t CountCharacters(std::string_view utf8) {
     // Every byte but a UTF-8 continuation byte starts a character.
-    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
+    return static_cast<size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 void RequireShortEnough(std::string_view connectionString) {
@@ -34,7 +33,9 @@ void RequireShortEnough(std::string_view connectionString) {
 }
 }  // namespace
 
-std::shared_ptr<Connection> Connection::Create() { return std::shared_ptr<Connection>(new Connection()); }
+std::shared_ptr<Connection> Connection::Create() {
+    return std::shared_ptr<Connection>(new Connection());
+}
 
 Connection::~Connection() {
     try {
@@ -57,10 +58,10 @@ void Connection::Open() {
         // The translated string is what the engine sees; it can be longer.
         RequireShortEnough(route.target);
         switch (route.engine) {
-        case ProviderRoute::Engine::Sqlite: engine_ = OpenSqlite(route.target); break;
-        case ProviderRoute::Engine::Postgres: engine_ = OpenPostgres(route.target); break;
-        case ProviderRoute::Engine::MariaDb: engine_ = OpenMariaDb(route.target); break;
-        case ProviderRoute::Engine::Odbc: engine_ = OpenOdbc(route.target); break;
+            case ProviderRoute::Engine::Sqlite: engine_ = OpenSqlite(route.target); break;
+            case ProviderRoute::Engine::Postgres: engine_ = OpenPostgres(route.target); break;
+            case ProviderRoute::Engine::MariaDb: engine_ = OpenMariaDb(route.target); break;
+            case ProviderRoute::Engine::Odbc: engine_ = OpenOdbc(route.target); break;
         }
     });
 }
@@ -90,9 +91,15 @@ void Connection::Track(const std::shared_ptr<Recordset>& rs) {
     openRecordsets_.push_back(rs);
 }
 
-void Connection::BeginTrans() { Guarded([&] { Engine().BeginTrans(); }); }
-void Connection::CommitTrans() { Guarded([&] { Engine().CommitTrans(); }); }
-void Connection::RollbackTrans() { Guarded([&] { Engine().RollbackTrans(); }); }
+void Connection::BeginTrans() {
+    Guarded([&] { Engine().BeginTrans(); });
+}
+void Connection::CommitTrans() {
+    Guarded([&] { Engine().CommitTrans(); });
+}
+void Connection::RollbackTrans() {
+    Guarded([&] { Engine().RollbackTrans(); });
+}
 
 bool Connection::TransactionOpen() {
     return engine_ && Guarded([&] { return engine_->TransactionOpen(); });
@@ -134,6 +141,8 @@ std::unique_ptr<EngineReplay> Connection::BeginReplay(int32_t timeoutSeconds) {
     });
 }
 
-std::string Connection::DbmsName() const { return engine_ ? engine_->DbmsName() : std::string(); }
+std::string Connection::DbmsName() const {
+    return engine_ ? engine_->DbmsName() : std::string();
+}
 
 }  // namespace qarn::ado

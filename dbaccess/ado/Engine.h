@@ -23,13 +23,13 @@ namespace qarn::ado {
 // What the engine knows of one result column.
 struct ColumnInfo {
     std::string name;
-    int32_t type = 0;            // ADO data type number
-    int32_t attributes = 0;      // ADO field attribute bits
-    int64_t definedSize = 0;     // declared size; 0 when unknown
+    int32_t type = 0;                   // ADO data type number
+    int32_t attributes = 0;             // ADO field attribute bits
+    int64_t definedSize = 0;            // declared size; 0 when unknown
     std::optional<bool> autoIncrement;  // missing when the engine cannot tell
     int32_t precision = 0;
     int32_t scale = 0;
-    std::string typeName;   // the database's own name of the type, where the engine knows it
+    std::string typeName;  // the database's own name of the type, where the engine knows it
     // False when the database cannot read a value of this type back from
     // any text (PostgreSQL's pg_node_tree and pseudo-types): no script can
     // recreate it.

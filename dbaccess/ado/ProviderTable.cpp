@@ -15,7 +15,9 @@ namespace {
 constexpr std::string_view kSqlServerDriver = "FreeTDS";
 constexpr std::string_view kAccessDriver = "MDBTools";
 
-bool IsProviderKey(std::string_view key) { return ContainsNoCase(key, "PROVIDER"); }
+bool IsProviderKey(std::string_view key) {
+    return ContainsNoCase(key, "PROVIDER");
+}
 
 // Builds an ODBC connection string from translated and passed-through entries.
 class OdbcStringBuilder {
@@ -77,9 +79,9 @@ ProviderRoute SqlServerRoute(const std::vector<ConnectionEntry>& entries) {
     b.Add("Driver", kSqlServerDriver, true).Add("Server", host).Add("Port", port).Add("Database", s.database);
     b.Add("UID", s.user).Add("PWD", s.password).Add("ClientCharset", "UTF-8");
     return {ProviderRoute::Engine::Odbc,
-            b.PassThrough(entries, {"Data Source", "Server", "Port", "Initial Catalog", "Database", "User ID", "UID",
-                                    "Password", "PWD", "Persist Security Info", "Integrated Security",
-                                    "Trusted_Connection"})
+            b.PassThrough(entries,
+                          {"Data Source", "Server", "Port", "Initial Catalog", "Database", "User ID", "UID", "Password",
+                           "PWD", "Persist Security Info", "Integrated Security", "Trusted_Connection"})
                 .Text()};
 }
 
@@ -134,7 +136,8 @@ ProviderRoute RouteConnectionString(const std::string& connectionString) {
     if (StartsWithNoCase(p, "MSDASQL")) return PassThroughRoute(entries);
     if (EqualsNoCase(p, "SQLite")) return SqliteRoute(entries);
     if (EqualsNoCase(p, "PostgreSQL")) return {ProviderRoute::Engine::Postgres, connectionString};
-    if (EqualsNoCase(p, "MySQL") || EqualsNoCase(p, "MariaDB")) return {ProviderRoute::Engine::MariaDb, connectionString};
+    if (EqualsNoCase(p, "MySQL") || EqualsNoCase(p, "MariaDB"))
+        return {ProviderRoute::Engine::MariaDb, connectionString};
     throw AdoError(err::ProviderNotFound);
 }
 

@@ -66,41 +66,42 @@ void Variant::SetUInt(uint64_t u) {
 
 bool Variant::IsTrue() const {
     switch (kind_) {
-    case VarKind::Boolean: return num_.b;
-    case VarKind::Int: return num_.i != 0;
-    case VarKind::UInt: return num_.u != 0;
-    case VarKind::Double: return num_.d != 0.0;
-    case VarKind::Decimal:
-    case VarKind::Currency: return text_.find_first_of("123456789") != std::string::npos;
-    case VarKind::Text: {
-        return text::EqualsNoCase(text_, "true") || text_ == "-1" || text_ == "1";
-    }
-    case VarKind::Binary: return text_.find_first_not_of('\0') != std::string::npos;
-    default: return false;
+        case VarKind::Boolean: return num_.b;
+        case VarKind::Int: return num_.i != 0;
+        case VarKind::UInt: return num_.u != 0;
+        case VarKind::Double: return num_.d != 0.0;
+        case VarKind::Decimal:
+        case VarKind::Currency: return text_.find_first_of("123456789") != std::string::npos;
+        case VarKind::Text: {
+            return text::EqualsNoCase(text_, "true") || text_ == "-1" || text_ == "1";
+        }
+        case VarKind::Binary: return text_.find_first_not_of('\0') != std::string::npos;
+        default: return false;
     }
 }
 
 int32_t Variant::ToInt32() const {
     auto fits = [](long double v) { return v >= -2147483648.0L && v <= 2147483647.0L; };
     switch (kind_) {
-    case VarKind::Empty: return 0;
-    case VarKind::Boolean: return num_.b ? -1 : 0;
-    case VarKind::Int:
-        if (fits(static_cast<long double>(num_.i))) return static_cast<int32_t>(num_.i);
-        break;
-    case VarKind::Double:
-        if (std::isfinite(num_.d) && fits(std::nearbyint(num_.d))) return static_cast<int32_t>(std::nearbyint(num_.d));
-        break;
-    case VarKind::Decimal:
-    case VarKind::Currency:
-    case VarKind::Text: {
-        const char* b = text_.data();
-        char* end = nullptr;
-        long double v = std::strtold(b, &end);
-        if (end != b && fits(v)) return static_cast<int32_t>(std::nearbyint(static_cast<double>(v)));
-        break;
-    }
-    default: break;
+        case VarKind::Empty: return 0;
+        case VarKind::Boolean: return num_.b ? -1 : 0;
+        case VarKind::Int:
+            if (fits(static_cast<long double>(num_.i))) return static_cast<int32_t>(num_.i);
+            break;
+        case VarKind::Double:
+            if (std::isfinite(num_.d) && fits(std::nearbyint(num_.d)))
+                return static_cast<int32_t>(std::nearbyint(num_.d));
+            break;
+        case VarKind::Decimal:
+        case VarKind::Currency:
+        case VarKind::Text: {
+            const char* b = text_.data();
+            char* end = nullptr;
+            long double v = std::strtold(b, &end);
+            if (end != b && fits(v)) return static_cast<int32_t>(std::nearbyint(static_cast<double>(v)));
+            break;
+        }
+        default: break;
     }
     throw AdoError(kTypeMismatch, IsNull() ? "Invalid use of Null" : "Type mismatch");
 }
@@ -108,14 +109,14 @@ int32_t Variant::ToInt32() const {
 std::string Variant::ToText() const {
     std::string out;
     switch (kind_) {
-    case VarKind::Empty:
-    case VarKind::Null: break;
-    case VarKind::Boolean: out = num_.b ? "True" : "False"; break;
-    case VarKind::Int: AppendInt(out, num_.i); break;
-    case VarKind::UInt: AppendUInt(out, num_.u); break;
-    case VarKind::Double: AppendShortestDouble(out, num_.d); break;
-    case VarKind::Date: AppendDateText(out, date_); break;
-    default: out = text_; break;
+        case VarKind::Empty:
+        case VarKind::Null: break;
+        case VarKind::Boolean: out = num_.b ? "True" : "False"; break;
+        case VarKind::Int: AppendInt(out, num_.i); break;
+        case VarKind::UInt: AppendUInt(out, num_.u); break;
+        case VarKind::Double: AppendShortestDouble(out, num_.d); break;
+        case VarKind::Date: AppendDateText(out, date_); break;
+        default: out = text_; break;
     }
     return out;
 }
@@ -123,14 +124,14 @@ std::string Variant::ToText() const {
 bool Variant::operator==(const Variant& o) const {
     if (kind_ != o.kind_) return false;
     switch (kind_) {
-    case VarKind::Empty:
-    case VarKind::Null: return true;
-    case VarKind::Boolean: return num_.b == o.num_.b;
-    case VarKind::Int: return num_.i == o.num_.i;
-    case VarKind::UInt: return num_.u == o.num_.u;
-    case VarKind::Double: return num_.d == o.num_.d || (std::isnan(num_.d) && std::isnan(o.num_.d));
-    case VarKind::Date: return date_ == o.date_;
-    default: return text_ == o.text_;
+        case VarKind::Empty:
+        case VarKind::Null: return true;
+        case VarKind::Boolean: return num_.b == o.num_.b;
+        case VarKind::Int: return num_.i == o.num_.i;
+        case VarKind::UInt: return num_.u == o.num_.u;
+        case VarKind::Double: return num_.d == o.num_.d || (std::isnan(num_.d) && std::isnan(o.num_.d));
+        case VarKind::Date: return date_ == o.date_;
+        default: return text_ == o.text_;
     }
 }
 
@@ -172,8 +173,8 @@ void AppendDateText(std::string& out, const DateTime& d) {
 
 void AppendShortestDouble(std::string& out, double d, bool single) {
     char buf[64];
-    std::to_chars_result r = single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(d))
-                                    : std::to_chars(buf, buf + sizeof buf, d);
+    std::to_chars_result r =
+        single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(d)) : std::to_chars(buf, buf + sizeof buf, d);
     out.append(buf, r.ptr);
 }
 

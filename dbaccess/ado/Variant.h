@@ -13,8 +13,8 @@
 namespace qarn::ado {
 
 enum class VarKind : uint8_t {
-    Empty,     // no value at all (never assigned)
-    Null,      // SQL NULL
+    Empty,  // no value at all (never assigned)
+    Null,   // SQL NULL
     Boolean,
     Int,       // signed whole number
     UInt,      // unsigned whole number above the signed range
@@ -44,14 +44,46 @@ struct DateTime {
 class Variant {
 public:
     Variant() = default;
-    static Variant MakeNull() { Variant v; v.SetNull(); return v; }
-    static Variant FromBool(bool b) { Variant v; v.SetBool(b); return v; }
-    static Variant FromInt(int64_t i) { Variant v; v.SetInt(i); return v; }
-    static Variant FromDouble(double d) { Variant v; v.SetDouble(d); return v; }
-    static Variant FromText(std::string_view s) { Variant v; v.SetText(s); return v; }
-    static Variant FromDecimal(std::string_view s) { Variant v; v.SetDecimal(s); return v; }
-    static Variant FromBinary(std::string_view bytes) { Variant v; v.SetBinary(bytes); return v; }
-    static Variant FromDate(const DateTime& d) { Variant v; v.SetDate(d); return v; }
+    static Variant MakeNull() {
+        Variant v;
+        v.SetNull();
+        return v;
+    }
+    static Variant FromBool(bool b) {
+        Variant v;
+        v.SetBool(b);
+        return v;
+    }
+    static Variant FromInt(int64_t i) {
+        Variant v;
+        v.SetInt(i);
+        return v;
+    }
+    static Variant FromDouble(double d) {
+        Variant v;
+        v.SetDouble(d);
+        return v;
+    }
+    static Variant FromText(std::string_view s) {
+        Variant v;
+        v.SetText(s);
+        return v;
+    }
+    static Variant FromDecimal(std::string_view s) {
+        Variant v;
+        v.SetDecimal(s);
+        return v;
+    }
+    static Variant FromBinary(std::string_view bytes) {
+        Variant v;
+        v.SetBinary(bytes);
+        return v;
+    }
+    static Variant FromDate(const DateTime& d) {
+        Variant v;
+        v.SetDate(d);
+        return v;
+    }
 
     VarKind Kind() const { return kind_; }
     bool IsNull() const { return kind_ == VarKind::Null; }
@@ -59,18 +91,33 @@ public:
 
     void SetEmpty() { kind_ = VarKind::Empty; }
     void SetNull() { kind_ = VarKind::Null; }
-    void SetBool(bool b) { kind_ = VarKind::Boolean; num_.b = b; }
-    void SetInt(int64_t i) { kind_ = VarKind::Int; num_.i = i; }
+    void SetBool(bool b) {
+        kind_ = VarKind::Boolean;
+        num_.b = b;
+    }
+    void SetInt(int64_t i) {
+        kind_ = VarKind::Int;
+        num_.i = i;
+    }
     void SetUInt(uint64_t u);
-    void SetDouble(double d) { kind_ = VarKind::Double; num_.d = d; }
+    void SetDouble(double d) {
+        kind_ = VarKind::Double;
+        num_.d = d;
+    }
     void SetDecimal(std::string_view digits) { SetTextKind(VarKind::Decimal, digits); }
     void SetCurrency(std::string_view digits) { SetTextKind(VarKind::Currency, digits); }
     void SetText(std::string_view s) { SetTextKind(VarKind::Text, s); }
     void SetBinary(std::string_view bytes) { SetTextKind(VarKind::Binary, bytes); }
     void SetGuid(std::string_view s) { SetTextKind(VarKind::Guid, s); }
-    void SetDate(const DateTime& d) { kind_ = VarKind::Date; date_ = d; }
+    void SetDate(const DateTime& d) {
+        kind_ = VarKind::Date;
+        date_ = d;
+    }
     // Gives the buffer to a filler that writes text of `kind` in place.
-    std::string& TextBuffer(VarKind kind) { kind_ = kind; return text_; }
+    std::string& TextBuffer(VarKind kind) {
+        kind_ = kind;
+        return text_;
+    }
 
     bool AsBool() const { return num_.b; }
     int64_t AsInt() const { return num_.i; }
@@ -92,7 +139,10 @@ public:
     bool operator==(const Variant& o) const;
 
 private:
-    void SetTextKind(VarKind k, std::string_view s) { kind_ = k; text_.assign(s.data(), s.size()); }
+    void SetTextKind(VarKind k, std::string_view s) {
+        kind_ = k;
+        text_.assign(s.data(), s.size());
+    }
 
     VarKind kind_ = VarKind::Empty;
     union {

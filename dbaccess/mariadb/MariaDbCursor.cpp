@@ -17,7 +17,9 @@ Cursor::Cursor(std::shared_ptr<Session> session, ResultHandle result)
     }
 }
 
-Cursor::~Cursor() { Release(); }
+Cursor::~Cursor() {
+    Release();
+}
 
 void Cursor::Release() noexcept {
     if (result_) {
@@ -48,8 +50,10 @@ bool Cursor::Fetch(std::vector<Variant>& row) {
     const size_t n = forms_.size();
     if (row.size() != n) row.resize(n);
     for (size_t i = 0; i < n; ++i) {
-        if (!values[i]) row[i].SetNull();
-        else StoreValue(forms_[i], std::string_view(values[i], lengths[i]), row[i]);
+        if (!values[i])
+            row[i].SetNull();
+        else
+            StoreValue(forms_[i], std::string_view(values[i], lengths[i]), row[i]);
     }
     return true;
 }

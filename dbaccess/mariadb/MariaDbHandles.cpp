@@ -12,8 +12,12 @@ ErrorRecord LastError(MYSQL* mysql) {
     return {static_cast<int32_t>(number), text ? text : "", state ? state : ""};
 }
 
-void RaiseLast(MYSQL* mysql) { throw ProviderError({LastError(mysql)}); }
+void RaiseLast(MYSQL* mysql) {
+    throw ProviderError({LastError(mysql)});
+}
 
-void Raise(std::string description) { throw ProviderError({{err::ProviderFailure, std::move(description), "HY000"}}); }
+void Raise(std::string description) {
+    throw ProviderError({{err::ProviderFailure, std::move(description), "HY000"}});
+}
 
 }  // namespace qarn::ado::mariadb

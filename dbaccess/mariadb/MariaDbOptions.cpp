@@ -10,10 +10,25 @@ namespace qarn::ado::mariadb {
 namespace {
 
 constexpr std::string_view kHostKeys[] = {"Data Source", "Server"};
-constexpr std::string_view kKnownKeys[] = {
-    "Provider", "Data Source", "Server", "Port", "Initial Catalog", "Database", "User ID", "UID", "User", "Password",
-    "PWD", "Persist Security Info", "Charset", "Character Set", "Socket", "Connect Timeout", "Connection Timeout",
-    "SSL Mode", "SSL CA"};
+constexpr std::string_view kKnownKeys[] = {"Provider",
+                                           "Data Source",
+                                           "Server",
+                                           "Port",
+                                           "Initial Catalog",
+                                           "Database",
+                                           "User ID",
+                                           "UID",
+                                           "User",
+                                           "Password",
+                                           "PWD",
+                                           "Persist Security Info",
+                                           "Charset",
+                                           "Character Set",
+                                           "Socket",
+                                           "Connect Timeout",
+                                           "Connection Timeout",
+                                           "SSL Mode",
+                                           "SSL CA"};
 
 bool IsKnown(std::string_view key) {
     for (std::string_view k : kKnownKeys)
@@ -26,12 +41,14 @@ unsigned int ReadNumber(std::string_view text, std::string_view what, unsigned i
     unsigned int n = 0;
     auto r = std::from_chars(text.data(), text.data() + text.size(), n);
     if (r.ec != std::errc() || r.ptr != text.data() + text.size() || n < low || n > high)
-        Raise("The MariaDB provider cannot read " + std::string(what) + " '" + std::string(text) + "': a whole number from " +
-              std::to_string(low) + " to " + std::to_string(high) + " is needed.");
+        Raise("The MariaDB provider cannot read " + std::string(what) + " '" + std::string(text) +
+              "': a whole number from " + std::to_string(low) + " to " + std::to_string(high) + " is needed.");
     return n;
 }
 
-unsigned int ReadPort(std::string_view text) { return ReadNumber(text, "the port", 1, 65535); }
+unsigned int ReadPort(std::string_view text) {
+    return ReadNumber(text, "the port", 1, 65535);
+}
 
 // "host", "host:port", "[v6 address]" or "[v6 address]:port"; a bare v6
 // address (several colons) names no port.
@@ -40,13 +57,15 @@ void ReadHost(std::string_view text, Options& o) {
     std::string_view port;
     if (!text.empty() && text.front() == '[') {
         size_t close = text.find(']');
-        if (close == std::string_view::npos) Raise("The MariaDB provider cannot read the server '" + std::string(text) + "'.");
+        if (close == std::string_view::npos)
+            Raise("The MariaDB provider cannot read the server '" + std::string(text) + "'.");
         std::string_view rest = text.substr(close + 1);
         if (!rest.empty() && rest.front() != ':')
             Raise("The MariaDB provider cannot read the server '" + std::string(text) + "'.");
         if (!rest.empty()) port = rest.substr(1);
         text = text.substr(1, close - 1);
-    } else if (size_t colon = text.find(':'); colon != std::string_view::npos && text.find(':', colon + 1) == std::string_view::npos) {
+    } else if (size_t colon = text.find(':');
+               colon != std::string_view::npos && text.find(':', colon + 1) == std::string_view::npos) {
         port = text.substr(colon + 1);
         text = text.substr(0, colon);
     }
@@ -66,8 +85,7 @@ SslMode ReadSslMode(std::string_view text) {
 
 Options ReadOptions(const std::vector<ConnectionEntry>& entries) {
     for (const ConnectionEntry& e : entries)
-        if (!IsKnown(e.key))
-            Raise("The MariaDB provider does not know the connection string entry '" + e.key + "'.");
+        if (!IsKnown(e.key)) Raise("The MariaDB provider does not know the connection string entry '" + e.key + "'.");
 
     Options o;
     ReadHost(EntryValue(entries, {kHostKeys[0], kHostKeys[1]}), o);

@@ -51,9 +51,12 @@ bool IsPlainNumber(std::string_view s) {
     size_t i = !s.empty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
     size_t digits = 0, points = 0;
     for (; i < s.size(); ++i) {
-        if (s[i] >= '0' && s[i] <= '9') ++digits;
-        else if (s[i] == '.' && points++ == 0) continue;
-        else return false;
+        if (s[i] >= '0' && s[i] <= '9')
+            ++digits;
+        else if (s[i] == '.' && points++ == 0)
+            continue;
+        else
+            return false;
     }
     return digits > 0;
 }
@@ -68,55 +71,61 @@ bool IsPlainNumber(std::string_view s) {
 void AppendLiteral(MYSQL* mysql, std::string& out, const BoundParameter& p) {
     const Variant& v = p.value;
     switch (v.Kind()) {
-    case VarKind::Empty:
-    case VarKind::Null: out += "NULL"; return;
-    case VarKind::Boolean: out += v.AsBool() ? "1" : "0"; return;
-    case VarKind::Int: AppendInt(out, v.AsInt()); return;
-    case VarKind::UInt: AppendUInt(out, v.AsUInt()); return;
-    case VarKind::Double:
-        if (!std::isfinite(v.AsDouble())) RaiseMismatch(p);
-        AppendShortestDouble(out, v.AsDouble(), p.type == adSingle);
-        return;
-    case VarKind::Decimal:
-    case VarKind::Currency:
-        if (!IsPlainNumber(v.AsText())) RaiseMismatch(p);
-        out += v.AsText();
-        return;
-    case VarKind::Binary: {
-        static constexpr char kHex[] = "0123456789abcdef";
-        out += "X'";
-        for (unsigned char b : v.AsText()) {
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        }
-        out += '\'';
-        return;
-    }
-    case VarKind::Date: {
-        std::string text;
-        AppendDateText(text, v.AsDate());
-        // DATE and TIME parameters take only their own part.
-        if (p.type == adDBDate) text.resize(text.find(' '));
-        else if (p.type == adDBTime) text.erase(0, text.find(' ') + 1);
-        AppendQuoted(mysql, out, text);
-        return;
-    }
-    case VarKind::Text:
-    case VarKind::Guid:
-        if (p.type == adBoolean) {
-            std::string lower = ToLower(Trim(v.AsText()));
-            if (!v.IsTrue() && lower != "false" && lower != "0") RaiseMismatch(p);
-            out += v.IsTrue() ? "1" : "0";
+        case VarKind::Empty:
+        case VarKind::Null: out += "NULL"; return;
+        case VarKind::Boolean: out += v.AsBool() ? "1" : "0"; return;
+        case VarKind::Int: AppendInt(out, v.AsInt()); return;
+        case VarKind::UInt: AppendUInt(out, v.AsUInt()); return;
+        case VarKind::Double:
+            if (!std::isfinite(v.AsDouble())) RaiseMismatch(p);
+            AppendShortestDouble(out, v.AsDouble(), p.type == adSingle);
+            return;
+        case VarKind::Decimal:
+        case VarKind::Currency:
+            if (!IsPlainNumber(v.AsText())) RaiseMismatch(p);
+            out += v.AsText();
+            return;
+        case VarKind::Binary: {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "X'";
+            for (unsigned char b : v.AsText()) {
+                out += kHex[b >> 4];
+                out += kHex[b & 15];
+            }
+            out += '\'';
             return;
         }
-        AppendQuoted(mysql, out, v.AsText());
-        return;
+        case VarKind::Date: {
+            std::string text;
+            AppendDateText(text, v.AsDate());
+            // DATE and TIME parameters take only their own part.
+            if (p.type == adDBDate)
+                text.resize(text.find(' '));
+            else if (p.type == adDBTime)
+                text.erase(0, text.find(' ') + 1);
+            AppendQuoted(mysql, out, text);
+            return;
+        }
+        case VarKind::Text:
+        case VarKind::Guid:
+            if (p.type == adBoolean) {
+                std::string lower = ToLower(Trim(v.AsText()));
+                if (!v.IsTrue() && lower != "false" && lower != "0") RaiseMismatch(p);
+                out += v.IsTrue() ? "1" : "0";
+                return;
+            }
+            AppendQuoted(mysql, out, v.AsText());
+            return;
     }
 }
 
-bool IsOutput(const BoundParameter& p) { return p.direction == adParamOutput || p.direction == adParamInputOutput; }
+bool IsOutput(const BoundParameter& p) {
+    return p.direction == adParamOutput || p.direction == adParamInputOutput;
+}
 
-std::string OutputVariable(size_t index) { return "@qarn_out_" + std::to_string(index); }
+std::string OutputVariable(size_t index) {
+    return "@qarn_out_" + std::to_string(index);
+}
 
 // Reads every result of the call; the outputs are the last result set's row.
 void ReadOutputs(Session& session, std::vector<BoundParameter*>& outputs, int64_t& rows) {
@@ -140,8 +149,10 @@ void ReadOutputs(Session& session, std::vector<BoundParameter*>& outputs, int64_
             while (MYSQL_ROW values = mysql_fetch_row(result.get())) {
                 const unsigned long* lengths = mysql_fetch_lengths(result.get());
                 for (unsigned int i = 0; i < n; ++i) {
-                    if (!values[i]) last[i].SetNull();
-                    else StoreValue(forms[i], std::string_view(values[i], lengths[i]), last[i]);
+                    if (!values[i])
+                        last[i].SetNull();
+                    else
+                        StoreValue(forms[i], std::string_view(values[i], lengths[i]), last[i]);
                 }
             }
             if (mysql_errno(mysql) != 0) RaiseLast(mysql);
@@ -164,8 +175,10 @@ std::vector<BoundParameter> ReadProcedureParameters(Session& session, const std:
         "SELECT PARAMETER_MODE, PARAMETER_NAME, DATA_TYPE, DTD_IDENTIFIER, "
         "COALESCE(CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, 0), ROUTINE_TYPE "
         "FROM information_schema.PARAMETERS WHERE SPECIFIC_SCHEMA = ";
-    if (routine.schema.empty()) sql += "DATABASE()";
-    else AppendQuoted(mysql, sql, routine.schema);
+    if (routine.schema.empty())
+        sql += "DATABASE()";
+    else
+        AppendQuoted(mysql, sql, routine.schema);
     sql += " AND SPECIFIC_NAME = ";
     AppendQuoted(mysql, sql, routine.name);
     // A function and a procedure may share a name; the function is taken.
@@ -181,8 +194,8 @@ std::vector<BoundParameter> ReadProcedureParameters(Session& session, const std:
         if (row[5].ToText() != routineType) continue;
         BoundParameter p;
         std::string mode = row[0].ToText();
-        p.direction = row[0].IsNull() ? adParamReturnValue
-                      : mode == "OUT" ? adParamOutput
+        p.direction = row[0].IsNull()   ? adParamReturnValue
+                      : mode == "OUT"   ? adParamOutput
                       : mode == "INOUT" ? adParamInputOutput
                                         : adParamInput;
         p.name = p.direction == adParamReturnValue ? "RETURN_VALUE" : row[1].ToText();
@@ -213,8 +226,10 @@ ExecuteResult CallRoutine(Session& session, const std::string& procName, std::ve
         args += variable;
         set += set.empty() ? "SET " : ", ";
         set += variable + " = ";
-        if (p.direction == adParamInputOutput) AppendLiteral(mysql, set, p);
-        else set += "NULL";
+        if (p.direction == adParamInputOutput)
+            AppendLiteral(mysql, set, p);
+        else
+            set += "NULL";
         select += select.empty() ? "SELECT " : ", ";
         select += variable;
         outputs.push_back(&p);

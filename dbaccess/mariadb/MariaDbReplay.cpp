@@ -93,8 +93,7 @@ bool JoinableStatement(std::string_view sql, bool backslashLiteral, std::string_
     sql::Lexer lexer(sql, sql::Dialect::MySql);
     sql::Token first = lexer.Next();
     if (first.kind == sql::TokenKind::End || first.kind == sql::TokenKind::Unterminated) return false;
-    if (lexer.IsWord(first, "DELIMITER") || lexer.IsWord(first, "CALL") || lexer.IsWord(first, "EXECUTE"))
-        return false;
+    if (lexer.IsWord(first, "DELIMITER") || lexer.IsWord(first, "CALL") || lexer.IsWord(first, "EXECUTE")) return false;
     size_t end = sql.size();
     for (sql::Token t = first;; t = lexer.Next()) {
         if (t.kind == sql::TokenKind::End) break;

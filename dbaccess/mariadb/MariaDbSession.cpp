@@ -11,7 +11,9 @@ Session::Session(ConnectionHandle mysql) : mysql_(std::move(mysql)) {
     dbms_ = mariadb_connection(mysql_.get()) ? "MariaDB" : "MySQL";
 }
 
-Session::~Session() { Close(); }
+Session::~Session() {
+    Close();
+}
 
 MYSQL* Session::Handle() const {
     if (!mysql_) throw AdoError(err::InvalidConnection);
@@ -30,8 +32,9 @@ void Session::MakeReady() {
 void Session::ApplyTimeout(int32_t timeoutSeconds) {
     if (timeoutSeconds < 0 || timeoutSeconds == timeoutSeconds_) return;
     // MariaDB bounds every statement in seconds; MySQL only SELECTs, in milliseconds.
-    std::string sql = dbms_ == "MariaDB" ? "SET SESSION max_statement_time = " + std::to_string(timeoutSeconds)
-                                         : "SET SESSION max_execution_time = " + std::to_string(timeoutSeconds * 1000LL);
+    std::string sql = dbms_ == "MariaDB"
+                          ? "SET SESSION max_statement_time = " + std::to_string(timeoutSeconds)
+                          : "SET SESSION max_execution_time = " + std::to_string(timeoutSeconds * 1000LL);
     MYSQL* mysql = Handle();
     if (mysql_real_query(mysql, sql.data(), sql.size()) != 0) RaiseLast(mysql);
     timeoutSeconds_ = timeoutSeconds;

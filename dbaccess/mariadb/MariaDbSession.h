@@ -67,9 +67,9 @@ private:
 
     ConnectionHandle mysql_;
     std::string dbms_;
-    std::vector<Cursor*> cursors_;   // open on this session, not owned
-    Cursor* streaming_ = nullptr;    // the cursor whose rows are on the wire
-    int32_t timeoutSeconds_ = 0;     // the bound set on the server
+    std::vector<Cursor*> cursors_;  // open on this session, not owned
+    Cursor* streaming_ = nullptr;   // the cursor whose rows are on the wire
+    int32_t timeoutSeconds_ = 0;    // the bound set on the server
 };
 
 }  // namespace qarn::ado::mariadb

@@ -23,13 +23,13 @@ enum class Bytes : uint8_t { Any, Text, Binary };
 struct Row {
     std::string_view name;  // as information_schema's DATA_TYPE writes it
     enum_field_types type;
-    Bytes bytes;             // which character set the row is for (strings only)
+    Bytes bytes;  // which character set the row is for (strings only)
     int32_t ado;
     int32_t adoUnsigned;
     ValueForm form;
     int32_t attributes;
-    int32_t precision;       // of the fixed-size numbers; 0 elsewhere
-    int32_t octets;          // their size in bytes
+    int32_t precision;  // of the fixed-size numbers; 0 elsewhere
+    int32_t octets;     // their size in bytes
 };
 
 // The ADO types are the ones MariaDB Connector/ODBC reports for the same
@@ -60,17 +60,24 @@ constexpr std::array kRows = {
     Row{"varbinary", MYSQL_TYPE_VARCHAR, Bytes::Binary, adVarBinary, adVarBinary, ValueForm::Binary, 0, 0, 0},
     Row{"text", MYSQL_TYPE_BLOB, Bytes::Text, adLongVarWChar, adLongVarWChar, ValueForm::Text, adFldLong, 0, 0},
     Row{"blob", MYSQL_TYPE_BLOB, Bytes::Binary, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong, 0, 0},
-    Row{"tinytext", MYSQL_TYPE_TINY_BLOB, Bytes::Text, adLongVarWChar, adLongVarWChar, ValueForm::Text, adFldLong, 0, 0},
-    Row{"tinyblob", MYSQL_TYPE_TINY_BLOB, Bytes::Binary, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong, 0, 0},
-    Row{"mediumtext", MYSQL_TYPE_MEDIUM_BLOB, Bytes::Text, adLongVarWChar, adLongVarWChar, ValueForm::Text, adFldLong, 0, 0},
-    Row{"mediumblob", MYSQL_TYPE_MEDIUM_BLOB, Bytes::Binary, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong, 0, 0},
-    Row{"longtext", MYSQL_TYPE_LONG_BLOB, Bytes::Text, adLongVarWChar, adLongVarWChar, ValueForm::Text, adFldLong, 0, 0},
-    Row{"longblob", MYSQL_TYPE_LONG_BLOB, Bytes::Binary, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong, 0, 0},
+    Row{"tinytext", MYSQL_TYPE_TINY_BLOB, Bytes::Text, adLongVarWChar, adLongVarWChar, ValueForm::Text, adFldLong, 0,
+        0},
+    Row{"tinyblob", MYSQL_TYPE_TINY_BLOB, Bytes::Binary, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong,
+        0, 0},
+    Row{"mediumtext", MYSQL_TYPE_MEDIUM_BLOB, Bytes::Text, adLongVarWChar, adLongVarWChar, ValueForm::Text, adFldLong,
+        0, 0},
+    Row{"mediumblob", MYSQL_TYPE_MEDIUM_BLOB, Bytes::Binary, adLongVarBinary, adLongVarBinary, ValueForm::Binary,
+        adFldLong, 0, 0},
+    Row{"longtext", MYSQL_TYPE_LONG_BLOB, Bytes::Text, adLongVarWChar, adLongVarWChar, ValueForm::Text, adFldLong, 0,
+        0},
+    Row{"longblob", MYSQL_TYPE_LONG_BLOB, Bytes::Binary, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong,
+        0, 0},
     // MySQL's JSON comes with the binary character set, yet is text.
     Row{"json", MYSQL_TYPE_JSON, Bytes::Any, adLongVarWChar, adLongVarWChar, ValueForm::Text, adFldLong, 0, 0},
     Row{"enum", MYSQL_TYPE_ENUM, Bytes::Any, adWChar, adWChar, ValueForm::Text, 0, 0, 0},
     Row{"set", MYSQL_TYPE_SET, Bytes::Any, adWChar, adWChar, ValueForm::Text, 0, 0, 0},
-    Row{"geometry", MYSQL_TYPE_GEOMETRY, Bytes::Any, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong, 0, 0},
+    Row{"geometry", MYSQL_TYPE_GEOMETRY, Bytes::Any, adLongVarBinary, adLongVarBinary, ValueForm::Binary, adFldLong, 0,
+        0},
     Row{"null", MYSQL_TYPE_NULL, Bytes::Any, adVarWChar, adVarWChar, ValueForm::Text, 0, 0, 0},
 };
 
@@ -97,7 +104,9 @@ std::string_view BlobName(uint64_t units, bool binary) {
     return binary ? "longblob" : "longtext";
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 template <typename T>
 bool ReadNumber(std::string_view text, T& out) {
@@ -129,42 +138,42 @@ ColumnMapping MapField(const MYSQL_FIELD& field) {
     const uint64_t length = field.length;
     c.typeName = std::string(row.name);
     switch (m.form) {
-    case ValueForm::Text:
-    case ValueForm::Binary: {
-        uint64_t units = m.form == ValueForm::Text ? length / BytesPerCharacter(field.charsetnr) : length;
-        c.definedSize = static_cast<int64_t>(units);
-        if (row.attributes & adFldLong && row.type != MYSQL_TYPE_JSON && row.type != MYSQL_TYPE_GEOMETRY)
-            c.typeName = std::string(BlobName(units, binary));
-        break;
-    }
-    case ValueForm::Bit:
-        if (length > 1) {  // BIT(n) holds n bits in whole bytes
-            c.type = adBinary;
-            m.form = ValueForm::Binary;
-            c.definedSize = static_cast<int64_t>((length + 7) / 8);
-        } else {
-            c.definedSize = 1;
+        case ValueForm::Text:
+        case ValueForm::Binary: {
+            uint64_t units = m.form == ValueForm::Text ? length / BytesPerCharacter(field.charsetnr) : length;
+            c.definedSize = static_cast<int64_t>(units);
+            if (row.attributes & adFldLong && row.type != MYSQL_TYPE_JSON && row.type != MYSQL_TYPE_GEOMETRY)
+                c.typeName = std::string(BlobName(units, binary));
+            break;
         }
-        break;
-    case ValueForm::Decimal: {
-        // The width counts the point and, when signed, the sign.
-        int64_t digits = static_cast<int64_t>(length) - (field.decimals > 0 ? 1 : 0) - (isUnsigned ? 0 : 1);
-        c.precision = static_cast<int32_t>(std::max<int64_t>(digits, 1));
-        c.scale = static_cast<int32_t>(field.decimals);
-        c.definedSize = c.precision + 2;
-        break;
-    }
-    case ValueForm::DateTime:
-    case ValueForm::Time:
-        c.precision = static_cast<int32_t>(length);
-        c.scale = static_cast<int32_t>(field.decimals);
-        c.definedSize = static_cast<int64_t>(length);
-        break;
-    default:
-        c.precision = isUnsigned && row.type == MYSQL_TYPE_LONGLONG ? 20 : row.precision;
-        c.scale = 0;
-        c.definedSize = row.octets;
-        break;
+        case ValueForm::Bit:
+            if (length > 1) {  // BIT(n) holds n bits in whole bytes
+                c.type = adBinary;
+                m.form = ValueForm::Binary;
+                c.definedSize = static_cast<int64_t>((length + 7) / 8);
+            } else {
+                c.definedSize = 1;
+            }
+            break;
+        case ValueForm::Decimal: {
+            // The width counts the point and, when signed, the sign.
+            int64_t digits = static_cast<int64_t>(length) - (field.decimals > 0 ? 1 : 0) - (isUnsigned ? 0 : 1);
+            c.precision = static_cast<int32_t>(std::max<int64_t>(digits, 1));
+            c.scale = static_cast<int32_t>(field.decimals);
+            c.definedSize = c.precision + 2;
+            break;
+        }
+        case ValueForm::DateTime:
+        case ValueForm::Time:
+            c.precision = static_cast<int32_t>(length);
+            c.scale = static_cast<int32_t>(field.decimals);
+            c.definedSize = static_cast<int64_t>(length);
+            break;
+        default:
+            c.precision = isUnsigned && row.type == MYSQL_TYPE_LONGLONG ? 20 : row.precision;
+            c.scale = 0;
+            c.definedSize = row.octets;
+            break;
     }
     const bool number = m.form == ValueForm::Int || m.form == ValueForm::UInt || m.form == ValueForm::Float ||
                         m.form == ValueForm::Double || m.form == ValueForm::Decimal;
@@ -180,7 +189,8 @@ int32_t AdoTypeOfDeclaration(std::string_view dataType, std::string_view declara
     const bool isUnsigned = ContainsNoCase(declaration, "unsigned");
     for (const Row& r : kRows) {
         if (!EqualsNoCase(r.name, dataType)) continue;
-        if (r.type == MYSQL_TYPE_BIT && !EqualsNoCase(Trim(declaration), "bit(1)") && !EqualsNoCase(Trim(declaration), "bit"))
+        if (r.type == MYSQL_TYPE_BIT && !EqualsNoCase(Trim(declaration), "bit(1)") &&
+            !EqualsNoCase(Trim(declaration), "bit"))
             return adBinary;
         return isUnsigned ? r.adoUnsigned : r.ado;
     }
@@ -189,69 +199,69 @@ int32_t AdoTypeOfDeclaration(std::string_view dataType, std::string_view declara
 
 ValueForm FormOfAdoType(int32_t adoType) {
     switch (adoType) {
-    case adTinyInt:
-    case adSmallInt:
-    case adInteger:
-    case adBigInt:
-    case adUnsignedTinyInt:
-    case adUnsignedSmallInt:
-    case adUnsignedInt: return ValueForm::Int;
-    case adUnsignedBigInt: return ValueForm::UInt;
-    case adSingle: return ValueForm::Float;
-    case adDouble: return ValueForm::Double;
-    case adNumeric:
-    case adDecimal:
-    case adCurrency: return ValueForm::Decimal;
-    case adBoolean: return ValueForm::Bit;
-    case adDBDate:
-    case adDBTimeStamp:
-    case adDate: return ValueForm::DateTime;
-    case adDBTime: return ValueForm::Time;
-    case adBinary:
-    case adVarBinary:
-    case adLongVarBinary: return ValueForm::Binary;
-    default: return ValueForm::Text;
+        case adTinyInt:
+        case adSmallInt:
+        case adInteger:
+        case adBigInt:
+        case adUnsignedTinyInt:
+        case adUnsignedSmallInt:
+        case adUnsignedInt: return ValueForm::Int;
+        case adUnsignedBigInt: return ValueForm::UInt;
+        case adSingle: return ValueForm::Float;
+        case adDouble: return ValueForm::Double;
+        case adNumeric:
+        case adDecimal:
+        case adCurrency: return ValueForm::Decimal;
+        case adBoolean: return ValueForm::Bit;
+        case adDBDate:
+        case adDBTimeStamp:
+        case adDate: return ValueForm::DateTime;
+        case adDBTime: return ValueForm::Time;
+        case adBinary:
+        case adVarBinary:
+        case adLongVarBinary: return ValueForm::Binary;
+        default: return ValueForm::Text;
     }
 }
 
 void StoreValue(ValueForm form, std::string_view text, Variant& v) {
     switch (form) {
-    case ValueForm::Int: {
-        int64_t i = 0;
-        if (ReadNumber(text, i)) return v.SetInt(i);
-        break;
-    }
-    case ValueForm::UInt: {
-        uint64_t u = 0;
-        if (ReadNumber(text, u)) return v.SetUInt(u);
-        int64_t i = 0;  // an unsigned output parameter may still come back signed
-        if (ReadNumber(text, i)) return v.SetInt(i);
-        break;
-    }
-    case ValueForm::Float: {
-        float f = 0;
-        if (ReadNumber(text, f)) return v.SetDouble(static_cast<double>(f));
-        break;
-    }
-    case ValueForm::Double: {
-        double d = 0;
-        if (ReadNumber(text, d)) return v.SetDouble(d);
-        break;
-    }
-    case ValueForm::Decimal: return v.SetDecimal(text);
-    case ValueForm::Bit:
-        if (text.size() == 1 && (text[0] == '\0' || text[0] == '\1')) return v.SetBool(text[0] == '\1');
-        if (!text.empty() && std::all_of(text.begin(), text.end(), IsDigit))
-            return v.SetBool(text.find_first_not_of('0') != std::string_view::npos);
-        return v.SetBinary(text);
-    case ValueForm::Binary: return v.SetBinary(text);
-    case ValueForm::DateTime:
-    case ValueForm::Time: {
-        DateTime d;
-        if (ParseDateText(text, d)) return v.SetDate(d);
-        break;
-    }
-    case ValueForm::Text: break;
+        case ValueForm::Int: {
+            int64_t i = 0;
+            if (ReadNumber(text, i)) return v.SetInt(i);
+            break;
+        }
+        case ValueForm::UInt: {
+            uint64_t u = 0;
+            if (ReadNumber(text, u)) return v.SetUInt(u);
+            int64_t i = 0;  // an unsigned output parameter may still come back signed
+            if (ReadNumber(text, i)) return v.SetInt(i);
+            break;
+        }
+        case ValueForm::Float: {
+            float f = 0;
+            if (ReadNumber(text, f)) return v.SetDouble(static_cast<double>(f));
+            break;
+        }
+        case ValueForm::Double: {
+            double d = 0;
+            if (ReadNumber(text, d)) return v.SetDouble(d);
+            break;
+        }
+        case ValueForm::Decimal: return v.SetDecimal(text);
+        case ValueForm::Bit:
+            if (text.size() == 1 && (text[0] == '\0' || text[0] == '\1')) return v.SetBool(text[0] == '\1');
+            if (!text.empty() && std::all_of(text.begin(), text.end(), IsDigit))
+                return v.SetBool(text.find_first_not_of('0') != std::string_view::npos);
+            return v.SetBinary(text);
+        case ValueForm::Binary: return v.SetBinary(text);
+        case ValueForm::DateTime:
+        case ValueForm::Time: {
+            DateTime d;
+            if (ParseDateText(text, d)) return v.SetDate(d);
+            break;
+        }
+        case ValueForm::Text: break;
     }
     // Text, and what no other form reads: as the server wrote it.
     v.SetText(text);

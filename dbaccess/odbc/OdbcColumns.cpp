@@ -30,17 +30,19 @@ std::string TextAttribute(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT field) {
     return FromBuffer(buffer, std::size(buffer), bytes / static_cast<SQLSMALLINT>(sizeof(SQLWCHAR)));
 }
 
-bool IsCharacterOrBinary(ValueForm form) { return form == ValueForm::Text || form == ValueForm::Binary; }
+bool IsCharacterOrBinary(ValueForm form) {
+    return form == ValueForm::Text || form == ValueForm::Binary;
+}
 
 // Whether ADO gives the column a precision and scale.
 bool HasDigits(ValueForm form) {
     switch (form) {
-    case ValueForm::Bit: return false;
-    case ValueForm::Decimal:
-    case ValueForm::Currency:
-    case ValueForm::SingleText:
-    case ValueForm::DateText: return true;
-    default: return IsFixed(form);
+        case ValueForm::Bit: return false;
+        case ValueForm::Decimal:
+        case ValueForm::Currency:
+        case ValueForm::SingleText:
+        case ValueForm::DateText: return true;
+        default: return IsFixed(form);
     }
 }
 }  // namespace

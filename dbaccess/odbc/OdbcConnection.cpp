@@ -43,7 +43,9 @@ OdbcConnection::OdbcConnection(std::shared_ptr<Connection> connection, const std
 
 ExecuteResult OdbcConnection::ExecuteReadOnly(const std::string& sql, int32_t timeoutSeconds) {
     // Inside a transaction the host began, the query runs as it is.
-    const char* begin = IsPostgres() ? "SET TRANSACTION READ ONLY" : IsMySql() ? "START TRANSACTION READ ONLY" : nullptr;
+    const char* begin = IsPostgres() ? "SET TRANSACTION READ ONLY"
+                        : IsMySql()  ? "START TRANSACTION READ ONLY"
+                                     : nullptr;
     if (!begin || inTransaction_) return Execute(sql, timeoutSeconds);
     BeginTrans();
     try {
@@ -179,7 +181,9 @@ SQLRETURN OdbcConnection::ExecDirect(const Statement& stmt, const std::string& s
     return SQLExecDirectW(stmt.Get(), wideSql_.data(), SQL_NTS);
 }
 
-bool OdbcConnection::IsMySql() const { return EqualsNoCase(dbms_, "MySQL") || EqualsNoCase(dbms_, "MariaDB"); }
+bool OdbcConnection::IsMySql() const {
+    return EqualsNoCase(dbms_, "MySQL") || EqualsNoCase(dbms_, "MariaDB");
+}
 
 ExecuteResult OdbcConnection::ExecuteAsIs(const std::string& sql, int32_t timeoutSeconds) {
     auto stmt = NewStatement(timeoutSeconds);
@@ -236,7 +240,8 @@ ExecuteResult OdbcConnection::ExecutePostgresQuery(const std::string& sql, std::
     }
     types.cursor.reset();
     if (described != columnCount)
-        throw ProviderError({{err::ProviderFailure, "PostgreSQL did not name the types of the query's columns", "HY000"}});
+        throw ProviderError(
+            {{err::ProviderFailure, "PostgreSQL did not name the types of the query's columns", "HY000"}});
 
     const bool converted = std::any_of(casts.begin(), casts.end(), [](std::string_view c) { return !c.empty(); });
     auto stmt = NewStatement(timeoutSeconds);
@@ -256,9 +261,9 @@ void OdbcConnection::ExactPostgresSession(const std::string& connectionString) {
     if (convertsLineFeeds()) {
         Reconnect(ReplaceEntry(connectionString, "LFConversion", "0"));
         if (convertsLineFeeds())
-            throw ProviderError({{err::ProviderFailure,
-                                  "The PostgreSQL driver turns line feeds into CR LF and cannot be told not to",
-                                  "HY000"}});
+            throw ProviderError(
+                {{err::ProviderFailure, "The PostgreSQL driver turns line feeds into CR LF and cannot be told not to",
+                  "HY000"}});
     }
     ExecuteBatch(kPostgresExactSettings, -1);
 }
@@ -267,16 +272,15 @@ void OdbcConnection::Utf8MySqlSession(const std::string& connectionString) {
     auto utf8 = [this] {
         std::vector<Variant> row =
             FirstRow("SELECT @@character_set_client, @@character_set_connection, @@character_set_results");
-        return row.size() == 3 && std::all_of(row.begin(), row.end(), [](const Variant& v) {
-                   return EqualsNoCase(v.ToText(), "utf8mb4");
-               });
+        return row.size() == 3 && std::all_of(row.begin(), row.end(),
+                                              [](const Variant& v) { return EqualsNoCase(v.ToText(), "utf8mb4"); });
     };
     if (utf8()) return;
     Reconnect(ReplaceEntry(connectionString, "CHARSET", "utf8mb4"));
     if (!utf8())
-        throw ProviderError({{err::ProviderFailure,
-                              "The connection to " + dbms_ + " cannot be made to use the character set utf8mb4",
-                              "HY000"}});
+        throw ProviderError(
+            {{err::ProviderFailure, "The connection to " + dbms_ + " cannot be made to use the character set utf8mb4",
+              "HY000"}});
 }
 
 void OdbcConnection::Reconnect(const std::string& connectionString) {
@@ -318,17 +322,17 @@ bool OdbcConnection::IsPostgresProcedure(const std::string& procName) {
 std::string OdbcConnection::CurrentCatalog() const {
     SQLWCHAR buffer[256] = {};
     SQLINTEGER bytes = 0;
-    connection_->Check(SQLGetConnectAttrW(connection_->OpenHandle(), SQL_ATTR_CURRENT_CATALOG, buffer, sizeof buffer,
-                                          &bytes),
-                       "SQLGetConnectAttr");
+    connection_->Check(
+        SQLGetConnectAttrW(connection_->OpenHandle(), SQL_ATTR_CURRENT_CATALOG, buffer, sizeof buffer, &bytes),
+        "SQLGetConnectAttr");
     return FromBuffer(buffer, std::size(buffer), bytes / static_cast<SQLINTEGER>(sizeof(SQLWCHAR)));
 }
 
 void OdbcConnection::SetAutoCommit(bool on) {
-    connection_->Check(SQLSetConnectAttrW(connection_->OpenHandle(), SQL_ATTR_AUTOCOMMIT,
-                                          reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
-                                          SQL_IS_UINTEGER),
-                       "SQLSetConnectAttr");
+    connection_->Check(
+        SQLSetConnectAttrW(connection_->OpenHandle(), SQL_ATTR_AUTOCOMMIT,
+                           reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER),
+        "SQLSetConnectAttr");
 }
 
 void OdbcConnection::EndTransaction(SQLSMALLINT completion) {

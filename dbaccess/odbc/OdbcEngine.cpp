@@ -35,8 +35,12 @@ std::shared_ptr<EngineConnection> OpenOdbc(const std::string& odbcConnectionStri
     return std::make_shared<odbc::OdbcConnection>(std::move(connection), odbcConnectionString);
 }
 
-std::vector<std::string> OdbcDataSources() { return EnumerateNames(SQLDataSourcesW, "SQLDataSources"); }
+std::vector<std::string> OdbcDataSources() {
+    return EnumerateNames(SQLDataSourcesW, "SQLDataSources");
+}
 
-std::vector<std::string> OdbcDrivers() { return EnumerateNames(SQLDriversW, "SQLDrivers"); }
+std::vector<std::string> OdbcDrivers() {
+    return EnumerateNames(SQLDriversW, "SQLDrivers");
+}
 
 }  // namespace qarn::ado

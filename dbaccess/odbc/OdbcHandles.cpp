@@ -45,13 +45,14 @@ std::shared_ptr<Environment> Environment::Shared() {
 }
 
 Environment::Environment() : handle_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
-    Check(SQLSetEnvAttr(Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
-          "SQLSetEnvAttr");
+    Check(SQLSetEnvAttr(Get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0), "SQLSetEnvAttr");
 }
 
 Connection::Connection() : env_(Environment::Shared()), handle_(SQL_HANDLE_ENV, env_->Get()) {}
 
-Connection::~Connection() { Close(); }
+Connection::~Connection() {
+    Close();
+}
 
 void Connection::Connect(std::string_view connectionString, SQLUINTEGER loginTimeoutSeconds) {
     Check(SQLSetConnectAttrW(Get(), SQL_ATTR_LOGIN_TIMEOUT,
@@ -111,7 +112,9 @@ Statement::Statement(std::shared_ptr<Connection> connection)
     connection_->statements_.push_back(this);
 }
 
-Statement::~Statement() { Free(); }
+Statement::~Statement() {
+    Free();
+}
 
 void Statement::Free() {
     if (!handle_) return;

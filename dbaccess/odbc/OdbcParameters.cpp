@@ -27,36 +27,36 @@ constexpr size_t kMaxBytesPerChar = 4;
 
 SQLSMALLINT InputOutputType(int32_t direction) {
     switch (direction) {
-    case adParamOutput:
-    case adParamReturnValue: return SQL_PARAM_OUTPUT;
-    case adParamInputOutput: return SQL_PARAM_INPUT_OUTPUT;
-    default: return SQL_PARAM_INPUT;
+        case adParamOutput:
+        case adParamReturnValue: return SQL_PARAM_OUTPUT;
+        case adParamInputOutput: return SQL_PARAM_INPUT_OUTPUT;
+        default: return SQL_PARAM_INPUT;
     }
 }
 
 // The ADO type a value of no declared type is bound as.
 int32_t AdoTypeOfValue(const Variant& v) {
     switch (v.Kind()) {
-    case VarKind::Boolean: return adBoolean;
-    case VarKind::Int: return adBigInt;
-    case VarKind::UInt: return adUnsignedBigInt;
-    case VarKind::Double: return adDouble;
-    case VarKind::Decimal: return adNumeric;
-    case VarKind::Currency: return adCurrency;
-    case VarKind::Binary: return adVarBinary;
-    case VarKind::Date: return adDBTimeStamp;
-    case VarKind::Guid: return adGUID;
-    default: return adVarWChar;
+        case VarKind::Boolean: return adBoolean;
+        case VarKind::Int: return adBigInt;
+        case VarKind::UInt: return adUnsignedBigInt;
+        case VarKind::Double: return adDouble;
+        case VarKind::Decimal: return adNumeric;
+        case VarKind::Currency: return adCurrency;
+        case VarKind::Binary: return adVarBinary;
+        case VarKind::Date: return adDBTimeStamp;
+        case VarKind::Guid: return adGUID;
+        default: return adVarWChar;
     }
 }
 
 // Parameters carry whole numbers in 64 bits and every float as a double.
 ValueForm ParameterForm(ValueForm form) {
     switch (form) {
-    case ValueForm::Int32: return ValueForm::Int64;
-    case ValueForm::UInt32: return ValueForm::UInt64;
-    case ValueForm::Single: return ValueForm::Double;
-    default: return form;
+        case ValueForm::Int32: return ValueForm::Int64;
+        case ValueForm::UInt32: return ValueForm::UInt64;
+        case ValueForm::Single: return ValueForm::Double;
+        default: return form;
     }
 }
 
@@ -81,16 +81,16 @@ bool Narrow(From from, T& out) {
 template <typename T>
 bool ToNumber(const Variant& v, T& out) {
     switch (v.Kind()) {
-    case VarKind::Boolean: return Narrow(v.AsBool() ? 1 : 0, out);
-    case VarKind::Int: return Narrow(v.AsInt(), out);
-    case VarKind::UInt: return Narrow(v.AsUInt(), out);
-    case VarKind::Double: return Narrow(v.AsDouble(), out);
-    default: {
-        std::string text = v.ToText();
-        const char* end = text.data() + text.size();
-        auto r = std::from_chars(text.data(), end, out);
-        return r.ec == std::errc() && r.ptr == end;
-    }
+        case VarKind::Boolean: return Narrow(v.AsBool() ? 1 : 0, out);
+        case VarKind::Int: return Narrow(v.AsInt(), out);
+        case VarKind::UInt: return Narrow(v.AsUInt(), out);
+        case VarKind::Double: return Narrow(v.AsDouble(), out);
+        default: {
+            std::string text = v.ToText();
+            const char* end = text.data() + text.size();
+            auto r = std::from_chars(text.data(), end, out);
+            return r.ec == std::errc() && r.ptr == end;
+        }
     }
 }
 
@@ -108,8 +108,8 @@ bool ToBit(const Variant& v, SQLINTEGER& out) {
 }
 
 [[noreturn]] void RaiseMismatch(const BoundParameter& p) {
-    throw AdoError(err::BadArguments, "Parameter '" + p.name + "' holds a value of the wrong type: '" +
-                                           p.value.ToText() + "'");
+    throw AdoError(err::BadArguments,
+                   "Parameter '" + p.name + "' holds a value of the wrong type: '" + p.value.ToText() + "'");
 }
 }  // namespace
 
@@ -132,15 +132,17 @@ ParameterSlot::ParameterSlot(const BoundParameter& p, const DriverHabits& habits
     bool hasInput = direction_ != adParamOutput && direction_ != adParamReturnValue;
     // MariaDB reads an output-only buffer too, and must find it in the
     // bound C type: it is not marked NULL.
-    if (hasInput && !p.value.IsNull() && !p.value.IsEmpty()) Load(p);
-    else indicator_ = hasInput ? SQL_NULL_DATA : 0;
+    if (hasInput && !p.value.IsNull() && !p.value.IsEmpty())
+        Load(p);
+    else
+        indicator_ = hasInput ? SQL_NULL_DATA : 0;
     if (IsOutput()) Reserve(static_cast<size_t>(std::max<int64_t>(p.size, 0)));
 }
 
 void ParameterSlot::Bind(const Statement& stmt, SQLUSMALLINT marker) {
     SQLSMALLINT cType = narrowText_ ? SQL_C_CHAR : CTypeFor(form_);
-    stmt.Check(SQLBindParameter(stmt.Get(), marker, InputOutputType(direction_), cType, sqlType_, columnSize_,
-                                digits_, bytes_.data(), static_cast<SQLLEN>(bytes_.size()), &indicator_),
+    stmt.Check(SQLBindParameter(stmt.Get(), marker, InputOutputType(direction_), cType, sqlType_, columnSize_, digits_,
+                                bytes_.data(), static_cast<SQLLEN>(bytes_.size()), &indicator_),
                "SQLBindParameter");
 }
 
@@ -157,14 +159,18 @@ void ParameterSlot::Store(Variant& v) const {
         StoreValue(form_, &fixed, sizeof fixed, v);
     } else {
         size_t length = std::min(static_cast<size_t>(std::max<SQLLEN>(indicator_, 0)), Usable());
-        if (narrowText_) v.SetText(std::string_view(bytes_.data(), length));
-        else StoreValue(form_, bytes_.data(), length, v);
+        if (narrowText_)
+            v.SetText(std::string_view(bytes_.data(), length));
+        else
+            StoreValue(form_, bytes_.data(), length, v);
     }
 }
 
 void ParameterSlot::StoreOutput(BoundParameter& p, const Variant* whole) const {
-    if (!Truncated()) Store(p.value);
-    else if (whole) p.value = *whole;
+    if (!Truncated())
+        Store(p.value);
+    else if (whole)
+        p.value = *whole;
     else
         throw ProviderError({{err::ProviderFailure,
                               "The value of the output parameter '" + p.name +
@@ -174,18 +180,18 @@ void ParameterSlot::StoreOutput(BoundParameter& p, const Variant* whole) const {
 
 void ParameterSlot::SetDefaultSize() {
     switch (form_) {
-    case ValueForm::Timestamp:
-        columnSize_ = dateOnly_ ? 10 : 29;  // yyyy-mm-dd[ hh:mm:ss.fffffffff]
-        digits_ = dateOnly_ ? 0 : 9;
-        break;
-    case ValueForm::DateText:
-        columnSize_ = withDate_ ? 29 : 18;  // [yyyy-mm-dd ]hh:mm:ss.fffffffff
-        digits_ = 9;
-        break;
-    case ValueForm::Decimal:
-    case ValueForm::Currency: columnSize_ = 38; break;  // the widest precision the servers allow
-    case ValueForm::Guid: columnSize_ = 36; break;
-    default: break;
+        case ValueForm::Timestamp:
+            columnSize_ = dateOnly_ ? 10 : 29;  // yyyy-mm-dd[ hh:mm:ss.fffffffff]
+            digits_ = dateOnly_ ? 0 : 9;
+            break;
+        case ValueForm::DateText:
+            columnSize_ = withDate_ ? 29 : 18;  // [yyyy-mm-dd ]hh:mm:ss.fffffffff
+            digits_ = 9;
+            break;
+        case ValueForm::Decimal:
+        case ValueForm::Currency: columnSize_ = 38; break;  // the widest precision the servers allow
+        case ValueForm::Guid: columnSize_ = 36; break;
+        default: break;
     }
     if (IsFixed(form_)) {
         // MariaDB reads output-only buffers too: a zero date would fail
@@ -200,57 +206,61 @@ void ParameterSlot::Load(const BoundParameter& p) {
     const Variant& v = p.value;
     FixedValue fixed{};
     switch (form_) {
-    case ValueForm::Int64:
-    case ValueForm::UInt64:
-    case ValueForm::Bit:
-    case ValueForm::Double:
-    case ValueForm::Int32:
-    case ValueForm::UInt32:
-    case ValueForm::Single: LoadNumber(p, fixed); return PutBytes(&fixed, sizeof fixed, columnSize_);
-    case ValueForm::Timestamp: {
-        DateTime d;
-        if (v.Kind() == VarKind::Date) d = v.AsDate();
-        else if (!ParseDateText(v.ToText(), d)) RaiseMismatch(p);
-        if (dateOnly_) d.hour = d.minute = d.second = 0, d.nanos = 0;
-        fixed.ts = ToStruct(d);
-        return PutBytes(&fixed, sizeof fixed, columnSize_);
-    }
-    case ValueForm::Text: {
-        std::string text = v.ToText();
-        if (narrowText_) return PutBytes(text.data(), text.size(), std::max<size_t>(text.size(), 1));
-        std::vector<SQLWCHAR> wide = ToUtf16(text);
-        size_t units = wide.size() - 1;
-        return PutBytes(wide.data(), units * sizeof(SQLWCHAR), std::max<size_t>(units, 1));
-    }
-    case ValueForm::Binary: {
-        std::string bytes = v.ToText();
-        return PutBytes(bytes.data(), bytes.size(), std::max<size_t>(bytes.size(), 1));
-    }
-    case ValueForm::DateText: {
-        std::string text;
-        if (v.Kind() == VarKind::Date) {
-            AppendDateText(text, v.AsDate());
-            if (!withDate_) text.erase(0, text.find(' ') + 1);
-            else if (dateOnly_) text.resize(10);  // yyyy-mm-dd
-        } else {
-            text = v.ToText();
+        case ValueForm::Int64:
+        case ValueForm::UInt64:
+        case ValueForm::Bit:
+        case ValueForm::Double:
+        case ValueForm::Int32:
+        case ValueForm::UInt32:
+        case ValueForm::Single: LoadNumber(p, fixed); return PutBytes(&fixed, sizeof fixed, columnSize_);
+        case ValueForm::Timestamp: {
+            DateTime d;
+            if (v.Kind() == VarKind::Date)
+                d = v.AsDate();
+            else if (!ParseDateText(v.ToText(), d))
+                RaiseMismatch(p);
+            if (dateOnly_) d.hour = d.minute = d.second = 0, d.nanos = 0;
+            fixed.ts = ToStruct(d);
+            return PutBytes(&fixed, sizeof fixed, columnSize_);
         }
-        return PutBytes(text.data(), text.size(), std::max<size_t>(columnSize_, text.size()));
-    }
-    case ValueForm::SingleText:
-    case ValueForm::Decimal:
-    case ValueForm::Currency: {
-        std::string text;
-        if (!AppendPlainDecimal(text, v.ToText())) RaiseMismatch(p);
-        size_t point = text.find('.');
-        size_t fraction = point == std::string::npos ? 0 : text.size() - point - 1;
-        digits_ = static_cast<SQLSMALLINT>(fraction);
-        return PutBytes(text.data(), text.size(), columnSize_);
-    }
-    case ValueForm::Guid: {
-        std::string text = v.ToText();
-        return PutBytes(text.data(), text.size(), columnSize_);
-    }
+        case ValueForm::Text: {
+            std::string text = v.ToText();
+            if (narrowText_) return PutBytes(text.data(), text.size(), std::max<size_t>(text.size(), 1));
+            std::vector<SQLWCHAR> wide = ToUtf16(text);
+            size_t units = wide.size() - 1;
+            return PutBytes(wide.data(), units * sizeof(SQLWCHAR), std::max<size_t>(units, 1));
+        }
+        case ValueForm::Binary: {
+            std::string bytes = v.ToText();
+            return PutBytes(bytes.data(), bytes.size(), std::max<size_t>(bytes.size(), 1));
+        }
+        case ValueForm::DateText: {
+            std::string text;
+            if (v.Kind() == VarKind::Date) {
+                AppendDateText(text, v.AsDate());
+                if (!withDate_)
+                    text.erase(0, text.find(' ') + 1);
+                else if (dateOnly_)
+                    text.resize(10);  // yyyy-mm-dd
+            } else {
+                text = v.ToText();
+            }
+            return PutBytes(text.data(), text.size(), std::max<size_t>(columnSize_, text.size()));
+        }
+        case ValueForm::SingleText:
+        case ValueForm::Decimal:
+        case ValueForm::Currency: {
+            std::string text;
+            if (!AppendPlainDecimal(text, v.ToText())) RaiseMismatch(p);
+            size_t point = text.find('.');
+            size_t fraction = point == std::string::npos ? 0 : text.size() - point - 1;
+            digits_ = static_cast<SQLSMALLINT>(fraction);
+            return PutBytes(text.data(), text.size(), columnSize_);
+        }
+        case ValueForm::Guid: {
+            std::string text = v.ToText();
+            return PutBytes(text.data(), text.size(), columnSize_);
+        }
     }
 }
 

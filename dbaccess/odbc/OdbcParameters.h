@@ -68,7 +68,8 @@ private:
 // buffer is read whole from there.
 class OutputRow {
 public:
-    OutputRow(size_t outputs, const DriverHabits& habits) : outputs_(outputs), habits_(habits), reader_(habits.utf8Text) {}
+    OutputRow(size_t outputs, const DriverHabits& habits)
+        : outputs_(outputs), habits_(habits), reader_(habits.utf8Text) {}
     // Reads the first row of a row set that has one column for each output.
     void Read(const Statement& rows);
     // Output `k`'s value, when such a row was read.

@@ -24,7 +24,9 @@ std::string Subquery(std::string_view body, size_t columns) {
     return text;
 }
 
-std::string Column(size_t i) { return std::string(kAlias) + ".c" + std::to_string(i); }
+std::string Column(size_t i) {
+    return std::string(kAlias) + ".c" + std::to_string(i);
+}
 }  // namespace
 
 const char* const kPostgresExactSettings =

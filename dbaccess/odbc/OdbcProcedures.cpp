@@ -15,10 +15,10 @@ namespace qarn::ado::odbc {
 namespace {
 int32_t AdoDirection(SQLSMALLINT columnType) {
     switch (columnType) {
-    case SQL_PARAM_OUTPUT: return adParamOutput;
-    case SQL_PARAM_INPUT_OUTPUT: return adParamInputOutput;
-    case SQL_RETURN_VALUE: return adParamReturnValue;
-    default: return adParamInput;
+        case SQL_PARAM_OUTPUT: return adParamOutput;
+        case SQL_PARAM_INPUT_OUTPUT: return adParamInputOutput;
+        case SQL_RETURN_VALUE: return adParamReturnValue;
+        default: return adParamInput;
     }
 }
 
@@ -70,7 +70,9 @@ int64_t IntAt(const std::vector<Variant>& row, size_t i, int64_t fallback) {
     return i < row.size() && row[i].Kind() == VarKind::Int ? row[i].AsInt() : fallback;
 }
 
-std::string TextAt(const std::vector<Variant>& row, size_t i) { return i < row.size() ? row[i].ToText() : std::string(); }
+std::string TextAt(const std::vector<Variant>& row, size_t i) {
+    return i < row.size() ? row[i].ToText() : std::string();
+}
 }  // namespace
 
 ProcName ResolveProcName(const std::string& procName, bool oneQualifierIsCatalog, bool foldsToLowerCase) {
@@ -86,7 +88,8 @@ ProcName ResolveProcName(const std::string& procName, bool oneQualifierIsCatalog
     return out;
 }
 
-std::vector<BoundParameter> CatalogParameters(std::unique_ptr<Statement> stmt, const std::optional<std::string>& catalog,
+std::vector<BoundParameter> CatalogParameters(std::unique_ptr<Statement> stmt,
+                                              const std::optional<std::string>& catalog,
                                               const std::optional<std::string>& schema, const std::string& name,
                                               const std::string& escape) {
     std::vector<SQLWCHAR> catalogW = ToUtf16(catalog.value_or(""));
@@ -98,8 +101,15 @@ std::vector<BoundParameter> CatalogParameters(std::unique_ptr<Statement> stmt, c
                 "SQLProcedureColumns");
 
     // Result columns of SQLProcedureColumns (1-based in ODBC).
-    enum : size_t { kProcName = 2, kColumnName = 3, kColumnType = 4, kDataType = 5, kTypeName = 6,
-                    kColumnSize = 7, kOrdinal = 17 };
+    enum : size_t {
+        kProcName = 2,
+        kColumnName = 3,
+        kColumnType = 4,
+        kDataType = 5,
+        kTypeName = 6,
+        kColumnSize = 7,
+        kOrdinal = 17
+    };
     struct Found {
         int64_t ordinal;
         BoundParameter parameter;
@@ -146,10 +156,12 @@ std::string CallText(CallStyle style, const std::string& procName, size_t argume
 }
 
 std::string PostgresProcedureQuery(const ProcName& target) {
-    std::string where = target.schema ? "pronamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = " +
-                                            Quoted(*target.schema) + ")"
-                                      : "pg_catalog.pg_function_is_visible(oid)";
-    return "SELECT 1 FROM pg_catalog.pg_proc WHERE prokind = 'p' AND proname = " + Quoted(target.name) + " AND " + where;
+    std::string where =
+        target.schema
+            ? "pronamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = " + Quoted(*target.schema) + ")"
+            : "pg_catalog.pg_function_is_visible(oid)";
+    return "SELECT 1 FROM pg_catalog.pg_proc WHERE prokind = 'p' AND proname = " + Quoted(target.name) + " AND " +
+           where;
 }
 
 }  // namespace qarn::ado::odbc

@@ -29,7 +29,8 @@ ProcName ResolveProcName(const std::string& procName, bool oneQualifierIsCatalog
 // characters escaped with `escape`), the return value first, then in the
 // order of their ordinals.  The catalog's own rows of other procedures
 // that the name matches as a pattern are left out.
-std::vector<BoundParameter> CatalogParameters(std::unique_ptr<Statement> stmt, const std::optional<std::string>& catalog,
+std::vector<BoundParameter> CatalogParameters(std::unique_ptr<Statement> stmt,
+                                              const std::optional<std::string>& catalog,
                                               const std::optional<std::string>& schema, const std::string& name,
                                               const std::string& escape);
 

@@ -22,8 +22,10 @@ int64_t RowCount(const Statement& stmt) {
 
 ExecuteResult ResultOf(std::unique_ptr<Statement> stmt, const DriverHabits& habits) {
     ExecuteResult result;
-    if (HasResultSet(*stmt)) result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), habits);
-    else result.rowsAffected = RowCount(*stmt);
+    if (HasResultSet(*stmt))
+        result.cursor = std::make_unique<OdbcCursor>(std::move(stmt), habits);
+    else
+        result.rowsAffected = RowCount(*stmt);
     return result;
 }
 
@@ -42,7 +44,8 @@ std::vector<ErrorRecord> WalkResults(const Statement& stmt, SQLRETURN rc, int64_
             // A driver that has nothing to add, or repeats its last failure,
             // will not move on to a next result.
             if (records.empty() || same(records, previous)) {
-                if (failures.empty()) failures.push_back({0, "The statement failed without a diagnostic record", "HY000"});
+                if (failures.empty())
+                    failures.push_back({0, "The statement failed without a diagnostic record", "HY000"});
                 break;
             }
             failures.insert(failures.end(), records.begin(), records.end());
@@ -51,8 +54,10 @@ std::vector<ErrorRecord> WalkResults(const Statement& stmt, SQLRETURN rc, int64_
             if (state == "HY010" || state.rfind("08", 0) == 0) break;
             previous = std::move(records);
         } else if (SQL_SUCCEEDED(rc)) {
-            if (!HasResultSet(stmt)) rows += std::max<int64_t>(RowCount(stmt), 0);
-            else if (onRows) onRows(stmt);
+            if (!HasResultSet(stmt))
+                rows += std::max<int64_t>(RowCount(stmt), 0);
+            else if (onRows)
+                onRows(stmt);
         }
         rc = SQLMoreResults(stmt.Get());
         if (rc == SQL_NO_DATA) break;

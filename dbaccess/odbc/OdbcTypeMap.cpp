@@ -55,9 +55,13 @@ constexpr std::array kRows = {
     Row{SQL_WVARCHAR, adBSTR, adBSTR, ValueForm::Text, 0},
 };
 
-ValueForm UnsignedForm(ValueForm form) { return form == ValueForm::Int64 ? ValueForm::UInt64 : ValueForm::UInt32; }
+ValueForm UnsignedForm(ValueForm form) {
+    return form == ValueForm::Int64 ? ValueForm::UInt64 : ValueForm::UInt32;
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // "integer.decimals" without leading zeros ("0" when there is no integer part).
 void AppendDigits(std::string& out, std::string_view integer, std::string_view decimals) {
@@ -97,10 +101,18 @@ PostgresReading ReadPostgresType(std::string_view typeName, char typeKind) {
     };
     constexpr PostgresReading kNoInput{ValueForm::Text, {}, 0, false};
     static constexpr Known kKnown[] = {
-        {"int2", as(ValueForm::Int32)},        {"int4", as(ValueForm::Int32)},   {"int8", as(ValueForm::Int64)},
-        {"float4", as(ValueForm::SingleText)}, {"float8", as(ValueForm::Double)}, {"numeric", as(ValueForm::Decimal)},
-        {"bool", as(ValueForm::Bit)},          {"bytea", as(ValueForm::Binary)}, {"text", as(ValueForm::Text)},
-        {"varchar", as(ValueForm::Text)},      {"bpchar", as(ValueForm::Text)},  {"name", as(ValueForm::Text)},
+        {"int2", as(ValueForm::Int32)},
+        {"int4", as(ValueForm::Int32)},
+        {"int8", as(ValueForm::Int64)},
+        {"float4", as(ValueForm::SingleText)},
+        {"float8", as(ValueForm::Double)},
+        {"numeric", as(ValueForm::Decimal)},
+        {"bool", as(ValueForm::Bit)},
+        {"bytea", as(ValueForm::Binary)},
+        {"text", as(ValueForm::Text)},
+        {"varchar", as(ValueForm::Text)},
+        {"bpchar", as(ValueForm::Text)},
+        {"name", as(ValueForm::Text)},
         {"uuid", as(ValueForm::Guid)},  // in capitals, which read back as the same value
         // psqlodbc writes these in its own format, losing infinities, eras,
         // years past 9999 and offsets from UTC.
@@ -126,9 +138,9 @@ PostgresReading ReadPostgresType(std::string_view typeName, char typeKind) {
 
 int32_t NullableAttributes(SQLSMALLINT nullable) {
     switch (nullable) {
-    case SQL_NULLABLE: return adFldIsNullable | adFldMayBeNull;
-    case SQL_NULLABLE_UNKNOWN: return adFldMayBeNull;
-    default: return 0;
+        case SQL_NULLABLE: return adFldIsNullable | adFldMayBeNull;
+        case SQL_NULLABLE_UNKNOWN: return adFldMayBeNull;
+        default: return 0;
     }
 }
 

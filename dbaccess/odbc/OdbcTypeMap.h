@@ -16,22 +16,22 @@ constexpr SQLSMALLINT kSqlServerTime = -154;
 
 // The C form a value is fetched or bound in, and the Variant it becomes.
 enum class ValueForm : uint8_t {
-    Int32,      // SQL_C_SLONG, SetInt (MDBTools has no SQL_C_SBIGINT)
-    UInt32,     // SQL_C_ULONG, SetInt
-    Int64,      // SQL_C_SBIGINT, SetInt
-    UInt64,     // SQL_C_UBIGINT, SetUInt
-    Single,     // SQL_C_FLOAT widened to SetDouble
-    SingleText, // text read as a float and widened: psqlodbc rounds a float4 through a double
-    Double,     // SQL_C_DOUBLE
-    Decimal,    // text, SetDecimal with plain digits
-    Currency,   // text, SetCurrency with plain digits
-    Bit,        // a number, SetBool
-    Text,       // SQL_C_WCHAR, SetText
-    Binary,     // SQL_C_BINARY, SetBinary
-    Timestamp,  // SQL_C_TYPE_TIMESTAMP, SetDate
-    DateText,   // text (keeps fractions the time struct drops), SetDate when it is a date or time of
-                // day (a time on day zero), else SetText: MariaDB's zero dates and long times
-    Guid,       // text, SetGuid
+    Int32,       // SQL_C_SLONG, SetInt (MDBTools has no SQL_C_SBIGINT)
+    UInt32,      // SQL_C_ULONG, SetInt
+    Int64,       // SQL_C_SBIGINT, SetInt
+    UInt64,      // SQL_C_UBIGINT, SetUInt
+    Single,      // SQL_C_FLOAT widened to SetDouble
+    SingleText,  // text read as a float and widened: psqlodbc rounds a float4 through a double
+    Double,      // SQL_C_DOUBLE
+    Decimal,     // text, SetDecimal with plain digits
+    Currency,    // text, SetCurrency with plain digits
+    Bit,         // a number, SetBool
+    Text,        // SQL_C_WCHAR, SetText
+    Binary,      // SQL_C_BINARY, SetBinary
+    Timestamp,   // SQL_C_TYPE_TIMESTAMP, SetDate
+    DateText,    // text (keeps fractions the time struct drops), SetDate when it is a date or time of
+                 // day (a time on day zero), else SetText: MariaDB's zero dates and long times
+    Guid,        // text, SetGuid
 };
 
 struct TypeMapping {

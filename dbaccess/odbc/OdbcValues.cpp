@@ -11,37 +11,37 @@ namespace qarn::ado::odbc {
 
 SQLSMALLINT CTypeFor(ValueForm form) {
     switch (form) {
-    case ValueForm::Int32: return SQL_C_SLONG;
-    case ValueForm::UInt32: return SQL_C_ULONG;
-    case ValueForm::Int64: return SQL_C_SBIGINT;
-    case ValueForm::UInt64: return SQL_C_UBIGINT;
-    case ValueForm::Single: return SQL_C_FLOAT;
-    case ValueForm::Double: return SQL_C_DOUBLE;
-    // MariaDB hands BIT(1) over as a raw byte unless asked for a number.
-    case ValueForm::Bit: return SQL_C_SLONG;
-    case ValueForm::Text: return SQL_C_WCHAR;
-    case ValueForm::Binary: return SQL_C_BINARY;
-    case ValueForm::Timestamp: return SQL_C_TYPE_TIMESTAMP;
-    case ValueForm::Decimal:
-    case ValueForm::Currency:
-    case ValueForm::SingleText:
-    case ValueForm::DateText:
-    case ValueForm::Guid: return SQL_C_CHAR;
+        case ValueForm::Int32: return SQL_C_SLONG;
+        case ValueForm::UInt32: return SQL_C_ULONG;
+        case ValueForm::Int64: return SQL_C_SBIGINT;
+        case ValueForm::UInt64: return SQL_C_UBIGINT;
+        case ValueForm::Single: return SQL_C_FLOAT;
+        case ValueForm::Double: return SQL_C_DOUBLE;
+        // MariaDB hands BIT(1) over as a raw byte unless asked for a number.
+        case ValueForm::Bit: return SQL_C_SLONG;
+        case ValueForm::Text: return SQL_C_WCHAR;
+        case ValueForm::Binary: return SQL_C_BINARY;
+        case ValueForm::Timestamp: return SQL_C_TYPE_TIMESTAMP;
+        case ValueForm::Decimal:
+        case ValueForm::Currency:
+        case ValueForm::SingleText:
+        case ValueForm::DateText:
+        case ValueForm::Guid: return SQL_C_CHAR;
     }
     return SQL_C_WCHAR;
 }
 
 bool IsFixed(ValueForm form) {
     switch (form) {
-    case ValueForm::Int32:
-    case ValueForm::UInt32:
-    case ValueForm::Int64:
-    case ValueForm::UInt64:
-    case ValueForm::Single:
-    case ValueForm::Double:
-    case ValueForm::Bit:
-    case ValueForm::Timestamp: return true;
-    default: return false;
+        case ValueForm::Int32:
+        case ValueForm::UInt32:
+        case ValueForm::Int64:
+        case ValueForm::UInt64:
+        case ValueForm::Single:
+        case ValueForm::Double:
+        case ValueForm::Bit:
+        case ValueForm::Timestamp: return true;
+        default: return false;
     }
 }
 
@@ -73,42 +73,46 @@ void StoreValue(ValueForm form, const void* data, size_t bytes, Variant& v) {
     const auto* fixed = static_cast<const FixedValue*>(data);
     std::string_view text(static_cast<const char*>(data), bytes);
     switch (form) {
-    case ValueForm::Int32: v.SetInt(fixed->i32); return;
-    case ValueForm::UInt32: v.SetInt(fixed->u32); return;
-    case ValueForm::Int64: v.SetInt(fixed->i); return;
-    case ValueForm::UInt64: v.SetUInt(fixed->u); return;
-    case ValueForm::Single: v.SetDouble(static_cast<double>(fixed->f)); return;
-    case ValueForm::Double: v.SetDouble(fixed->d); return;
-    case ValueForm::Bit: v.SetBool(fixed->i32 != 0); return;
-    case ValueForm::Timestamp: v.SetDate(FromStruct(fixed->ts)); return;
-    case ValueForm::Text: {
-        std::string& out = v.TextBuffer(VarKind::Text);
-        out.clear();
-        AppendUtf8(out, static_cast<const SQLWCHAR*>(data), bytes / sizeof(SQLWCHAR));
-        return;
-    }
-    case ValueForm::Binary: v.SetBinary(text); return;
-    case ValueForm::Guid: v.SetGuid(text); return;
-    case ValueForm::Decimal:
-    case ValueForm::Currency: {
-        std::string& out = v.TextBuffer(form == ValueForm::Decimal ? VarKind::Decimal : VarKind::Currency);
-        out.clear();
-        if (!AppendPlainDecimal(out, text)) v.SetText(text);  // NaN and the like stay as the driver wrote them
-        return;
-    }
-    case ValueForm::SingleText: {
-        float f = 0;
-        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
-        if (ec == std::errc() && end == text.data() + text.size()) v.SetDouble(static_cast<double>(f));
-        else v.SetText(text);
-        return;
-    }
-    case ValueForm::DateText: {
-        DateTime d;
-        if (ParseDateText(text, d)) v.SetDate(d);
-        else v.SetText(text);
-        return;
-    }
+        case ValueForm::Int32: v.SetInt(fixed->i32); return;
+        case ValueForm::UInt32: v.SetInt(fixed->u32); return;
+        case ValueForm::Int64: v.SetInt(fixed->i); return;
+        case ValueForm::UInt64: v.SetUInt(fixed->u); return;
+        case ValueForm::Single: v.SetDouble(static_cast<double>(fixed->f)); return;
+        case ValueForm::Double: v.SetDouble(fixed->d); return;
+        case ValueForm::Bit: v.SetBool(fixed->i32 != 0); return;
+        case ValueForm::Timestamp: v.SetDate(FromStruct(fixed->ts)); return;
+        case ValueForm::Text: {
+            std::string& out = v.TextBuffer(VarKind::Text);
+            out.clear();
+            AppendUtf8(out, static_cast<const SQLWCHAR*>(data), bytes / sizeof(SQLWCHAR));
+            return;
+        }
+        case ValueForm::Binary: v.SetBinary(text); return;
+        case ValueForm::Guid: v.SetGuid(text); return;
+        case ValueForm::Decimal:
+        case ValueForm::Currency: {
+            std::string& out = v.TextBuffer(form == ValueForm::Decimal ? VarKind::Decimal : VarKind::Currency);
+            out.clear();
+            if (!AppendPlainDecimal(out, text)) v.SetText(text);  // NaN and the like stay as the driver wrote them
+            return;
+        }
+        case ValueForm::SingleText: {
+            float f = 0;
+            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
+            if (ec == std::errc() && end == text.data() + text.size())
+                v.SetDouble(static_cast<double>(f));
+            else
+                v.SetText(text);
+            return;
+        }
+        case ValueForm::DateText: {
+            DateTime d;
+            if (ParseDateText(text, d))
+                v.SetDate(d);
+            else
+                v.SetText(text);
+            return;
+        }
     }
 }
 
@@ -117,8 +121,8 @@ namespace {
 // buffer but for the terminator; the indicator then tells how much is
 // left, when the driver knows.
 template <typename Unit>
-void ReadLong(const Statement& stmt, SQLUSMALLINT column, SQLSMALLINT cType, std::vector<Unit>& buffer,
-              ValueForm form, Variant& v) {
+void ReadLong(const Statement& stmt, SQLUSMALLINT column, SQLSMALLINT cType, std::vector<Unit>& buffer, ValueForm form,
+              Variant& v) {
     constexpr size_t kFirstUnits = 4096;
     const size_t terminator = cType == SQL_C_BINARY ? 0 : 1;
     if (buffer.size() < kFirstUnits) buffer.resize(kFirstUnits);
@@ -139,7 +143,8 @@ void ReadLong(const Statement& stmt, SQLUSMALLINT column, SQLSMALLINT cType, std
             break;
         }
         count += usable;
-        size_t rest = indicator == SQL_NO_TOTAL ? buffer.size() : static_cast<size_t>(indicator) / sizeof(Unit) - usable;
+        size_t rest =
+            indicator == SQL_NO_TOTAL ? buffer.size() : static_cast<size_t>(indicator) / sizeof(Unit) - usable;
         buffer.resize(count + rest + terminator);
     }
     StoreValue(form, buffer.data(), count * sizeof(Unit), v);
@@ -155,8 +160,10 @@ void ValueReader::Read(const Statement& stmt, SQLUSMALLINT column, ValueForm for
         FixedValue value{};
         SQLLEN indicator = 0;
         stmt.Check(SQLGetData(stmt.Get(), column, cType, &value, sizeof value, &indicator), "SQLGetData");
-        if (indicator == SQL_NULL_DATA) v.SetNull();
-        else StoreValue(form, &value, sizeof value, v);
+        if (indicator == SQL_NULL_DATA)
+            v.SetNull();
+        else
+            StoreValue(form, &value, sizeof value, v);
     } else if (form == ValueForm::Text) {
         ReadLong(stmt, column, cType, wide_, form, v);
     } else {

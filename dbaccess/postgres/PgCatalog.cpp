@@ -39,7 +39,9 @@ Oid OidAt(const PGresult* r, int row, int column) {
     return static_cast<Oid>(std::strtoul(PQgetvalue(r, row, column), nullptr, 10));
 }
 
-bool TrueAt(const PGresult* r, int row, int column) { return PQgetvalue(r, row, column)[0] == 't'; }
+bool TrueAt(const PGresult* r, int row, int column) {
+    return PQgetvalue(r, row, column)[0] == 't';
+}
 
 void AddOnce(std::vector<Oid>& oids, Oid oid) {
     if (std::find(oids.begin(), oids.end(), oid) == oids.end()) oids.push_back(oid);

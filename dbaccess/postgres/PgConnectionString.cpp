@@ -19,7 +19,9 @@ namespace {
 // that nobody waits on a dead host.
 constexpr const char* kConnectTimeoutSeconds = "15";
 
-[[noreturn]] void Refuse(std::string description) { Raise(state::General, std::move(description)); }
+[[noreturn]] void Refuse(std::string description) {
+    Raise(state::General, std::move(description));
+}
 
 // libpq's connection keywords, as this libpq knows them.
 const std::set<std::string>& LibpqKeywords() {
@@ -39,20 +41,27 @@ struct Alias {
 
 // The provider's own entries and the libpq keyword each one gives.
 constexpr Alias kAliases[] = {
-    {"Data Source", "host"},   {"Server", "host"},       {"Port", "port"},
-    {"Initial Catalog", "dbname"}, {"Database", "dbname"}, {"User ID", "user"},
-    {"UID", "user"},           {"User", "user"},         {"Password", "password"},
-    {"PWD", "password"},       {"Target Session Attrs", "target_session_attrs"},
+    {"Data Source", "host"},
+    {"Server", "host"},
+    {"Port", "port"},
+    {"Initial Catalog", "dbname"},
+    {"Database", "dbname"},
+    {"User ID", "user"},
+    {"UID", "user"},
+    {"User", "user"},
+    {"Password", "password"},
+    {"PWD", "password"},
+    {"Target Session Attrs", "target_session_attrs"},
 };
 
-constexpr std::string_view kSessionAttrs[] = {"any",     "read-write", "read-only",
-                                              "primary", "standby",    "prefer-standby"};
+constexpr std::string_view kSessionAttrs[] = {"any", "read-write", "read-only", "primary", "standby", "prefer-standby"};
 
 std::vector<std::string_view> Split(std::string_view text) {
     std::vector<std::string_view> parts;
     for (size_t start = 0;;) {
         size_t comma = text.find(',', start);
-        parts.push_back(Trim(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
+        parts.push_back(
+            Trim(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
         if (comma == std::string_view::npos) return parts;
         start = comma + 1;
     }
@@ -78,14 +87,14 @@ Host ParseHost(std::string_view item, std::string_view entry) {
     if (item.front() == '[') {
         size_t close = item.find(']');
         if (close == std::string_view::npos || close == 1)
-            Refuse("The connection string entry '" + entryName + "' holds an unclosed or empty [address]: " +
-                   std::string(item));
+            Refuse("The connection string entry '" + entryName +
+                   "' holds an unclosed or empty [address]: " + std::string(item));
         Host h{std::string(item.substr(1, close - 1)), {}};
         std::string_view rest = item.substr(close + 1);
         if (rest.empty()) return h;
         if (rest.front() != ':')
-            Refuse("The connection string entry '" + entryName + "' holds text after an [address]: " +
-                   std::string(item));
+            Refuse("The connection string entry '" + entryName +
+                   "' holds text after an [address]: " + std::string(item));
         h.port = CheckedPort(rest.substr(1), entry);
         return h;
     }
@@ -114,7 +123,9 @@ void TranslateHosts(const ConnectionEntry* server, const ConnectionEntry* port, 
     std::string hostList, portList;
     bool anyPort = false;
     for (size_t i = 0; i < hosts.size(); ++i) {
-        std::string p = !hosts[i].port.empty() ? hosts[i].port : ports.empty() ? std::string() : ports[ports.size() > 1 ? i : 0];
+        std::string p = !hosts[i].port.empty() ? hosts[i].port
+                        : ports.empty()        ? std::string()
+                                               : ports[ports.size() > 1 ? i : 0];
         anyPort = anyPort || !p.empty();
         hostList += (i ? "," : "") + hosts[i].name;
         portList += (i ? "," : "") + p;
@@ -154,7 +165,8 @@ std::vector<ConninfoEntry> TranslateConnectionString(const std::string& connecti
                 Refuse("The connection string entry '" + e.key +
                        "' is neither an entry of the PostgreSQL provider nor a libpq connection keyword");
             if (keyword == "replication")
-                Refuse("The connection string entry '" + e.key + "' asks for a replication connection, which runs no SQL");
+                Refuse("The connection string entry '" + e.key +
+                       "' asks for a replication connection, which runs no SQL");
             if (keyword == "client_encoding" && !EqualsNoCase(e.value, "UTF8") && !EqualsNoCase(e.value, "UTF-8"))
                 Refuse("The connection string entry '" + e.key + "' asks for the encoding " + e.value +
                        "; the PostgreSQL provider reads every text as UTF-8");

@@ -11,7 +11,9 @@ namespace qarn::ado::postgres {
 
 Cursor::Cursor(std::shared_ptr<Session> session, ResultHandle first, bool streaming, PGTransactionStatusType before,
                int32_t timeoutSeconds, bool cancelOnClose)
-    : session_(std::move(session)), streaming_(streaming), timeoutSeconds_(timeoutSeconds),
+    : session_(std::move(session)),
+      streaming_(streaming),
+      timeoutSeconds_(timeoutSeconds),
       cancelOnClose_(cancelOnClose) {
     session_->Types().Describe(first.get(), columns_, forms_);
     if (PQresultStatus(first.get()) == PGRES_SINGLE_TUPLE) pending_ = std::move(first);
@@ -51,9 +53,10 @@ void Cursor::Decode(const PGresult* result, std::vector<Variant>& row) const {
         if (PQgetisnull(result, 0, column)) {
             row[i].SetNull();
         } else {
-            DecodeValue(forms_[i],
-                        std::string_view(PQgetvalue(result, 0, column), static_cast<size_t>(PQgetlength(result, 0, column))),
-                        row[i]);
+            DecodeValue(
+                forms_[i],
+                std::string_view(PQgetvalue(result, 0, column), static_cast<size_t>(PQgetlength(result, 0, column))),
+                row[i]);
         }
     }
 }

@@ -57,7 +57,7 @@ private:
     std::shared_ptr<Session> session_;
     std::vector<ColumnInfo> columns_;
     std::vector<ValueForm> forms_;
-    ResultHandle pending_;             // a row read but not fetched yet
+    ResultHandle pending_;  // a row read but not fetched yet
     // Rows read early for another command, each packed as, per column, a
     // 32-bit length (-1 for NULL) and the bytes of the value's text.
     std::deque<std::string> buffer_;

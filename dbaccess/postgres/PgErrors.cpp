@@ -40,7 +40,8 @@ ErrorRecord RecordOf(const PGresult* result, const PGconn* conn) {
     std::string severity = Field(result, PG_DIAG_SEVERITY_NONLOCALIZED);
     if (severity.empty()) severity = "ERROR";
     std::string description = severity + ": " + primary;
-    if (std::string detail = Field(result, PG_DIAG_MESSAGE_DETAIL); !detail.empty()) description += " DETAIL: " + detail;
+    if (std::string detail = Field(result, PG_DIAG_MESSAGE_DETAIL); !detail.empty())
+        description += " DETAIL: " + detail;
     if (std::string hint = Field(result, PG_DIAG_MESSAGE_HINT); !hint.empty()) description += " HINT: " + hint;
     return {err::ProviderFailure, description, Field(result, PG_DIAG_SQLSTATE)};
 }
@@ -51,7 +52,9 @@ ErrorRecord ConnectionRecord(const PGconn* conn, const char* sqlState) {
     return {err::ProviderFailure, text, sqlState};
 }
 
-void Raise(ErrorRecord record) { throw ProviderError({std::move(record)}); }
+void Raise(ErrorRecord record) {
+    throw ProviderError({std::move(record)});
+}
 
 void Raise(const char* sqlState, std::string description) {
     Raise(ErrorRecord{err::ProviderFailure, std::move(description), sqlState});

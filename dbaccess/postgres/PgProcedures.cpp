@@ -56,9 +56,12 @@ std::vector<std::string> NameParts(const std::string& procName) {
     std::vector<std::string> parts;
     sql::Lexer lexer(procName, sql::Dialect::PostgreSql);
     for (sql::Token t = lexer.Next(); t.kind != sql::TokenKind::End; t = lexer.Next()) {
-        if (t.kind == sql::TokenKind::Word) parts.push_back(ToLower(lexer.Text(t)));
-        else if (t.kind == sql::TokenKind::QuotedName) parts.push_back(sql::UnquoteName(lexer.Text(t)));
-        else if (!lexer.IsSymbol(t, '.')) break;
+        if (t.kind == sql::TokenKind::Word)
+            parts.push_back(ToLower(lexer.Text(t)));
+        else if (t.kind == sql::TokenKind::QuotedName)
+            parts.push_back(sql::UnquoteName(lexer.Text(t)));
+        else if (!lexer.IsSymbol(t, '.'))
+            break;
     }
     return parts;
 }
@@ -90,13 +93,15 @@ Routine FindRoutine(Session& session, const std::string& procName) {
 
 int32_t Direction(char mode) {
     switch (mode) {
-    case 'o': return adParamOutput;
-    case 'b': return adParamInputOutput;
-    default: return adParamInput;
+        case 'o': return adParamOutput;
+        case 'b': return adParamInputOutput;
+        default: return adParamInput;
     }
 }
 
-bool IsOutput(int32_t direction) { return direction == adParamOutput || direction == adParamInputOutput; }
+bool IsOutput(int32_t direction) {
+    return direction == adParamOutput || direction == adParamInputOutput;
+}
 
 }  // namespace
 
@@ -108,7 +113,8 @@ std::vector<BoundParameter> ProcedureParameters(Session& session, const std::str
     for (const Argument& a : routine.arguments) types.push_back(a.type);
     session.Types().LearnTypes(session.Conn(), types);
     if (routine.ReturnsValue())
-        parameters.push_back({"RETURN_VALUE", session.Types().Map(routine.returnType, -1).type, adParamReturnValue, 0, {}});
+        parameters.push_back(
+            {"RETURN_VALUE", session.Types().Map(routine.returnType, -1).type, adParamReturnValue, 0, {}});
     for (const Argument& a : routine.arguments) {
         if (a.mode == 't') continue;
         parameters.push_back({a.name, session.Types().Map(a.type, -1).type, Direction(a.mode), 0, {}});

@@ -141,16 +141,16 @@ void Replay::Collect(bool wait) {
         }
         ends = 0;
         switch (PQresultStatus(r.get())) {
-        case PGRES_PIPELINE_SYNC:
-            if (front.sync) sent_.pop_front();
-            break;
-        case PGRES_FATAL_ERROR:
-        case PGRES_BAD_RESPONSE:
-        case PGRES_NONFATAL_ERROR: {
-            Fail(session_->Record(r.get()), front.tag);
-            break;
-        }
-        default: break;  // done, or aborted after an earlier failure
+            case PGRES_PIPELINE_SYNC:
+                if (front.sync) sent_.pop_front();
+                break;
+            case PGRES_FATAL_ERROR:
+            case PGRES_BAD_RESPONSE:
+            case PGRES_NONFATAL_ERROR: {
+                Fail(session_->Record(r.get()), front.tag);
+                break;
+            }
+            default: break;  // done, or aborted after an earlier failure
         }
     }
 }
@@ -170,6 +170,8 @@ void Replay::Fail(const ErrorRecord& record, uint64_t tag) {
     failedTag_ = tag;
 }
 
-void Replay::RaiseFailure() { throw ReplayError(ProviderError({*failure_}), failedTag_); }
+void Replay::RaiseFailure() {
+    throw ReplayError(ProviderError({*failure_}), failedTag_);
+}
 
 }  // namespace qarn::ado::postgres

@@ -14,7 +14,8 @@
 namespace qarn::ado::postgres {
 
 namespace {
-constexpr const char* kCopyRefused = "COPY FROM STDIN cannot be fed from here; use COPY FROM a file or INSERT statements";
+constexpr const char* kCopyRefused =
+    "COPY FROM STDIN cannot be fed from here; use COPY FROM a file or INSERT statements";
 }  // namespace
 
 int64_t RowsOf(const PGresult* result) {
@@ -26,7 +27,9 @@ int64_t RowsOf(const PGresult* result) {
 
 Session::Session(ConnHandle conn) : conn_(std::move(conn)) {}
 
-Session::~Session() { Close(); }
+Session::~Session() {
+    Close();
+}
 
 PGconn* Session::Conn() const {
     if (!conn_) throw AdoError(err::InvalidConnection);
@@ -50,7 +53,9 @@ PGconn* Session::Settle() {
     return conn;
 }
 
-void Session::Register(Cursor* c) { cursors_.push_back(c); }
+void Session::Register(Cursor* c) {
+    cursors_.push_back(c);
+}
 
 void Session::Unregister(Cursor* c) noexcept {
     cursors_.erase(std::remove(cursors_.begin(), cursors_.end(), c), cursors_.end());
@@ -72,12 +77,12 @@ void Session::Unhold(ConnectionHolder* h) noexcept {
 
 bool Session::TransactionOpen() const {
     switch (PQtransactionStatus(Conn())) {
-    case PQTRANS_INTRANS:
-    case PQTRANS_INERROR: return true;
-    // A statement is running: a streaming cursor's, in whatever state it
-    // began, or a replay's pipeline, which runs only inside a transaction.
-    case PQTRANS_ACTIVE: return streaming_ ? beforeStreaming_ != PQTRANS_IDLE : holder_ != nullptr;
-    default: return false;
+        case PQTRANS_INTRANS:
+        case PQTRANS_INERROR: return true;
+        // A statement is running: a streaming cursor's, in whatever state it
+        // began, or a replay's pipeline, which runs only inside a transaction.
+        case PQTRANS_ACTIVE: return streaming_ ? beforeStreaming_ != PQTRANS_IDLE : holder_ != nullptr;
+        default: return false;
     }
 }
 
@@ -110,13 +115,13 @@ void Session::Discard() noexcept {
     if (!conn) return;
     while (ResultHandle r{PQgetResult(conn)}) {
         switch (PQresultStatus(r.get())) {
-        case PGRES_COPY_IN: PQputCopyEnd(conn, kCopyRefused); break;
-        case PGRES_COPY_OUT: {
-            char* data = nullptr;
-            while (PQgetCopyData(conn, &data, 0) > 0) PQfreemem(data);
-            break;
-        }
-        default: break;
+            case PGRES_COPY_IN: PQputCopyEnd(conn, kCopyRefused); break;
+            case PGRES_COPY_OUT: {
+                char* data = nullptr;
+                while (PQgetCopyData(conn, &data, 0) > 0) PQfreemem(data);
+                break;
+            }
+            default: break;
         }
         if (PQstatus(conn) == CONNECTION_BAD && PQresultStatus(r.get()) == PGRES_FATAL_ERROR) {
             // Nothing more will come; what libpq still holds is dropped with the connection.
@@ -157,27 +162,27 @@ int64_t Session::RunScript(const std::string& sql, int32_t timeoutSeconds, std::
     bool copyRefused = false;
     while (ResultHandle r = Next(timeoutSeconds)) {
         switch (PQresultStatus(r.get())) {
-        case PGRES_COMMAND_OK:
-            total += std::max<int64_t>(RowsOf(r.get()), 0);
-            if (lastTag) *lastTag = PQcmdStatus(r.get());
-            break;
-        case PGRES_TUPLES_OK:
-            if (lastTag) *lastTag = PQcmdStatus(r.get());
-            break;
-        case PGRES_SINGLE_TUPLE:
-        case PGRES_EMPTY_QUERY: break;
-        case PGRES_COPY_IN:
-            copyRefused = true;
-            PQputCopyEnd(conn, kCopyRefused);
-            break;
-        case PGRES_COPY_OUT: {
-            char* data = nullptr;
-            while (PQgetCopyData(conn, &data, 0) > 0) PQfreemem(data);
-            break;
-        }
-        default:
-            if (!failure) failure = std::move(r);
-            break;
+            case PGRES_COMMAND_OK:
+                total += std::max<int64_t>(RowsOf(r.get()), 0);
+                if (lastTag) *lastTag = PQcmdStatus(r.get());
+                break;
+            case PGRES_TUPLES_OK:
+                if (lastTag) *lastTag = PQcmdStatus(r.get());
+                break;
+            case PGRES_SINGLE_TUPLE:
+            case PGRES_EMPTY_QUERY: break;
+            case PGRES_COPY_IN:
+                copyRefused = true;
+                PQputCopyEnd(conn, kCopyRefused);
+                break;
+            case PGRES_COPY_OUT: {
+                char* data = nullptr;
+                while (PQgetCopyData(conn, &data, 0) > 0) PQfreemem(data);
+                break;
+            }
+            default:
+                if (!failure) failure = std::move(r);
+                break;
         }
         if (PQstatus(conn) == CONNECTION_BAD) {
             Discard();
@@ -195,7 +200,8 @@ int64_t Session::RunScript(const std::string& sql, int32_t timeoutSeconds, std::
 ResultHandle Session::Ask(const char* sql, const std::vector<const char*>& params) {
     PGconn* conn = Settle();
     BeginCommand();
-    ResultHandle r(PQexecParams(conn, sql, static_cast<int>(params.size()), nullptr, params.data(), nullptr, nullptr, 0));
+    ResultHandle r(
+        PQexecParams(conn, sql, static_cast<int>(params.size()), nullptr, params.data(), nullptr, nullptr, 0));
     if (!r) RaiseConnection();
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK && PQresultStatus(r.get()) != PGRES_COMMAND_OK) RaiseResult(r.get());
     return r;

@@ -35,8 +35,8 @@ struct ParameterArrays {
 ResultHandle Describe(Session& session, PGconn* conn, const std::string& sql, const ParameterArrays& a,
                       int32_t timeoutSeconds) {
     if (!PQenterPipelineMode(conn)) session.RaiseConnection();
-    bool sent = PQsendPrepare(conn, "", sql.c_str(), a.Count(), a.types.data()) &&
-                PQsendDescribePrepared(conn, "") && PQpipelineSync(conn);
+    bool sent = PQsendPrepare(conn, "", sql.c_str(), a.Count(), a.types.data()) && PQsendDescribePrepared(conn, "") &&
+                PQpipelineSync(conn);
     ResultHandle failure, described;
     int answers = 0, ends = 0;
     bool synced = !sent;
@@ -49,15 +49,15 @@ ResultHandle Describe(Session& session, PGconn* conn, const std::string& sql, co
             continue;
         }
         switch (PQresultStatus(r.get())) {
-        case PGRES_PIPELINE_SYNC: synced = true; break;
-        case PGRES_PIPELINE_ABORTED: ++answers; break;
-        case PGRES_COMMAND_OK:
-            if (++answers == 2) described = std::move(r);
-            break;
-        default:
-            ++answers;
-            if (!failure) failure = std::move(r);
-            break;
+            case PGRES_PIPELINE_SYNC: synced = true; break;
+            case PGRES_PIPELINE_ABORTED: ++answers; break;
+            case PGRES_COMMAND_OK:
+                if (++answers == 2) described = std::move(r);
+                break;
+            default:
+                ++answers;
+                if (!failure) failure = std::move(r);
+                break;
         }
     }
     PQexitPipelineMode(conn);
@@ -91,29 +91,25 @@ ExecuteResult RunStatement(const std::shared_ptr<Session>& session, const std::s
 
     ExecuteResult result;
     switch (PQresultStatus(r.get())) {
-    case PGRES_SINGLE_TUPLE:
-        result.cursor = std::make_unique<Cursor>(session, std::move(r), true, before, timeoutSeconds, cancelOnClose);
-        return result;
-    case PGRES_TUPLES_OK:
-        session->Discard();
-        if (PQnfields(r.get()) == 0) return {nullptr, RowsOf(r.get())};
-        result.cursor = std::make_unique<Cursor>(session, std::move(r), false, before, timeoutSeconds, cancelOnClose);
-        return result;
-    case PGRES_COMMAND_OK:
-        session->Discard();
-        return {nullptr, RowsOf(r.get())};
-    case PGRES_EMPTY_QUERY:
-        session->Discard();
-        Raise(state::Syntax, "the command text holds no SQL statement");
-    case PGRES_COPY_IN:
-    case PGRES_COPY_OUT:
-    case PGRES_COPY_BOTH:
-        session->Discard();
-        Raise(state::FeatureNotSupported,
-              "COPY FROM STDIN and COPY TO STDOUT cannot run as a command here; use a file or INSERT and SELECT");
-    default:
-        session->Discard();
-        session->RaiseResult(r.get());
+        case PGRES_SINGLE_TUPLE:
+            result.cursor =
+                std::make_unique<Cursor>(session, std::move(r), true, before, timeoutSeconds, cancelOnClose);
+            return result;
+        case PGRES_TUPLES_OK:
+            session->Discard();
+            if (PQnfields(r.get()) == 0) return {nullptr, RowsOf(r.get())};
+            result.cursor =
+                std::make_unique<Cursor>(session, std::move(r), false, before, timeoutSeconds, cancelOnClose);
+            return result;
+        case PGRES_COMMAND_OK: session->Discard(); return {nullptr, RowsOf(r.get())};
+        case PGRES_EMPTY_QUERY: session->Discard(); Raise(state::Syntax, "the command text holds no SQL statement");
+        case PGRES_COPY_IN:
+        case PGRES_COPY_OUT:
+        case PGRES_COPY_BOTH:
+            session->Discard();
+            Raise(state::FeatureNotSupported,
+                  "COPY FROM STDIN and COPY TO STDOUT cannot run as a command here; use a file or INSERT and SELECT");
+        default: session->Discard(); session->RaiseResult(r.get());
     }
 }
 

@@ -113,14 +113,14 @@ MappedType MapType(Oid oid, int typmod, const TypeFacts* facts) {
     if (const Row* r = Find(oid)) {
         m = {r->type, r->attributes, r->size, r->precision, 0, r->form, r->textInput};
         switch (oid) {
-        case 1042:
-        case 1043: ApplyLength(m, typmod); break;
-        case 1700: ApplyDigits(m, typmod); break;
-        case 1083:
-        case 1114:
-        case 1184:
-        case 1266: m.scale = typmod >= 0 ? typmod : kDefaultSecondDigits; break;
-        default: break;
+            case 1042:
+            case 1043: ApplyLength(m, typmod); break;
+            case 1700: ApplyDigits(m, typmod); break;
+            case 1083:
+            case 1114:
+            case 1184:
+            case 1266: m.scale = typmod >= 0 ? typmod : kDefaultSecondDigits; break;
+            default: break;
         }
         return m;
     }

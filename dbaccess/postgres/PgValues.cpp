@@ -31,7 +31,9 @@ bool DecodeHex(std::string_view text, std::string& out) {
     return true;
 }
 
-bool IsOctal(char c) { return c >= '0' && c <= '7'; }
+bool IsOctal(char c) {
+    return c >= '0' && c <= '7';
+}
 
 // bytea's escape output: "\\" is a backslash, "\ooo" an octal byte.
 bool DecodeEscaped(std::string_view text, std::string& out) {
@@ -55,7 +57,7 @@ bool DecodeEscaped(std::string_view text, std::string& out) {
 void DecodeBytea(std::string_view text, Variant& v) {
     std::string& bytes = v.TextBuffer(VarKind::Binary);
     bool ok = text.size() >= 2 && text[0] == '\\' && text[1] == 'x' ? DecodeHex(text.substr(2), bytes)
-                                                                     : DecodeEscaped(text, bytes);
+                                                                    : DecodeEscaped(text, bytes);
     if (!ok) v.SetText(text);
 }
 
@@ -68,10 +70,14 @@ bool ReadNumber(std::string_view text, T& out) {
 // PostgreSQL writes the special floats as NaN, Infinity and -Infinity.
 template <typename T>
 bool ReadFloat(std::string_view text, T& out) {
-    if (text == "NaN") out = std::numeric_limits<T>::quiet_NaN();
-    else if (text == "Infinity") out = std::numeric_limits<T>::infinity();
-    else if (text == "-Infinity") out = -std::numeric_limits<T>::infinity();
-    else return ReadNumber(text, out);
+    if (text == "NaN")
+        out = std::numeric_limits<T>::quiet_NaN();
+    else if (text == "Infinity")
+        out = std::numeric_limits<T>::infinity();
+    else if (text == "-Infinity")
+        out = -std::numeric_limits<T>::infinity();
+    else
+        return ReadNumber(text, out);
     return true;
 }
 
@@ -80,9 +86,12 @@ bool IsPlainDecimal(std::string_view text) {
     size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
     bool digits = false, point = false;
     for (; i < text.size(); ++i) {
-        if (text[i] >= '0' && text[i] <= '9') digits = true;
-        else if (text[i] == '.' && !point) point = true;
-        else return false;
+        if (text[i] >= '0' && text[i] <= '9')
+            digits = true;
+        else if (text[i] == '.' && !point)
+            point = true;
+        else
+            return false;
     }
     return digits;
 }
@@ -91,35 +100,35 @@ bool IsPlainDecimal(std::string_view text) {
 
 void DecodeValue(ValueForm form, std::string_view text, Variant& v) {
     switch (form) {
-    case ValueForm::Int: {
-        int64_t i = 0;
-        if (ReadNumber(text, i)) return v.SetInt(i);
-        break;
-    }
-    case ValueForm::Float4: {
-        float f = 0;
-        if (ReadFloat(text, f)) return v.SetDouble(static_cast<double>(f));
-        break;
-    }
-    case ValueForm::Float8: {
-        double d = 0;
-        if (ReadFloat(text, d)) return v.SetDouble(d);
-        break;
-    }
-    case ValueForm::Numeric:
-        if (IsPlainDecimal(text)) return v.SetDecimal(text);
-        break;
-    case ValueForm::Bool:
-        if (text == "t" || text == "f") return v.SetBool(text == "t");
-        break;
-    case ValueForm::Bytea: return DecodeBytea(text, v);
-    case ValueForm::DateTime: {
-        DateTime d;
-        if (ParseDateText(text, d)) return v.SetDate(d);
-        break;
-    }
-    case ValueForm::Guid: return v.SetGuid(text);
-    case ValueForm::Text: break;
+        case ValueForm::Int: {
+            int64_t i = 0;
+            if (ReadNumber(text, i)) return v.SetInt(i);
+            break;
+        }
+        case ValueForm::Float4: {
+            float f = 0;
+            if (ReadFloat(text, f)) return v.SetDouble(static_cast<double>(f));
+            break;
+        }
+        case ValueForm::Float8: {
+            double d = 0;
+            if (ReadFloat(text, d)) return v.SetDouble(d);
+            break;
+        }
+        case ValueForm::Numeric:
+            if (IsPlainDecimal(text)) return v.SetDecimal(text);
+            break;
+        case ValueForm::Bool:
+            if (text == "t" || text == "f") return v.SetBool(text == "t");
+            break;
+        case ValueForm::Bytea: return DecodeBytea(text, v);
+        case ValueForm::DateTime: {
+            DateTime d;
+            if (ParseDateText(text, d)) return v.SetDate(d);
+            break;
+        }
+        case ValueForm::Guid: return v.SetGuid(text);
+        case ValueForm::Text: break;
     }
     v.SetText(text);
 }
@@ -133,40 +142,51 @@ namespace {
 
 bool IsIntegerType(int32_t type) {
     switch (type) {
-    case adTinyInt: case adSmallInt: case adInteger: case adBigInt: case adUnsignedTinyInt:
-    case adUnsignedSmallInt: case adUnsignedInt: case adUnsignedBigInt: return true;
-    default: return false;
+        case adTinyInt:
+        case adSmallInt:
+        case adInteger:
+        case adBigInt:
+        case adUnsignedTinyInt:
+        case adUnsignedSmallInt:
+        case adUnsignedInt:
+        case adUnsignedBigInt: return true;
+        default: return false;
     }
 }
 
-bool IsBinaryType(int32_t type) { return type == adBinary || type == adVarBinary || type == adLongVarBinary; }
+bool IsBinaryType(int32_t type) {
+    return type == adBinary || type == adVarBinary || type == adLongVarBinary;
+}
 
 void AppendFloat(std::string& out, double d) {
-    if (std::isnan(d)) out += "NaN";
-    else if (std::isinf(d)) out += d > 0 ? "Infinity" : "-Infinity";
-    else AppendShortestDouble(out, d);
+    if (std::isnan(d))
+        out += "NaN";
+    else if (std::isinf(d))
+        out += d > 0 ? "Infinity" : "-Infinity";
+    else
+        AppendShortestDouble(out, d);
 }
 
 std::string IntegerText(const BoundParameter& p) {
     const Variant& v = p.value;
     std::string out;
     switch (v.Kind()) {
-    case VarKind::Int: AppendInt(out, v.AsInt()); return out;
-    case VarKind::UInt: AppendUInt(out, v.AsUInt()); return out;
-    case VarKind::Boolean: return v.AsBool() ? "1" : "0";
-    case VarKind::Double: {
-        double d = v.AsDouble();
-        if (std::nearbyint(d) != d || std::fabs(d) >= 9223372036854775808.0) Mismatch(p);
-        AppendInt(out, static_cast<int64_t>(d));
-        return out;
-    }
-    default: {
-        std::string_view text = Trim(v.AsText());
-        int64_t i = 0;
-        uint64_t u = 0;
-        if (!ReadNumber(text, i) && !ReadNumber(text, u)) Mismatch(p);
-        return std::string(text);
-    }
+        case VarKind::Int: AppendInt(out, v.AsInt()); return out;
+        case VarKind::UInt: AppendUInt(out, v.AsUInt()); return out;
+        case VarKind::Boolean: return v.AsBool() ? "1" : "0";
+        case VarKind::Double: {
+            double d = v.AsDouble();
+            if (std::nearbyint(d) != d || std::fabs(d) >= 9223372036854775808.0) Mismatch(p);
+            AppendInt(out, static_cast<int64_t>(d));
+            return out;
+        }
+        default: {
+            std::string_view text = Trim(v.AsText());
+            int64_t i = 0;
+            uint64_t u = 0;
+            if (!ReadNumber(text, i) && !ReadNumber(text, u)) Mismatch(p);
+            return std::string(text);
+        }
     }
 }
 
@@ -174,16 +194,16 @@ std::string FloatText(const BoundParameter& p) {
     const Variant& v = p.value;
     std::string out;
     switch (v.Kind()) {
-    case VarKind::Double: AppendFloat(out, v.AsDouble()); return out;
-    case VarKind::Int: AppendInt(out, v.AsInt()); return out;
-    case VarKind::UInt: AppendUInt(out, v.AsUInt()); return out;
-    case VarKind::Boolean: return v.AsBool() ? "1" : "0";
-    default: {
-        std::string_view text = Trim(v.AsText());
-        double d = 0;
-        if (!ReadFloat(text, d)) Mismatch(p);
-        return std::string(text);
-    }
+        case VarKind::Double: AppendFloat(out, v.AsDouble()); return out;
+        case VarKind::Int: AppendInt(out, v.AsInt()); return out;
+        case VarKind::UInt: AppendUInt(out, v.AsUInt()); return out;
+        case VarKind::Boolean: return v.AsBool() ? "1" : "0";
+        default: {
+            std::string_view text = Trim(v.AsText());
+            double d = 0;
+            if (!ReadFloat(text, d)) Mismatch(p);
+            return std::string(text);
+        }
     }
 }
 
@@ -201,8 +221,10 @@ std::string BooleanText(const BoundParameter& p) {
 std::string DateText(const Variant& v, int32_t type) {
     std::string out;
     AppendDateText(out, v.AsDate());
-    if (type == adDBDate) out.resize(out.find(' '));
-    else if (type == adDBTime) out.erase(0, out.find(' ') + 1);
+    if (type == adDBDate)
+        out.resize(out.find(' '));
+    else if (type == adDBTime)
+        out.erase(0, out.find(' ') + 1);
     return out;
 }
 

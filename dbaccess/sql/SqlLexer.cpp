@@ -6,8 +6,12 @@ namespace qarn::sql {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool IsWordStart(char c, Dialect d) {
     const auto u = static_cast<unsigned char>(c);
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || u >= 0x80) return true;
@@ -45,7 +49,8 @@ bool Lexer::SkipBlanksAndComments(size_t& openComment) {
             ++pos_;
         } else if (c == '-' && next == '-' &&
                    // MySQL takes "--" for a comment only before a blank or a control character.
-                   (dialect_ != Dialect::MySql || pos_ + 2 >= n || static_cast<unsigned char>(text_[pos_ + 2]) <= ' ')) {
+                   (dialect_ != Dialect::MySql || pos_ + 2 >= n ||
+                    static_cast<unsigned char>(text_[pos_ + 2]) <= ' ')) {
             const size_t nl = text_.find('\n', pos_);
             pos_ = nl == std::string_view::npos ? n : nl + 1;
         } else if (c == '#' && dialect_ == Dialect::MySql) {

@@ -16,8 +16,12 @@ namespace {
 // it is an unclosed quote or comment swallowing the script.
 constexpr size_t kMaxStatementBytes = size_t{1} << 30;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // The line's first word (letters only) and what follows it.
 std::string_view FirstWord(std::string_view line, std::string_view& rest) {
@@ -80,7 +84,8 @@ void StatementSplitter::AddLine(std::string_view line) {
     Compact();
     if (pending_.size() + line.size() >= kMaxStatementBytes)
         throw ado::AdoError(ado::err::StatementRefused,
-                            "The statement that begins on line " + std::to_string(LineAt(begin_ == std::string::npos ? scan_ : begin_)) +
+                            "The statement that begins on line " +
+                                std::to_string(LineAt(begin_ == std::string::npos ? scan_ : begin_)) +
                                 " is longer than a server takes (is a quote or comment left open?)");
     lineStarts_.emplace_back(pending_.size(), lines_);
     pending_.append(line);
@@ -118,40 +123,41 @@ bool StatementSplitter::TakeClientLine(std::string_view line) {
             if (ado::EqualsNoCase(word, "restrict") || ado::EqualsNoCase(word, "unrestrict")) return true;
             return command("is a psql command, not SQL");
         }
-        return command(dialect_ == Dialect::MySql ? "is a mysql client command, not SQL" : "is a client command, not SQL");
+        return command(dialect_ == Dialect::MySql ? "is a mysql client command, not SQL"
+                                                  : "is a client command, not SQL");
     }
     switch (dialect_) {
-    case Dialect::SqlServer:
-        if ((text.starts_with(':') && text.size() > 1 && IsLetter(text[1])) || text.starts_with("!!"))
-            return command("is a sqlcmd command, not SQL");
-        if (const size_t count = GoCount(text)) {
-            Emit(pending_.size(), count);
+        case Dialect::SqlServer:
+            if ((text.starts_with(':') && text.size() > 1 && IsLetter(text[1])) || text.starts_with("!!"))
+                return command("is a sqlcmd command, not SQL");
+            if (const size_t count = GoCount(text)) {
+                Emit(pending_.size(), count);
+                return true;
+            }
+            return false;
+        case Dialect::Sqlite:
+            if (atStart && line.starts_with('.')) return command("is a sqlite3 command, not SQL");
+            return false;
+        case Dialect::MySql: {
+            std::string_view rest;
+            if (!atStart || !ado::EqualsNoCase(FirstWord(text, rest), "DELIMITER") ||
+                !(rest.empty() || rest[0] == ' ' || rest[0] == '\t'))
+                return false;
+            // The first word after it, or a quoted one, as the mysql client reads it.
+            rest = ado::Trim(rest);
+            std::string delimiter;
+            if (!rest.empty() && (rest[0] == '\'' || rest[0] == '"' || rest[0] == '`')) {
+                const size_t close = rest.find(rest[0], 1);
+                delimiter = rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+            } else {
+                delimiter = rest.substr(0, std::min(rest.find(' '), rest.find('\t')));
+            }
+            if (delimiter.empty() || delimiter.find('\\') != std::string::npos)
+                return command("sets no delimiter the mysql client takes");
+            delimiter_ = std::move(delimiter);
             return true;
         }
-        return false;
-    case Dialect::Sqlite:
-        if (atStart && line.starts_with('.')) return command("is a sqlite3 command, not SQL");
-        return false;
-    case Dialect::MySql: {
-        std::string_view rest;
-        if (!atStart || !ado::EqualsNoCase(FirstWord(text, rest), "DELIMITER") ||
-            !(rest.empty() || rest[0] == ' ' || rest[0] == '\t'))
-            return false;
-        // The first word after it, or a quoted one, as the mysql client reads it.
-        rest = ado::Trim(rest);
-        std::string delimiter;
-        if (!rest.empty() && (rest[0] == '\'' || rest[0] == '"' || rest[0] == '`')) {
-            const size_t close = rest.find(rest[0], 1);
-            delimiter = rest.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
-        } else {
-            delimiter = rest.substr(0, std::min(rest.find(' '), rest.find('\t')));
-        }
-        if (delimiter.empty() || delimiter.find('\\') != std::string::npos)
-            return command("sets no delimiter the mysql client takes");
-        delimiter_ = std::move(delimiter);
-        return true;
-    }
-    default: return false;
+        default: return false;
     }
 }
 
@@ -190,9 +196,12 @@ void StatementSplitter::Scan() {
         }
         if (begin_ == std::string::npos) StartStatement(t.begin);
         if (dialect_ != Dialect::PostgreSql) continue;
-        if (lexer.IsSymbol(t, '(')) ++parens_;
-        else if (lexer.IsSymbol(t, ')') && parens_ > 0) --parens_;
-        else if (t.kind == TokenKind::Word && parens_ == 0) FollowPostgresWord(lexer.Text(t));
+        if (lexer.IsSymbol(t, '('))
+            ++parens_;
+        else if (lexer.IsSymbol(t, ')') && parens_ > 0)
+            --parens_;
+        else if (t.kind == TokenKind::Word && parens_ == 0)
+            FollowPostgresWord(lexer.Text(t));
     }
 }
 
@@ -216,9 +225,12 @@ void StatementSplitter::FollowPostgresWord(std::string_view word) {
             routine_ = true;
     }
     if (!routine_) return;
-    if (ado::EqualsNoCase(word, "BEGIN")) ++bodyDepth_;
-    else if (ado::EqualsNoCase(word, "CASE") && bodyDepth_ > 0) ++bodyDepth_;
-    else if (ado::EqualsNoCase(word, "END") && bodyDepth_ > 0) --bodyDepth_;
+    if (ado::EqualsNoCase(word, "BEGIN"))
+        ++bodyDepth_;
+    else if (ado::EqualsNoCase(word, "CASE") && bodyDepth_ > 0)
+        ++bodyDepth_;
+    else if (ado::EqualsNoCase(word, "END") && bodyDepth_ > 0)
+        --bodyDepth_;
 }
 
 size_t StatementSplitter::FindDelimiter(size_t from, size_t to) const {
@@ -237,8 +249,8 @@ void StatementSplitter::Emit(size_t end, size_t repeat) {
         size_t last = end;
         while (last > begin_ && IsBlank(pending_[last - 1])) --last;
         if (last > begin_)
-            ready_.push_back({{ScriptPiece::Kind::Statement, pending_.substr(begin_, last - begin_), LineAt(begin_), {}},
-                              repeat});
+            ready_.push_back(
+                {{ScriptPiece::Kind::Statement, pending_.substr(begin_, last - begin_), LineAt(begin_), {}}, repeat});
     }
     StartStatement(std::string::npos);
 }

@@ -70,11 +70,11 @@ private:
     void Compact();
 
     Dialect dialect_;
-    std::string pending_;  // the unfinished statement's text, and what follows it
-    size_t scan_ = 0;      // where reading resumes: outside any literal or comment
-    bool open_ = false;    // the text ends inside a literal or comment
-    std::string opener_;   // what opened it ("'", "/*", "$tag$", ...)
-    size_t begin_ = std::string::npos;  // the statement's first token; npos before it
+    std::string pending_;                                  // the unfinished statement's text, and what follows it
+    size_t scan_ = 0;                                      // where reading resumes: outside any literal or comment
+    bool open_ = false;                                    // the text ends inside a literal or comment
+    std::string opener_;                                   // what opened it ("'", "/*", "$tag$", ...)
+    size_t begin_ = std::string::npos;                     // the statement's first token; npos before it
     std::vector<std::pair<size_t, uint64_t>> lineStarts_;  // offset in pending_, line number
     uint64_t lines_ = 0;
     std::string delimiter_ = ";";  // MySQL

@@ -130,7 +130,9 @@ class SqliteCursor : public EngineCursor {
 public:
     SqliteCursor(std::shared_ptr<Session> session, StmtHandle stmt, std::vector<ColumnInfo> columns,
                  int32_t timeoutSeconds)
-        : session_(std::move(session)), stmt_(std::move(stmt)), columns_(std::move(columns)),
+        : session_(std::move(session)),
+          stmt_(std::move(stmt)),
+          columns_(std::move(columns)),
           timeoutSeconds_(timeoutSeconds) {
         session_->Register(this);
     }
@@ -159,25 +161,25 @@ public:
         for (int i = 0; i < n; ++i) {
             Variant& v = row[static_cast<size_t>(i)];
             switch (sqlite3_column_type(stmt, i)) {
-            case SQLITE_INTEGER: v.SetInt(sqlite3_column_int64(stmt, i)); break;
-            case SQLITE_FLOAT: v.SetDouble(sqlite3_column_double(stmt, i)); break;
-            case SQLITE_TEXT: {
-                const unsigned char* p = sqlite3_column_text(stmt, i);
-                int len = sqlite3_column_bytes(stmt, i);
-                if (!p) OutOfMemoryCheck();
-                v.SetText(p ? std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(len))
-                            : std::string_view("", 0));
-                break;
-            }
-            case SQLITE_BLOB: {
-                const void* p = sqlite3_column_blob(stmt, i);
-                int len = sqlite3_column_bytes(stmt, i);
-                if (!p) OutOfMemoryCheck();  // a zero-length blob also gives NULL
-                v.SetBinary(p && len > 0 ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(len))
-                                         : std::string_view("", 0));
-                break;
-            }
-            default: v.SetNull(); break;
+                case SQLITE_INTEGER: v.SetInt(sqlite3_column_int64(stmt, i)); break;
+                case SQLITE_FLOAT: v.SetDouble(sqlite3_column_double(stmt, i)); break;
+                case SQLITE_TEXT: {
+                    const unsigned char* p = sqlite3_column_text(stmt, i);
+                    int len = sqlite3_column_bytes(stmt, i);
+                    if (!p) OutOfMemoryCheck();
+                    v.SetText(p ? std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(len))
+                                : std::string_view("", 0));
+                    break;
+                }
+                case SQLITE_BLOB: {
+                    const void* p = sqlite3_column_blob(stmt, i);
+                    int len = sqlite3_column_bytes(stmt, i);
+                    if (!p) OutOfMemoryCheck();  // a zero-length blob also gives NULL
+                    v.SetBinary(p && len > 0 ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(len))
+                                             : std::string_view("", 0));
+                    break;
+                }
+                default: v.SetNull(); break;
             }
         }
         return true;
@@ -335,7 +337,6 @@ public:
     }
 
 private:
-
     // Exactly one statement: text other than blanks, comments and semicolons
     // after it fails before anything runs.
     StmtHandle PrepareOne(const std::string& sql) {
@@ -435,8 +436,7 @@ private:
     bool IsTrueRowid(const char* schema, const char* table, const char* origin) {
         if (!EqualsNoCase(origin, "ROWID") && !EqualsNoCase(origin, "OID") && !EqualsNoCase(origin, "_ROWID_"))
             return false;
-        return !HasRow("SELECT 1 FROM pragma_table_info(?1, ?2) WHERE name = ?3 COLLATE NOCASE", table, schema,
-                       origin);
+        return !HasRow("SELECT 1 FROM pragma_table_info(?1, ?2) WHERE name = ?3 COLLATE NOCASE", table, schema, origin);
     }
 
     // For an INTEGER column in the primary key of `table`: it is the rowid
@@ -521,8 +521,7 @@ std::shared_ptr<EngineConnection> OpenSqlite(const std::string& path) {
             Raise(SQLITE_CANTOPEN, "the SQLite database path holds a NUL character: " + path);
         std::error_code ec;
         fs::file_status st = fs::status(path, ec);
-        if (st.type() == fs::file_type::not_found)
-            Raise(SQLITE_CANTOPEN, "SQLite database file not found: " + path);
+        if (st.type() == fs::file_type::not_found) Raise(SQLITE_CANTOPEN, "SQLite database file not found: " + path);
         if (ec) Raise(SQLITE_CANTOPEN, "cannot reach SQLite database file: " + path + " (" + ec.message() + ")");
         if (st.type() == fs::file_type::directory)
             Raise(SQLITE_CANTOPEN, "not a SQLite database file but a folder: " + path);

@@ -46,8 +46,10 @@ bool IsDigits(std::string_view s) {
 bool IsRealLiteral(std::string_view s) {
     bool digit = false;
     for (char c : s) {
-        if (c >= '0' && c <= '9') digit = true;
-        else if (c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-') return false;
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c != '.' && c != 'e' && c != 'E' && c != '+' && c != '-')
+            return false;
     }
     return digit;
 }
@@ -70,17 +72,17 @@ InsertCache::Shape* InsertCache::ShapeOf(sqlite3* db, std::string_view head, con
     for (size_t i = 0; i < columns.size(); ++i) text += i ? ",?" : "?";
     text += ')';
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v3(db, text.c_str(), static_cast<int>(text.size()), SQLITE_PREPARE_PERSISTENT, &raw,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(db, text.c_str(), static_cast<int>(text.size()), SQLITE_PREPARE_PERSISTENT, &raw, nullptr) !=
+        SQLITE_OK) {
         sqlite3_finalize(raw);
         return nullptr;  // the parser will say what is wrong with it
     }
     Shape shape{StmtHandle(raw), {}};
     for (const std::string& column : columns) {
         const char* declared = nullptr;
-        const bool known = sqlite3_table_column_metadata(db, schema.empty() ? nullptr : schema.c_str(), table.c_str(),
-                                                         column.c_str(), &declared, nullptr, nullptr, nullptr,
-                                                         nullptr) == SQLITE_OK;
+        const bool known =
+            sqlite3_table_column_metadata(db, schema.empty() ? nullptr : schema.c_str(), table.c_str(), column.c_str(),
+                                          &declared, nullptr, nullptr, nullptr, nullptr) == SQLITE_OK;
         shape.realAsText.push_back(known && ConvertsTextToNumber(declared));
     }
     return &shapes_.emplace(std::string(head), std::move(shape)).first->second;

@@ -9,15 +9,19 @@
 namespace qarn::ado::sqlite {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // The declared type split into its name and its parenthesized numbers.
 struct ParsedType {
-    std::string name;        // upper case, blanks collapsed to one space, trimmed
-    int argCount = 0;        // numbers found in the parentheses
+    std::string name;  // upper case, blanks collapsed to one space, trimmed
+    int argCount = 0;  // numbers found in the parentheses
     std::array<int64_t, 2> args{};
-    bool max = false;        // "(MAX)"
+    bool max = false;  // "(MAX)"
 };
 
 // A number in a type's parentheses; false for anything else.  Values too
@@ -50,14 +54,16 @@ ParsedType Parse(std::string_view declared) {
     std::string_view after;
     if (open != std::string_view::npos) {
         size_t close = declared.find(')', open);
-        std::string_view inside = declared.substr(open + 1, close == std::string_view::npos ? std::string_view::npos
-                                                                                           : close - open - 1);
+        std::string_view inside =
+            declared.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
         if (close != std::string_view::npos) after = declared.substr(close + 1);
         while (p.argCount < 2) {
             size_t comma = inside.find(',');
             int64_t v = 0;
-            if (ParseArg(inside.substr(0, comma), v, p.max)) p.args[p.argCount] = v;
-            else p.args[p.argCount] = 0;
+            if (ParseArg(inside.substr(0, comma), v, p.max))
+                p.args[p.argCount] = v;
+            else
+                p.args[p.argCount] = 0;
             ++p.argCount;
             if (comma == std::string_view::npos) break;
             inside.remove_prefix(comma + 1);
@@ -81,8 +87,12 @@ ParsedType Parse(std::string_view declared) {
     return p;
 }
 
-bool Contains(const std::string& s, std::string_view part) { return s.find(part) != std::string::npos; }
-bool StartsWith(const std::string& s, std::string_view part) { return s.compare(0, part.size(), part) == 0; }
+bool Contains(const std::string& s, std::string_view part) {
+    return s.find(part) != std::string::npos;
+}
+bool StartsWith(const std::string& s, std::string_view part) {
+    return s.compare(0, part.size(), part) == 0;
+}
 bool OneOf(const std::string& s, std::initializer_list<std::string_view> names) {
     for (std::string_view n : names)
         if (s == n) return true;
@@ -92,7 +102,9 @@ bool OneOf(const std::string& s, std::initializer_list<std::string_view> names) 
 MappedType Fixed(int32_t type, int64_t size, int32_t precision = 0, int32_t scale = 0) {
     return MappedType{type, adFldFixed, size, precision, scale};
 }
-MappedType Long(int32_t type) { return MappedType{type, adFldLong, 0, 0, 0}; }
+MappedType Long(int32_t type) {
+    return MappedType{type, adFldLong, 0, 0, 0};
+}
 MappedType Sized(int32_t type, const ParsedType& p, bool fixed = false) {
     return MappedType{type, fixed ? static_cast<int32_t>(adFldFixed) : 0, p.argCount > 0 ? p.args[0] : 0, 0, 0};
 }

@@ -21,10 +21,10 @@ std::optional<std::string> ConnectionLineOfDataLink(std::string bytes) {
 
 std::string DataLinkPathFault(const std::string& path) {
     switch (KindOfPath(path)) {
-    case PathKind::Missing: return "The specified UDL file does not exist: " + path;
-    case PathKind::Folder:
-    case PathKind::Device: return "The specified UDL file is not a file: " + path;
-    case PathKind::File: break;
+        case PathKind::Missing: return "The specified UDL file does not exist: " + path;
+        case PathKind::Folder:
+        case PathKind::Device: return "The specified UDL file is not a file: " + path;
+        case PathKind::File: break;
     }
     return {};
 }

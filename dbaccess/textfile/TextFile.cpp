@@ -139,7 +139,8 @@ void TextWriter::WriteLine(std::string_view line) {
         if ((n > 0 && gzwrite(gz_, line.data(), static_cast<unsigned>(n)) != n) || gzwrite(gz_, "\r\n", 2) != 2) {
             int code = 0;
             const char* message = gzerror(gz_, &code);
-            throw AdoError(kDeviceIoError, "Cannot write '" + path_ + "': " + (code == Z_ERRNO ? std::strerror(errno) : message));
+            throw AdoError(kDeviceIoError,
+                           "Cannot write '" + path_ + "': " + (code == Z_ERRNO ? std::strerror(errno) : message));
         }
         return;
     }
@@ -213,8 +214,8 @@ size_t TextReader::ReadRaw(char* into, size_t size) {
         if (n < 0) {
             int code = 0;
             const char* message = gzerror(gz_, &code);
-            throw AdoError(kDeviceIoError, "Cannot read '" + path_ + "': " +
-                                               (code == Z_ERRNO ? std::strerror(errno) : std::string(message)));
+            throw AdoError(kDeviceIoError, "Cannot read '" + path_ +
+                                               "': " + (code == Z_ERRNO ? std::strerror(errno) : std::string(message)));
         }
         consumed_ = gzoffset(gz_);
         return static_cast<size_t>(n);
@@ -227,7 +228,9 @@ size_t TextReader::ReadRaw(char* into, size_t size) {
     return n;
 }
 
-int64_t TextReader::BytesConsumed() const { return consumed_; }
+int64_t TextReader::BytesConsumed() const {
+    return consumed_;
+}
 
 // Replaces the text already returned by the decoded text of the next chunk,
 // so the buffer never holds more than a chunk (the line being read is
@@ -308,8 +311,7 @@ bool TextReader::AtEndOfStream() {
 }
 
 void TextReader::RaiseLineTooLong() const {
-    throw AdoError(kDeviceIoError,
-                   "Line " + std::to_string(lineNumber_) + " of '" + path_ + "' is longer than 256 MB");
+    throw AdoError(kDeviceIoError, "Line " + std::to_string(lineNumber_) + " of '" + path_ + "' is longer than 256 MB");
 }
 
 std::string TextReader::ReadLine() {

@@ -100,8 +100,8 @@ private:
     size_t chunk_ = 64 * 1024;
     enum class Encoding { Utf8, Utf16Le, Utf16Be } encoding_ = Encoding::Utf8;
     bool started_ = false;
-    std::string buffer_;  // decoded text of the current chunk
-    size_t pos_ = 0;      // where in buffer_ the next line starts
+    std::string buffer_;        // decoded text of the current chunk
+    size_t pos_ = 0;            // where in buffer_ the next line starts
     std::string pendingBytes_;  // UTF-16 bytes of an incomplete unit or pair
     bool eofRaw_ = false;
     uint64_t lineNumber_ = 0;  // lines returned so far

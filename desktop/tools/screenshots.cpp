@@ -19,10 +19,10 @@
 #include "basGeneral.h"
 #include "basSQLGen.h"
 #include "frmAbout.h"
-#include "widgets/frmError.h"
 #include "frmOptions.h"
 #include "frmSQLGen.h"
 #include "ui/UserInterface.h"
+#include "widgets/frmError.h"
 
 namespace {
 
@@ -102,11 +102,12 @@ void Dialogs(frmSQLGen& main) {
     main.HostedControl().Call("PromptForConnection");
 
     qarn::frmError error(&main);
-    error.Fill("The Following Error Occured in clsSQLADO!SQLRunSQLWithRs\r\nError Number: -2147467259\r\n"
-               "Error: ERROR: relation \"stafff\" does not exist",
-               {"1 ERROR: relation \"stafff\" does not exist; Error while preparing parameters",
-                "42P01 [unixODBC]PostgreSQL Unicode: ERROR: relation \"stafff\" does not exist at character 15; "
-                "the statement could not be prepared"});
+    error.Fill(
+        "The Following Error Occured in clsSQLADO!SQLRunSQLWithRs\r\nError Number: -2147467259\r\n"
+        "Error: ERROR: relation \"stafff\" does not exist",
+        {"1 ERROR: relation \"stafff\" does not exist; Error while preparing parameters",
+         "42P01 [unixODBC]PostgreSQL Unicode: ERROR: relation \"stafff\" does not exist at character 15; "
+         "the statement could not be prepared"});
     error.show();
     Save(error, "error");
     error.close();
