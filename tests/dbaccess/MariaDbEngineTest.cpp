@@ -15,6 +15,11 @@ using ::testing::AnyOf;
 
 int64_t Count(EngineConnection& c, const std::string& sql) { return Scalar(c, sql).AsInt(); }
 constexpr auto Failure = Raised;
+const Variant maxUnsigned = [] {
+    Variant v;
+    v.SetUInt(UINT64_MAX);
+    return v;
+}();
 
 class MariaDbEngine : public ::testing::Test {
 protected:
@@ -29,8 +34,6 @@ TEST_F(MariaDbEngine, ValuesKeepTheirExactFormAndTheOdbcDriversTypes) {
         int32_t type;
         Variant value;
     };
-    Variant maxUnsigned;
-    maxUnsigned.SetUInt(UINT64_MAX);
     const std::vector<Case> cases = {
         {"date", "'0000-00-00'", adDBDate, Variant::FromText("0000-00-00")},
         {"date", "'2024-00-10'", adDBDate, Variant::FromText("2024-00-10")},
@@ -123,8 +126,6 @@ TEST_P(MyPaths, ColumnsTellNullabilitySizesAndAutoIncrement) {
     EXPECT_EQ(cols[4].typeName, GetParam().name == "native" ? "longtext" : "text");
     Rows rows = ReadAll(*r.cursor);
     ASSERT_EQ(rows.size(), 1u);
-    Variant maxUnsigned;
-    maxUnsigned.SetUInt(UINT64_MAX);
     EXPECT_EQ(rows[0][7], maxUnsigned);
     EXPECT_EQ(rows[0][8], Variant::FromText("-838:59:59.000000"));  // beyond a time of day
     EXPECT_EQ(rows[0][9], Variant::FromBool(true));
@@ -155,8 +156,6 @@ TEST_P(MyPaths, ProceduresAndFunctionsReturnTheirOutputsWholeAndTyped) {
         for (const auto& x : p) s.emplace_back(x.direction, x.type);
         return s;
     };
-    Variant maxUnsigned;
-    maxUnsigned.SetUInt(UINT64_MAX);
 
     auto p = c->ProcedureParameters(outs);
     EXPECT_EQ(shape(p), (std::vector<std::pair<int32_t, int32_t>>{
