@@ -274,8 +274,6 @@ TEST_F(OdbcPostgres, QueryTimeoutCancelsTheStatement) {
 
 // ------------------------------------------------------------------ MariaDB
 
-// Whatever character set the string names, text arrives as UTF-8, and a
-// zero date as it is.
 TEST_F(OdbcMariaDb, TextArrivesAsUtf8AndZeroDatesAsThemselves) {
     auto c = Open(";CHARSET=latin1");
     c->Execute("CREATE TEMPORARY TABLE zero (d date, t datetime(6))", -1);

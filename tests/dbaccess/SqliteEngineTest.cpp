@@ -186,7 +186,6 @@ TEST(SqliteTypeMap, DeclaredTypeText) {
     EXPECT_EQ(sqlite::MapDeclaredType("memo").attributes & adFldLong, adFldLong);
 }
 
-// The storage class decides the kind, whatever the declared type says.
 TEST(SqliteValues, StorageClassDecidesTheKindAndValuesRoundTrip) {
     auto c = OpenSqlite(":memory:");
     c->ExecuteBatch(
