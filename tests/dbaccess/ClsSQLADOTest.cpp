@@ -177,9 +177,7 @@ TEST_F(ClsSQLADOTest, DataLinkThatIsNoFileOrNoDataLinkFailsTheConnect) {
     }
 }
 
-// Each operation's report shows the provider errors of its own failure only:
-// after a failed statement, an operation failing in this layer shows a
-// message box, not the statement's provider errors.
+// After a failed statement, a failure in this layer shows no stale provider errors.
 TEST_F(ClsSQLADOTest, ReportShowsOnlyTheProviderErrorsOfItsOwnFailure) {
     ASSERT_TRUE(gblnOpenDB("", "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("SELECT 1;")));
     const std::pair<const char*, std::function<void(clsSQLADO&)>> cases[] = {

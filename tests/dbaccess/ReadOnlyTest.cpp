@@ -73,10 +73,6 @@ TEST_P(ServerReadOnlyTest, ATransactionBegunBySqlTextIsSeen) {
     EXPECT_TRUE(c->TransactionOpen());
     test::Exec(c, "ROLLBACK");
     EXPECT_FALSE(c->TransactionOpen());
-    c->BeginTrans();
-    EXPECT_TRUE(c->TransactionOpen());
-    c->RollbackTrans();
-    EXPECT_FALSE(c->TransactionOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ServerReadOnlyTest, ::testing::ValuesIn(test::ServerPaths()), test::ServerPathName);

@@ -43,29 +43,21 @@ PipeFile::~PipeFile() { ::close(readEnd_); }
 ServerFacts PostgresServer() { return FactsFrom("QARN_PG"); }
 ServerFacts MariaDbServer() { return FactsFrom("QARN_MY"); }
 
-std::string PostgresProviderString() {
-    auto f = PostgresServer();
-    return "Provider=PostgreSQL;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + f.database +
-           ";User ID=" + f.user + ";Password=" + f.password;
+namespace {
+std::string ProviderString(const char* provider, const ServerFacts& f) {
+    return std::string("Provider=") + provider + ";Data Source=" + f.host + ";Port=" + f.port +
+           ";Initial Catalog=" + f.database + ";User ID=" + f.user + ";Password=" + f.password;
 }
-
-std::string PostgresOdbcString() {
-    auto f = PostgresServer();
-    return "Driver={PostgreSQL Unicode};Server=" + f.host + ";Port=" + f.port + ";Database=" + f.database +
+std::string OdbcString(const char* driver, const ServerFacts& f) {
+    return std::string("Driver={") + driver + "};Server=" + f.host + ";Port=" + f.port + ";Database=" + f.database +
            ";UID=" + f.user + ";PWD=" + f.password;
 }
+}  // namespace
 
-std::string MariaDbProviderString() {
-    auto f = MariaDbServer();
-    return "Provider=MariaDB;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + f.database +
-           ";User ID=" + f.user + ";Password=" + f.password;
-}
-
-std::string MariaDbOdbcString() {
-    auto f = MariaDbServer();
-    return "Driver={MariaDB Unicode};Server=" + f.host + ";Port=" + f.port + ";Database=" + f.database +
-           ";UID=" + f.user + ";PWD=" + f.password;
-}
+std::string PostgresProviderString() { return ProviderString("PostgreSQL", PostgresServer()); }
+std::string PostgresOdbcString() { return OdbcString("PostgreSQL Unicode", PostgresServer()); }
+std::string MariaDbProviderString() { return ProviderString("MariaDB", MariaDbServer()); }
+std::string MariaDbOdbcString() { return OdbcString("MariaDB Unicode", MariaDbServer()); }
 
 const std::vector<ServerPath>& ServerPaths() {
     static const std::vector<ServerPath> paths = {
