@@ -162,8 +162,6 @@ protected:
         SCOPED_TRACE(context);
         EXPECT_EQ(Get("cmdConnect0").text(), "Co&nnect");
         EXPECT_EQ(Get("cmdConnect1").text(), "&Default Connect");
-        EXPECT_EQ(Get("cmdConnect0").toolTip(), Get("cmdConnect0").property("Tag").toString());
-        EXPECT_EQ(Get("cmdConnect1").toolTip(), Get("cmdConnect1").property("Tag").toString());
         EXPECT_TRUE(Get("cmdConnect0").isEnabled() && Get("cmdConnect1").isEnabled());
         EXPECT_FALSE(Get("cmdGenerate").isEnabled());
         EXPECT_TRUE(Get("cmdSample").isEnabled());
@@ -172,7 +170,6 @@ protected:
         SCOPED_TRACE(context);
         QPushButton& used = Get(index == 0 ? "cmdConnect0" : "cmdConnect1");
         EXPECT_EQ(used.text(), "Disco&nnect");
-        EXPECT_EQ(used.toolTip(), "Close database connection");
         EXPECT_TRUE(used.isEnabled());
         EXPECT_FALSE(Get(index == 0 ? "cmdConnect1" : "cmdConnect0").isEnabled());
         EXPECT_FALSE(Get("cmdSample").isEnabled());
@@ -188,16 +185,6 @@ std::function<void(QWidget&)> DataLink(const std::string& file, const char* butt
         if (!file.empty()) dialog.findChild<QLineEdit*>("txtFile")->setText(QString::fromStdString(file));
         QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
     };
-}
-
-TEST_F(MainWindowTest, AFreshStartIsReadyWithTheStatementBoxFocused) {
-    frmSQLGen& w = Open();
-    EXPECT_EQ(Status(), "Ready");
-    EXPECT_TRUE(Get("cmdView").isEnabled());
-    EXPECT_TRUE(Box().toPlainText().isEmpty());
-    EXPECT_EQ(w.focusWidget(), &Box());
-    ExpectNotConnected("at start");
-    EXPECT_TRUE(Get<QWidget>("shaRect").isHidden() && Get<QLabel>("picArrow").isHidden());
 }
 
 TEST_F(MainWindowTest, StatusChangesReachTheStatusBarFromTheFirstPaint) {
