@@ -210,19 +210,6 @@ TEST(CliRun, ModeChoosesLinesTheWholeScriptOrStatements) {
     }
 }
 
-TEST(CliRun, AFailingScriptExitsOneAndKeepsWhatRanBefore) {
-    const std::string db = MakeSqliteDatabase(kWinesTable), script = ScratchPath("broken.sql");
-    WriteBytes(script, "INSERT INTO wines(id, name) VALUES(1, 'first')\r\nINSERT INTO nowhere VALUES(2)\r\n"
-                       "INSERT INTO wines(id, name) VALUES(3, 'never')\r\n");
-    const CliRun r = RunCli({"run", "-c", Sqlite(db), "-f", script, "-q"});
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(Contains(r.err, "qarnSqlGenCli: Error executing SQL statement") &&
-                Contains(r.err, "no such table: nowhere"))
-        << r.err;
-    EXPECT_EQ(SqliteRows(db, "SELECT id FROM wines"), Rows{"int:1|"});
-}
-
 TEST(CliRun, GoingOnPastFailuresLogsThemBesideAndExitsOne) {
     const std::string db = MakeSqliteDatabase(kWinesTable), workDir = MakeFolder("going-on");
     const std::string script = ScratchPath("mixed.sql");
