@@ -596,25 +596,14 @@ TEST_F(SampleTourTest, TheTourShowsEveryStepAndEndsDisconnected) {
     RecordSteps();
     Click("cmdSample");
 
-    struct Expected {
-        const char* says;
-        std::string framed;
-        bool arrowShown;
-    };
-    const std::vector<Expected> expected = {
-        {"the demonstration will click the 'Connect' button automatically", "cmdConnect0", false},
-        {"a connection has been made (as indicated by the arrow).\r\n\r\nNow a SELECT statement will be typed", "", true},
-        {"The demonstration will click the 'Generate' Button automatically", "cmdGenerate", false},
-        {"INSERT Statements have been generated (as indicated by the arrow).\r\n\r\nThe demonstration will click the "
-         "'View Output' Button automatically",
-         "cmdView", true},
-        {"click the 'Disconnect' button automatically", "cmdConnect0", false}};
+    // Which button each message frames, and whether the arrow shows.
+    const std::vector<std::pair<std::string, bool>> expected = {
+        {"cmdConnect0", false}, {"", true}, {"cmdGenerate", false}, {"cmdView", true}, {"cmdConnect0", false}};
     ASSERT_EQ(steps.size(), expected.size()) << ::testing::PrintToString(boxes.Texts());
     for (size_t i = 0; i < steps.size(); ++i) {
         SCOPED_TRACE(steps[i].text);
-        EXPECT_NE(steps[i].text.find(expected[i].says), std::string::npos);
-        EXPECT_EQ(steps[i].framed, expected[i].framed);
-        EXPECT_EQ(steps[i].arrowShown, expected[i].arrowShown);
+        EXPECT_EQ(steps[i].framed, expected[i].first);
+        EXPECT_EQ(steps[i].arrowShown, expected[i].second);
         EXPECT_EQ(steps[i].icon, MsgIcon::Information);
     }
     EXPECT_TRUE(steps[1].status == "Connected" && steps[1].caption == "Disco&nnect" && steps[1].generate);
