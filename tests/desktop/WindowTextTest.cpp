@@ -135,30 +135,5 @@ TEST_F(WindowTextTest, TheErrorListScrollsToTheEndOfItsWidestLine) {
     EXPECT_EQ(w.lstErrors->horizontalScrollBar()->maximum(), 0);
 }
 
-TEST_F(WindowTextTest, ErrorWindowIsLaidOutAndScrollsToItsLongestLine) {
-    frmError w;
-    EXPECT_EQ(w.windowTitle(), "Error");
-    EXPECT_EQ(w.size(), QSize(500, 355));
-    EXPECT_EQ(w.txtMessage->geometry(), QRect(8, 80, 481, 65));
-    EXPECT_EQ(w.lstErrors->geometry(), QRect(8, 176, 481, 134));
-    EXPECT_EQ(w.cmdOK->text(), "&OK");
-    auto* extra = w.findChild<QLabel*>("Label1_1");
-    ASSERT_NE(extra, nullptr);
-    EXPECT_EQ(extra->text(), "Exra Information Concerning Error:");
-
-    w.Fill("report", {"-1 short", "-2147467259 " + std::string(400, 'w')});
-    EXPECT_EQ(w.txtMessage->toPlainText(), "report");
-    ASSERT_EQ(w.lstErrors->count(), 2);
-    w.show();
-    QApplication::processEvents();
-    w.grab();  // paints, which sets the list's extent
-    EXPECT_GT(w.lstErrors->horizontalScrollBar()->maximum(), 0);
-
-    w.Fill("again", {});
-    EXPECT_EQ(w.lstErrors->count(), 0);
-    w.grab();
-    EXPECT_EQ(w.lstErrors->horizontalScrollBar()->maximum(), 0);
-}
-
 }  // namespace
 }  // namespace qarn::desktop

@@ -23,7 +23,7 @@ using dispatch::InvokeKind;
 namespace {
 // The identifiers hosts are built against.
 constexpr DispId kState = 0x68030000, kReturnMessage = 0x68030001, kIncludeIdent = 0x68030002,
-                 kStatusText = 0x68030003, kPromptForLogin = 0x60030005, kForDisplay = 0x60030006,
+                 kStatusText = 0x68030003, kForDisplay = 0x60030006,
                  kConnect = 0x60030007, kDisconnect = 0x60030008, kGenerate = 0x60030009, kRunScript = 0x6003000A,
                  kAbout = -552;
 
@@ -122,10 +122,8 @@ TEST_F(HostTest, ArgumentsAreDefaultedCheckedAndConverted) {
     EXPECT_FALSE(none.Bool());
     EXPECT_EQ(control->Call(kReturnMessage, InvokeKind::PropertyGet).Text(), "No connection string supplied");
     EXPECT_FALSE(control->Call(kDisconnect, InvokeKind::Method).ok);  // blnShowStatus is required
-    EXPECT_FALSE(control->Call(kPromptForLogin, InvokeKind::Method).ok);
     EXPECT_FALSE(control->Call(kForDisplay, InvokeKind::Method, {std::monostate{}}).ok);
     EXPECT_FALSE(control->Call(kGenerate, InvokeKind::Method, {std::string("a"), std::string("b"), false, 1}).ok);
-    EXPECT_FALSE(control->Call(kDisconnect, InvokeKind::Method, {std::string("yes")}).ok);
     EXPECT_FALSE(control->Call("NoSuchMember").ok);
     EXPECT_EQ(control->Call(kForDisplay, InvokeKind::Method, {std::string("UID=a;PWD={x;y}};z};DSN=d")}).Text(),
               "UID=a;pwd=**********;DSN=d");
