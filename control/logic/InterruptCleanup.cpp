@@ -62,6 +62,15 @@ InterruptCleanup::InterruptCleanup(const std::string& path) {
     }
 }
 
+InterruptsHeld::InterruptsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : kSignals) sigaddset(&held, signal);
+    ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+InterruptsHeld::~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
 InterruptCleanup::~InterruptCleanup() {
     if (slot_ < 0) return;
     slots[static_cast<size_t>(slot_)].active.store(false);

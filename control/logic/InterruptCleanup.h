@@ -3,6 +3,8 @@
 // interrupt (SIGINT, SIGTERM, SIGHUP) removes its file before the signal
 // takes its usual course.
 
+#include <signal.h>
+
 #include <string>
 
 namespace qarn::control {
@@ -16,6 +18,20 @@ public:
 
 private:
     int slot_ = -1;  // -1: no room was left; the file is then not guarded
+};
+
+// Holds back the interrupts on this thread while it lives, so that a file
+// can be created and guarded with no moment in between; one that arrived
+// meanwhile is delivered when it ends.
+class InterruptsHeld {
+public:
+    InterruptsHeld();
+    ~InterruptsHeld();
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_;  // the thread's signal mask before
 };
 
 }  // namespace qarn::control

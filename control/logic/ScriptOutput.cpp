@@ -100,10 +100,17 @@ void ScriptOutput::OpenTemporary(const std::string& beside, bool compress) {
     const std::string folder = slash == std::string::npos ? std::string() : beside.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? beside : beside.substr(slash + 1);
     std::string pattern = folder + "." + name + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
+    int fd = -1;
+    {
+        // An interrupt between the file's creation and its guard would leave it behind.
+        InterruptsHeld held;
+        fd = ::mkstemp(pattern.data());
+        if (fd >= 0) {
+            temporary_ = pattern;
+            cleanup_.emplace(temporary_);
+        }
+    }
     if (fd < 0) Raise(errno, "Cannot create", path_);
-    temporary_ = pattern;
-    cleanup_.emplace(temporary_);
     ::fchmod(fd, NewFileMode());
     writer_ = std::make_unique<textfile::TextWriter>(fd, path_, compress);
 }
