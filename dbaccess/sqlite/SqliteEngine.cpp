@@ -168,7 +168,7 @@ public:
                     int len = sqlite3_column_bytes(stmt, i);
                     if (!p) OutOfMemoryCheck();
                     v.SetText(p ? std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(len))
-                                : std::string_view("", 0));
+                                : std::string_view());
                     break;
                 }
                 case SQLITE_BLOB: {
@@ -176,7 +176,7 @@ public:
                     int len = sqlite3_column_bytes(stmt, i);
                     if (!p) OutOfMemoryCheck();  // a zero-length blob also gives NULL
                     v.SetBinary(p && len > 0 ? std::string_view(static_cast<const char*>(p), static_cast<size_t>(len))
-                                             : std::string_view("", 0));
+                                             : std::string_view());
                     break;
                 }
                 default: v.SetNull(); break;

@@ -23,7 +23,7 @@ struct RunOptions {
     std::string standardInput;                       // a file; no input when empty
     std::map<std::string, std::string> environment;  // added to the child's
     std::function<void(QProcess&)> whileRunning;     // called once the child has started
-    bool bare = false;  // only what a bare shell has; otherwise this program's environment
+    bool bare = false;                               // only what a bare shell has; otherwise this program's environment
 };
 
 std::string MakeFolder(const std::string& name);
@@ -48,6 +48,8 @@ CliRun MariaDbTool(const std::string& tool, std::vector<std::string> args, const
 
 // Lines of a script as the control writes them: each ends with CR LF.
 std::vector<std::string> ScriptLines(const std::string& text);
-inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 }  // namespace qarn::test::cli

@@ -23,7 +23,8 @@ constexpr const char* kWinesTable =
     "tasted TEXT, instock INTEGER, notes TEXT);";
 // Values that are easy to get wrong in a script: quotes, accents, a line
 // break, NULLs, an empty text, reals that do not print short.
-const std::string kWines = std::string(kWinesTable) +
+const std::string kWines =
+    std::string(kWinesTable) +
     "INSERT INTO wines VALUES(1, 'Château d''Yquem', 2001, 465.5, '2011-03-14 10:30:00', 1, 'Sauternes');"
     "INSERT INTO wines VALUES(2, 'Côtes du Rhône', NULL, 0.1, '2021-06-02', 0, NULL);"
     "INSERT INTO wines VALUES(3, 'Taylor''s Port', 2017, 1e-7, NULL, 1, 'two' || char(10) || 'lines');"
@@ -32,8 +33,12 @@ const std::string kWines = std::string(kWinesTable) +
 constexpr size_t kWineCount = 5;
 const std::string kAll = "SELECT * FROM wines";
 
-std::string Sqlite(const std::string& path) { return "Provider=SQLite;Data Source=" + path; }
-std::string WinesDb() { return Sqlite(MakeSqliteDatabase(kWines)); }
+std::string Sqlite(const std::string& path) {
+    return "Provider=SQLite;Data Source=" + path;
+}
+std::string WinesDb() {
+    return Sqlite(MakeSqliteDatabase(kWines));
+}
 
 TEST(CliCommandLine, HelpAndVersionGoToStandardOutput) {
     const CliRun help = RunCli({"--help"});
@@ -92,8 +97,9 @@ TEST(CliGenerate, StandardOutputHoldsOnlyTheScript) {
     ASSERT_EQ(lines.size(), kWineCount) << r.out;
     for (const auto& line : lines) EXPECT_TRUE(line.starts_with("INSERT INTO wines(")) << line;
     EXPECT_TRUE(Contains(r.out, "'Château d''Yquem'")) << r.out;
-    EXPECT_EQ(r.err, "Connecting to database\nConnected\nGenerating SQL Insert statements for script /dev/stdout\n"
-                     "Statements Generated\n");
+    EXPECT_EQ(r.err,
+              "Connecting to database\nConnected\nGenerating SQL Insert statements for script /dev/stdout\n"
+              "Statements Generated\n");
     // Quiet, and proven before anything reaches the stream.
     const CliRun q = RunCli({"generate", "-c", c, "-s", kAll, "-o", "-", "--quiet", "--verify"});
     EXPECT_EQ(q.exitCode, 0);
@@ -144,15 +150,15 @@ TEST(CliGenerate, AnInterruptLeavesNoScriptBehind) {
         const std::string folder = MakeFolder("interrupted"), out = folder + "/out.sql";
         WriteBytes(out, "old script\r\n");
         bool sawTemporary = false;
-        const CliRun r = RunCli({"generate", "-c", Sqlite(db), "-s", "SELECT * FROM big", "-o", out, "-q"}, {},
-                                [&](QProcess& p) {
-                                    for (int i = 0; i < 3000 && !sawTemporary; ++i) {
-                                        for (const auto& e : fs::directory_iterator(folder))
-                                            sawTemporary |= e.path().filename().string().starts_with(".out.sql.");
-                                        if (!sawTemporary) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                                    }
-                                    ::kill(static_cast<pid_t>(p.processId()), signal);
-                                });
+        const CliRun r =
+            RunCli({"generate", "-c", Sqlite(db), "-s", "SELECT * FROM big", "-o", out, "-q"}, {}, [&](QProcess& p) {
+                for (int i = 0; i < 3000 && !sawTemporary; ++i) {
+                    for (const auto& e : fs::directory_iterator(folder))
+                        sawTemporary |= e.path().filename().string().starts_with(".out.sql.");
+                    if (!sawTemporary) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+                ::kill(static_cast<pid_t>(p.processId()), signal);
+            });
         EXPECT_TRUE(sawTemporary && r.finished);
         EXPECT_NE(r.exitCode, 0);
         EXPECT_TRUE(fs::is_empty(folder)) << "signal " << signal;
@@ -169,7 +175,8 @@ TEST(CliGenerate, WithoutOutputWritesTheDefaultFile) {
 
 TEST(CliGenerate, TruncateAndIncludeIdentityReachTheControl) {
     const std::string c = WinesDb();
-    const Rows plain = ScriptLines(RunCli({"generate", "--connection=" + c, "--select=" + kAll, "--output=-", "-q"}).out);
+    const Rows plain =
+        ScriptLines(RunCli({"generate", "--connection=" + c, "--select=" + kAll, "--output=-", "-q"}).out);
     const Rows both =
         ScriptLines(RunCli({"generate", "-c", c, "-s", kAll, "-o", "-", "-q", "--truncate", "--include-identity"}).out);
     ASSERT_EQ(plain.size(), kWineCount);
@@ -183,7 +190,8 @@ TEST(CliConnect, DataLinkFilesInUtf16AndUtf8Connect) {
     // The database sits in a folder with an accent, so the data link's text
     // must be decoded, not just copied.
     const std::string db = MakeSqliteDatabase(kWines, MakeFolder("caves-é") + "/wines.db");
-    const std::string link = "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" + Sqlite(db) + "\r\n";
+    const std::string link =
+        "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" + Sqlite(db) + "\r\n";
     std::string utf16 = "\xFF\xFE";
     for (QChar unit : QString::fromStdString(link)) utf16 += {char(unit.unicode() & 0xFF), char(unit.unicode() >> 8)};
     for (const std::string& bytes : {utf16, link}) {
@@ -198,7 +206,9 @@ TEST(CliConnect, DataLinkFilesInUtf16AndUtf8Connect) {
 TEST(CliRun, ModeChoosesLinesTheWholeScriptOrStatements) {
     // A statement spread over two lines runs only as a whole script or as statements.
     const std::string script = ScratchPath("two-lines.sql");
-    WriteBytes(script, "INSERT INTO wines(id, name)\r\nVALUES(1, 'first');\r\nINSERT INTO wines(id, name) VALUES(2, 'second');\r\n");
+    WriteBytes(
+        script,
+        "INSERT INTO wines(id, name)\r\nVALUES(1, 'first');\r\nINSERT INTO wines(id, name) VALUES(2, 'second');\r\n");
     for (const std::string mode : {"", "complete", "statements"}) {
         const std::string db = MakeSqliteDatabase(kWinesTable);
         Args args = {"run", "-c", Sqlite(db), "-f", script, "-q"};
@@ -206,15 +216,17 @@ TEST(CliRun, ModeChoosesLinesTheWholeScriptOrStatements) {
         const CliRun r = RunCli(args);
         EXPECT_EQ(r.exitCode, mode.empty() ? 1 : 0) << mode << r.err;
         EXPECT_EQ(Contains(r.err, "incomplete input"), mode.empty()) << r.err;
-        EXPECT_EQ(SqliteRows(db, "SELECT id FROM wines ORDER BY id"), (mode.empty() ? Rows{} : Rows{"int:1|", "int:2|"}));
+        EXPECT_EQ(SqliteRows(db, "SELECT id FROM wines ORDER BY id"),
+                  (mode.empty() ? Rows{} : Rows{"int:1|", "int:2|"}));
     }
 }
 
 TEST(CliRun, GoingOnPastFailuresLogsThemBesideAndExitsOne) {
     const std::string db = MakeSqliteDatabase(kWinesTable), workDir = MakeFolder("going-on");
     const std::string script = ScratchPath("mixed.sql");
-    WriteBytes(script, "INSERT INTO wines(id, name) VALUES(1, 'first');\nINSERT INTO nowhere\nVALUES(2);\n"
-                       "INSERT INTO wines(id, name) VALUES(3, 'third');\n");
+    WriteBytes(script,
+               "INSERT INTO wines(id, name) VALUES(1, 'first');\nINSERT INTO nowhere\nVALUES(2);\n"
+               "INSERT INTO wines(id, name) VALUES(3, 'third');\n");
     const CliRun r = RunCli(
         {"run", "-c", Sqlite(db), "-f", script, "--mode", "statements", "--on-error", "continue", "-q"}, workDir);
     EXPECT_EQ(r.exitCode, 1);
@@ -252,9 +264,10 @@ TEST(CliSample, TheSamplesScriptRecreatesItThroughItsOwnConnectionString) {
 
 // A terminal is shown how far the work is, in place; a pipe only the statuses.
 TEST(CliProgress, ALineOnATerminalNothingOnAPipe) {
-    const std::string db = Sqlite(MakeSqliteDatabase(
-        "CREATE TABLE big(n INTEGER);"
-        "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 20000) INSERT INTO big SELECT i FROM c;"));
+    const std::string db =
+        Sqlite(MakeSqliteDatabase("CREATE TABLE big(n INTEGER);"
+                                  "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 20000) "
+                                  "INSERT INTO big SELECT i FROM c;"));
     const std::string out = ScratchPath("progress.sql");
     const Args generate = {"generate", "-c", db, "-s", "SELECT * FROM big", "-o", out};
     const CliRun t = RunCliInTerminal(generate);

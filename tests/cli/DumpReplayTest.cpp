@@ -37,19 +37,28 @@ struct Peer {
     bool alsoAsOneTransaction = false;
 };
 
-void PrintTo(const Peer& p, std::ostream* os) { *os << p.name; }
+void PrintTo(const Peer& p, std::ostream* os) {
+    *os << p.name;
+}
 
 const Peer kPostgres{
-    "postgres", PostgresServer,
+    "postgres",
+    PostgresServer,
     [](const std::string& db) {
         Check(Psql(PostgresServer().database, {"-c", "CREATE DATABASE " + db}), "create");
         const ServerFacts f = PostgresServer();
         return "Provider=PostgreSQL;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + db +
                ";User ID=" + f.user + ";Password=" + f.password;
     },
-    [](const std::string& db) { Psql(PostgresServer().database, {"-c", "DROP DATABASE IF EXISTS " + db + " WITH (FORCE)"}); },
-    [](const std::string& db, const std::string& script) { Check(Psql(db, {"-f", script}), "load"); },
-    [](const std::string& db) { return Check(PostgresTool("pg_dump", {"--inserts", db}), "dump").out; },
+    [](const std::string& db) {
+        Psql(PostgresServer().database, {"-c", "DROP DATABASE IF EXISTS " + db + " WITH (FORCE)"});
+    },
+    [](const std::string& db, const std::string& script) {
+        Check(Psql(db, {"-f", script}), "load");
+    },
+    [](const std::string& db) {
+        return Check(PostgresTool("pg_dump", {"--inserts", db}), "dump").out;
+    },
     "CREATE SEQUENCE ticket START 100;\n"
     "CREATE TABLE item(id int PRIMARY KEY DEFAULT nextval('ticket'), name text NOT NULL, note text);\n"
     "INSERT INTO item(name, note) VALUES ('a;b', E'two\\nlines; it''s \\\\ done'), ('$$;$$', NULL),\n"
@@ -61,14 +70,17 @@ const Peer kPostgres{
     true};
 
 const Peer kMariaDb{
-    "mariadb", MariaDbServer,
+    "mariadb",
+    MariaDbServer,
     [](const std::string& db) {
         Check(MariaDbTool("mariadb", {"-e", "CREATE DATABASE " + db}), "create");
         const ServerFacts f = MariaDbServer();
         return "Provider=MariaDB;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + db +
                ";User ID=" + f.user + ";Password=" + f.password;
     },
-    [](const std::string& db) { MariaDbTool("mariadb", {"-e", "DROP DATABASE IF EXISTS " + db}); },
+    [](const std::string& db) {
+        MariaDbTool("mariadb", {"-e", "DROP DATABASE IF EXISTS " + db});
+    },
     [](const std::string& db, const std::string& script) { Check(MariaDbTool("mariadb", {db}, script), "load"); },
     [](const std::string& db) { return Check(MariaDbTool("mysqldump", {db}), "dump").out; },
     "CREATE TABLE item(id INT AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40) NOT NULL, note TEXT,\n"
@@ -82,7 +94,8 @@ const Peer kMariaDb{
     "DELIMITER ;\n"};
 
 const Peer kSqlite{
-    "sqlite", nullptr,
+    "sqlite",
+    nullptr,
     [](const std::string& db) {
         Check(RunProgram("sqlite3", {ScratchDir() + "/" + db, "CREATE TABLE x(a); DROP TABLE x;"}), "create");
         return "Provider=SQLite;Data Source=" + ScratchDir() + "/" + db;
@@ -91,7 +104,9 @@ const Peer kSqlite{
     [](const std::string& db, const std::string& script) {
         Check(RunProgram("sqlite3", {"-bail", ScratchDir() + "/" + db, ".read " + script}), "load");
     },
-    [](const std::string& db) { return Check(RunProgram("sqlite3", {ScratchDir() + "/" + db, ".dump"}), "dump").out; },
+    [](const std::string& db) {
+        return Check(RunProgram("sqlite3", {ScratchDir() + "/" + db, ".dump"}), "dump").out;
+    },
     "CREATE TABLE item(id INTEGER PRIMARY KEY, name TEXT NOT NULL, note TEXT, changed INT DEFAULT 0);\n"
     "INSERT INTO item(name, note) VALUES ('a;b', 'two' || char(10) || 'lines; it''s'), ('[x];', NULL),\n"
     "  ('Ch\xC3\xA2teau', '/* ; */ -- ;');\n"

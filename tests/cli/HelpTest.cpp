@@ -45,8 +45,10 @@ std::vector<DocEntry> HelpEntries(const std::string& help) {
     bool inEntry = false;
     std::istringstream in(help);
     for (std::string line; std::getline(in, line);) {
-        if (line.starts_with("  -")) entries.push_back({OptionWords(line), {}});
-        else if (inEntry && line.starts_with("      qarnSqlGenCli ")) entries.back().examples.push_back(line);
+        if (line.starts_with("  -"))
+            entries.push_back({OptionWords(line), {}});
+        else if (inEntry && line.starts_with("      qarnSqlGenCli "))
+            entries.back().examples.push_back(line);
         inEntry = line.starts_with(" ") && (inEntry || line.starts_with("  -"));
     }
     return entries;
@@ -60,10 +62,14 @@ std::vector<DocEntry> ManualEntries(const std::string& page) {
     std::istringstream in(page);
     for (std::string line; std::getline(in, line);) {
         const std::string text = Replace(Replace(line, R"(\\f.)", ""), R"(\\-)", "-");  // no font changes
-        if (heading) entries.push_back({OptionWords(text), {}});
-        else if (text.starts_with(".SH") || text.starts_with(".SS")) inEntry = false;
-        else if (text == ".EX" || text == ".EE") example = text == ".EX";
-        else if (inEntry && example && text.starts_with("qarnSqlGenCli ")) entries.back().examples.push_back(text);
+        if (heading)
+            entries.push_back({OptionWords(text), {}});
+        else if (text.starts_with(".SH") || text.starts_with(".SS"))
+            inEntry = false;
+        else if (text == ".EX" || text == ".EE")
+            example = text == ".EX";
+        else if (inEntry && example && text.starts_with("qarnSqlGenCli "))
+            entries.back().examples.push_back(text);
         inEntry = inEntry || heading;
         heading = text == ".TP";
     }
@@ -93,8 +99,8 @@ void ExpectEveryOptionWithAnExample(const std::vector<DocEntry>& entries, const 
             ADD_FAILURE() << where << " has no entry for " << longName;
             continue;
         }
-        EXPECT_TRUE(shortName.empty() || entry->names.contains(shortName)) << where << ": " << longName << " without "
-                                                                           << shortName;
+        EXPECT_TRUE(shortName.empty() || entry->names.contains(shortName))
+            << where << ": " << longName << " without " << shortName;
         bool used = false;
         for (const auto& example : entry->examples)
             for (const auto& w : Words(example)) used = used || entry->names.contains(w.substr(0, w.find('=')));

@@ -24,7 +24,7 @@ const char* const kNames[] = {"id", "big", "txt", "real_v", "ok", "born", "stamp
 struct Database {
     std::string name;
     Dialect dialect;
-    std::vector<std::string> types;  // per column of kNames
+    std::vector<std::string> types;         // per column of kNames
     std::string textFromHex, bytesFromHex;  // {} = hex digits
     std::string connection;
     std::function<CliRun(const std::string& script)> replay;
@@ -42,9 +42,13 @@ std::string Hex(const std::string& bytes) {
 }
 
 Database Sqlite() {
-    Database d{"sqlite", Dialect::Sqlite,
+    Database d{"sqlite",
+               Dialect::Sqlite,
                {"INTEGER PRIMARY KEY", "INTEGER", "TEXT", "REAL", "BOOLEAN", "DATE", "TIMESTAMP", "BLOB"},
-               "CAST(X'{}' AS TEXT)", "X'{}'", "", {}};
+               "CAST(X'{}' AS TEXT)",
+               "X'{}'",
+               "",
+               {}};
     const std::string file = MakeSqliteDatabase("PRAGMA user_version = 1;");
     d.connection = "Provider=SQLite;Data Source=" + file;
     d.replay = [file](const std::string& script) { return RunProgram("sqlite3", {"-bail", file, ".read " + script}); };
@@ -53,9 +57,14 @@ Database Sqlite() {
 
 Database Postgres() {
     const ServerFacts f = PostgresServer();
-    Database d{"postgres", Dialect::PostgreSql,
-               {"integer PRIMARY KEY", "bigint", "text", "double precision", "boolean", "date", "timestamp(6)", "bytea"},
-               "convert_from('\\x{}'::bytea, 'UTF8')", "'\\x{}'::bytea", PostgresProviderString(), {}};
+    Database d{
+        "postgres",
+        Dialect::PostgreSql,
+        {"integer PRIMARY KEY", "bigint", "text", "double precision", "boolean", "date", "timestamp(6)", "bytea"},
+        "convert_from('\\x{}'::bytea, 'UTF8')",
+        "'\\x{}'::bytea",
+        PostgresProviderString(),
+        {}};
     d.replay = [f](const std::string& script) {
         return PostgresTool("psql", {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-d", f.database, "-f", script});
     };
@@ -64,9 +73,13 @@ Database Postgres() {
 
 Database MariaDb() {
     const ServerFacts f = MariaDbServer();
-    Database d{"mariadb", Dialect::MySql,
+    Database d{"mariadb",
+               Dialect::MySql,
                {"INT PRIMARY KEY", "BIGINT", "LONGTEXT", "DOUBLE", "BOOLEAN", "DATE", "DATETIME(6)", "LONGBLOB"},
-               "CONVERT(X'{}' USING utf8mb4)", "X'{}'", MariaDbProviderString(), {}};
+               "CONVERT(X'{}' USING utf8mb4)",
+               "X'{}'",
+               MariaDbProviderString(),
+               {}};
     d.replay = [f](const std::string& script) { return MariaDbTool("mariadb", {f.database}, script); };
     return d;
 }
@@ -91,20 +104,23 @@ std::string Canonical(const ado::Variant& v, Kind kind) {
     if (v.IsNull()) return "NULL";
     std::string out;
     switch (kind) {
-    case kBool: return v.IsTrue() ? "T" : "F";
-    case kReal:
-        ado::AppendShortestDouble(out, v.Kind() == ado::VarKind::Double ? v.AsDouble() : std::strtod(v.ToText().c_str(), nullptr));
-        return out;
-    case kDate: return v.ToText().substr(0, 10);
-    case kStamp: {
-        ado::DateTime t;
-        if (v.Kind() == ado::VarKind::Date) t = v.AsDate();
-        else if (!ado::ParseDateText(v.ToText(), t)) return "unreadable:" + v.ToText();
-        ado::AppendDateText(out, t);
-        return out;
-    }
-    case kBytes: return Hex(v.AsText());
-    default: return v.ToText();
+        case kBool: return v.IsTrue() ? "T" : "F";
+        case kReal:
+            ado::AppendShortestDouble(
+                out, v.Kind() == ado::VarKind::Double ? v.AsDouble() : std::strtod(v.ToText().c_str(), nullptr));
+            return out;
+        case kDate: return v.ToText().substr(0, 10);
+        case kStamp: {
+            ado::DateTime t;
+            if (v.Kind() == ado::VarKind::Date)
+                t = v.AsDate();
+            else if (!ado::ParseDateText(v.ToText(), t))
+                return "unreadable:" + v.ToText();
+            ado::AppendDateText(out, t);
+            return out;
+        }
+        case kBytes: return Hex(v.AsText());
+        default: return v.ToText();
     }
 }
 
@@ -142,7 +158,9 @@ struct Migration {
     Database (*to)();
 };
 
-void PrintTo(const Migration& m, std::ostream* out) { *out << m.name; }
+void PrintTo(const Migration& m, std::ostream* out) {
+    *out << m.name;
+}
 
 class MigrationTest : public ::testing::TestWithParam<Migration> {};
 
@@ -158,7 +176,9 @@ TEST_P(MigrationTest, TheReceivingClientReplaysEveryValue) {
     const std::string script = ScratchPath(table + ".sql");
     CliRun g = RunCli({"generate", "-c", from.connection, "-s", "SELECT * FROM " + table, "-o", script,
                        "--include-identity", "--terminate", "--dialect",
-                       to.dialect == Dialect::Sqlite ? "sqlite" : to.dialect == Dialect::MySql ? "mysql" : "postgresql",
+                       to.dialect == Dialect::Sqlite  ? "sqlite"
+                       : to.dialect == Dialect::MySql ? "mysql"
+                                                      : "postgresql",
                        "-q"});
     ASSERT_EQ(g.exitCode, 0) << g.err;
     // Into an empty table: the source itself, emptied, when both are one database.
@@ -173,13 +193,15 @@ TEST_P(MigrationTest, TheReceivingClientReplaysEveryValue) {
     EXPECT_EQ(Read(to.connection, table), original);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Clients, MigrationTest,
-    ::testing::Values(Migration{"SqliteToSqlite", Sqlite, Sqlite}, Migration{"PostgresToPostgres", Postgres, Postgres},
-                      Migration{"MariaDbToMariaDb", MariaDb, MariaDb}, Migration{"SqliteToPostgres", Sqlite, Postgres},
-                      Migration{"PostgresToSqlite", Postgres, Sqlite}, Migration{"MariaDbToPostgres", MariaDb, Postgres},
-                      Migration{"PostgresToMariaDb", Postgres, MariaDb}),
-    [](const ::testing::TestParamInfo<Migration>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Clients, MigrationTest,
+                         ::testing::Values(Migration{"SqliteToSqlite", Sqlite, Sqlite},
+                                           Migration{"PostgresToPostgres", Postgres, Postgres},
+                                           Migration{"MariaDbToMariaDb", MariaDb, MariaDb},
+                                           Migration{"SqliteToPostgres", Sqlite, Postgres},
+                                           Migration{"PostgresToSqlite", Postgres, Sqlite},
+                                           Migration{"MariaDbToPostgres", MariaDb, Postgres},
+                                           Migration{"PostgresToMariaDb", Postgres, MariaDb}),
+                         [](const ::testing::TestParamInfo<Migration>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qarn::test::cli

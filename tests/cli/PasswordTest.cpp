@@ -12,12 +12,18 @@ namespace qarn::test::cli {
 namespace {
 
 TEST(CliConnect, DashReadsTheConnectionStringFromTheFirstLineOfStandardInput) {
-    const std::string c = "Provider=SQLite;Data Source=" +
-                          MakeSqliteDatabase("CREATE TABLE t(n INTEGER); INSERT INTO t VALUES(1), (2);");
+    const std::string c =
+        "Provider=SQLite;Data Source=" + MakeSqliteDatabase("CREATE TABLE t(n INTEGER); INSERT INTO t VALUES(1), (2);");
     const std::string blank = "the first line of standard input holds no connection string";
-    const std::vector<std::pair<std::string, std::string>> cases = {  // input, error (none: two rows scripted)
-        {c + "\r\n", ""}, {c, ""}, {c + "\nProvider=SQLite;Data Source=/nowhere.db\n", ""},
-        {"\xEF\xBB\xBF" + c + "\r\r\n", ""}, {"", blank}, {"\r\n" + c + "\r\n", blank}, {" \t\n", blank},
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        // input, error (none: two rows scripted)
+        {c + "\r\n", ""},
+        {c, ""},
+        {c + "\nProvider=SQLite;Data Source=/nowhere.db\n", ""},
+        {"\xEF\xBB\xBF" + c + "\r\r\n", ""},
+        {"", blank},
+        {"\r\n" + c + "\r\n", blank},
+        {" \t\n", blank},
         {std::string((size_t{1} << 20) + 1, 'x'), "the first line of standard input is longer than 1 MiB"},
     };
     for (const auto& [input, error] : cases) {
@@ -26,8 +32,10 @@ TEST(CliConnect, DashReadsTheConnectionStringFromTheFirstLineOfStandardInput) {
         ASSERT_TRUE(r.finished);
         EXPECT_EQ(r.exitCode, error.empty() ? 0 : 2) << r.err;
         EXPECT_EQ(ScriptLines(r.out).size(), error.empty() ? 2u : 0u);
-        if (error.empty()) EXPECT_EQ(r.err, "");
-        else EXPECT_TRUE(Contains(r.err, "qarnSqlGenCli: -c -: " + error) && Contains(r.err, "Usage:")) << r.err;
+        if (error.empty())
+            EXPECT_EQ(r.err, "");
+        else
+            EXPECT_TRUE(Contains(r.err, "qarnSqlGenCli: -c -: " + error) && Contains(r.err, "Usage:")) << r.err;
     }
 }
 
@@ -51,7 +59,8 @@ TEST(CliConnect, NoReportShowsThePassword) {
         return std::string("Driver={") + driver + "};Server=127.0.0.1;Port=" + port + ";Database=" + f.database +
                ";UID=" + user + ";PWD=" + wrong;
     };
-    std::vector<std::pair<std::string, std::string>> cases = {  // connection, expected report
+    std::vector<std::pair<std::string, std::string>> cases = {
+        // connection, expected report
         {"Provider=SQLite;Data Source=" + ScratchPath("missing.db") + ";Password=" + wrong, refused},
         {"Provider=SQLOLEDB.1;Data Source=127.0.0.1,1;User ID=sa;Password=" + wrong, refused},
         {"DSN=qarn-no-such-dsn;UID=ann;PWD=" + wrong, refused},

@@ -38,8 +38,8 @@ BoxValue Box(const Shown& s) {
     return {s.kind, s.text, s.icon, s.title};
 }
 
-const char* const kFieldNames[] = {"txtFile",       "txtServer", "txtPort", "txtDatabase", "cboDataSource",
-                                   "cboDriver",     "txtOdbcString", "txtUser", "txtPassword"};
+const char* const kFieldNames[] = {"txtFile",   "txtServer",     "txtPort", "txtDatabase", "cboDataSource",
+                                   "cboDriver", "txtOdbcString", "txtUser", "txtPassword"};
 
 class DataLinkTest : public ::testing::Test {
 protected:
@@ -127,19 +127,23 @@ TEST_F(DataLinkDialogTest, FieldsAreWiredToTheString) {
     DataLinkDialog d;
     d.show();
     d.SetProvider(Provider::PostgreSql);
-    const std::pair<const char*, QString> typed[] = {{"txtServer", "127.0.0.1"}, {"txtPort", "54x32"},
-                                                     {"txtDatabase", "sales"},    {"txtUser", "ann"},
+    const std::pair<const char*, QString> typed[] = {{"txtServer", "127.0.0.1"},
+                                                     {"txtPort", "54x32"},
+                                                     {"txtDatabase", "sales"},
+                                                     {"txtUser", "ann"},
                                                      {"txtPassword", "secret"}};
     for (const auto& [name, text] : typed) Type(d, name, text);
     const std::string written = d.ConnectionString();
-    EXPECT_EQ(written, "Provider=PostgreSQL;Data Source=127.0.0.1;Port=5432;Initial Catalog=sales;User ID=ann;Password=secret");
+    EXPECT_EQ(written,
+              "Provider=PostgreSQL;Data Source=127.0.0.1;Port=5432;Initial Catalog=sales;User ID=ann;Password=secret");
     DataLinkDialog back;
     back.LoadFrom(written + ";sslmode=require");
     EXPECT_EQ(Fields(back), Fields(d));
     EXPECT_EQ(back.ConnectionString(), written + ";sslmode=require");
     back.LoadFrom("Driver={MariaDB Unicode};Server=h;UID=u");
-    EXPECT_EQ(Fields(back), Expected("ODBC data source", {{"cboDriver", "MariaDB Unicode"}, {"txtOdbcString", "Server=h"},
-                                                          {"txtUser", "u"}}));
+    EXPECT_EQ(Fields(back),
+              Expected("ODBC data source",
+                       {{"cboDriver", "MariaDB Unicode"}, {"txtOdbcString", "Server=h"}, {"txtUser", "u"}}));
     back.LoadFrom("Provider=PostgreSQL;Data Source=h");
     EXPECT_EQ(back.ConnectionString(), "Provider=PostgreSQL;Data Source=h");
 }
@@ -184,8 +188,8 @@ TEST_F(DataLinkDialogTest, TestConnectionSucceedsOnARealFileAndClosesIt) {
         ui.shown.clear();
         Click(d, "cmdTest");
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(Box(ui.shown[0]), (BoxValue{"message", "Test connection succeeded.", MsgIcon::Information,
-                                               "Data Link Properties"}));
+        EXPECT_EQ(Box(ui.shown[0]),
+                  (BoxValue{"message", "Test connection succeeded.", MsgIcon::Information, "Data Link Properties"}));
         EXPECT_EQ(OpenDescriptorsOn(file), 0);
         EXPECT_TRUE(d.isVisible());  // testing does not end the dialog
     }
@@ -270,8 +274,8 @@ TEST_F(DataLinkPromptTest, FailuresAreReportedAndCountAsCancel) {
     EXPECT_FALSE(PromptEditConnection(nullptr, s));
     EXPECT_EQ(s, "DSN=a");
     ASSERT_EQ(ui.shown.size(), 2u);
-    EXPECT_EQ(Box(ui.shown[1]),
-              (BoxValue{"message", BuildErrorReport("Data Link Properties", {5, "driver failed"}, ""), MsgIcon::Critical, ""}));
+    EXPECT_EQ(Box(ui.shown[1]), (BoxValue{"message", BuildErrorReport("Data Link Properties", {5, "driver failed"}, ""),
+                                          MsgIcon::Critical, ""}));
 
     // No widgets off the windows' thread: the user is told instead.
     std::string created = "unset";
@@ -288,10 +292,11 @@ TEST_F(DataLinkPromptTest, FailuresAreReportedAndCountAsCancel) {
     EXPECT_FALSE(edited);
     EXPECT_EQ(s, "DSN=a");
     ASSERT_EQ(shownThere.size(), 2u);
-    EXPECT_EQ(Box(shownThere[1]),
-              (BoxValue{"message",
-                        "The Data Link Properties dialog can only be shown on the thread that runs the program's windows.",
-                        MsgIcon::Exclamation, "Data Link Properties"}));
+    EXPECT_EQ(
+        Box(shownThere[1]),
+        (BoxValue{"message",
+                  "The Data Link Properties dialog can only be shown on the thread that runs the program's windows.",
+                  MsgIcon::Exclamation, "Data Link Properties"}));
 }
 
 }  // namespace

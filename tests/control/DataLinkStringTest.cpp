@@ -27,15 +27,20 @@ using F = DataLinkFields;
 TEST(DataLinkStringTest, TypedFieldsMakeEachProvidersString) {
     const std::pair<DataLinkFields, std::string> cases[] = {
         {Typed(P::Sqlite, {{&F::file, "/data/stock.db"}}), "Provider=SQLite;Data Source=/data/stock.db"},
-        {Typed(P::Access, {{&F::file, "/data/Sample.mdb"}}), "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/data/Sample.mdb"},
-        {Typed(P::SqlServer, {{&F::server, "mssql.local"}, {&F::port, "1433"}, {&F::database, "sales"}, {&F::user, "sa"},
+        {Typed(P::Access, {{&F::file, "/data/Sample.mdb"}}),
+         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/data/Sample.mdb"},
+        {Typed(P::SqlServer, {{&F::server, "mssql.local"},
+                              {&F::port, "1433"},
+                              {&F::database, "sales"},
+                              {&F::user, "sa"},
                               {&F::password, "secret"}}),
          "Provider=SQLOLEDB.1;Data Source=mssql.local,1433;Initial Catalog=sales;User ID=sa;Password=secret"},
         {Typed(P::PostgreSql, {{&F::server, "127.0.0.1"}, {&F::port, "5432"}, {&F::database, "sales"}}),
          "Provider=PostgreSQL;Data Source=127.0.0.1;Port=5432;Initial Catalog=sales"},
         {Typed(P::MariaDb, {{&F::server, "db.local"}, {&F::password, "secret"}}),
          "Provider=MariaDB;Data Source=db.local;Password=secret"},
-        {Typed(P::Odbc, {{&F::dataSource, "warehouse"}, {&F::user, "ann"}}), "Provider=MSDASQL.1;DSN=warehouse;UID=ann;PWD="},
+        {Typed(P::Odbc, {{&F::dataSource, "warehouse"}, {&F::user, "ann"}}),
+         "Provider=MSDASQL.1;DSN=warehouse;UID=ann;PWD="},
         {Typed(P::Odbc, {{&F::odbcString, " Server=h;Port=5; "}, {&F::password, "pw"}, {&F::driver, "My Driver"}}),
          "Provider=MSDASQL.1;Driver={My Driver};Server=h;Port=5;PWD=pw"},
         // A typed string that names its provider is left to choose it.
@@ -66,11 +71,15 @@ TEST(DataLinkStringTest, ReadFillsTheFieldsAndWritesTheSameEntriesBack) {
         std::string output;  // empty: the input itself
     };
     const Case cases[] = {
-        {"provider=sqlite;database= /x y.db ", Typed(P::Sqlite, {{&F::file, "/x y.db"}}), "Provider=sqlite;Data Source=/x y.db"},
+        {"provider=sqlite;database= /x y.db ", Typed(P::Sqlite, {{&F::file, "/x y.db"}}),
+         "Provider=sqlite;Data Source=/x y.db"},
         {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/d/a.accdb;Persist Security Info=False",
          Typed(P::Access, {{&F::file, "/d/a.accdb"}}), ""},
         {"Provider=SQLNCLI11;Server=mssql.local, 1444;Database=sales;UID=sa;PWD=secret",
-         Typed(P::SqlServer, {{&F::server, "mssql.local"}, {&F::port, "1444"}, {&F::database, "sales"}, {&F::user, "sa"},
+         Typed(P::SqlServer, {{&F::server, "mssql.local"},
+                              {&F::port, "1444"},
+                              {&F::database, "sales"},
+                              {&F::user, "sa"},
                               {&F::password, "secret"}}),
          "Provider=SQLNCLI11;Data Source=mssql.local,1444;Initial Catalog=sales;User ID=sa;Password=secret"},
         {"Provider=MySQL;Data Source=db;Initial Catalog=\"a;b\";User ID=ann;Password='it''s'",
@@ -81,7 +90,9 @@ TEST(DataLinkStringTest, ReadFillsTheFieldsAndWritesTheSameEntriesBack) {
         {"Provider=MSDASQL;DSN=warehouse", Typed(P::Odbc, {{&F::dataSource, "warehouse"}}), ""},
         // Without a Provider entry the string stays without one.
         {"Driver={MariaDB Unicode};Server=h;Database=d;UID=u;PWD={p;w}",
-         Typed(P::Odbc, {{&F::driver, "MariaDB Unicode"}, {&F::odbcString, "Server=h;Database=d"}, {&F::user, "u"},
+         Typed(P::Odbc, {{&F::driver, "MariaDB Unicode"},
+                         {&F::odbcString, "Server=h;Database=d"},
+                         {&F::user, "u"},
                          {&F::password, "p;w"}}),
          ""},
         // An unknown provider's string is kept whole.

@@ -89,7 +89,9 @@ protected:
     std::vector<std::string> statuses;
 };
 
-std::string Generating(const std::string& path) { return "Generating SQL Insert statements for script " + path; }
+std::string Generating(const std::string& path) {
+    return "Generating SQL Insert statements for script " + path;
+}
 
 // A refused statement fails before the output file is touched.
 TEST_F(GenerateTest, RefusedStatementsLeaveTheFileSystemAlone) {
@@ -162,7 +164,8 @@ TEST_F(GenerateTest, AFailingSelectIsReportedAsTypedAndLeavesNoScript) {
                   {Generating(path), "Error in SQL statement"});
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(reportsAtLastStatus, 1u);  // the database layer reported before the run failed
-    EXPECT_THAT(ui.shown[0].text, HasSubstr("\r\nExtra Info: Sql String = SELECT nope \nFROM main.t\r\nWHERE main.t.id > 1"));
+    EXPECT_THAT(ui.shown[0].text,
+                HasSubstr("\r\nExtra Info: Sql String = SELECT nope \nFROM main.t\r\nWHERE main.t.id > 1"));
     EXPECT_THAT(ui.shown[0].text, HasSubstr("no such column: nope"));
     // The old script is gone, and no part of a new one took its place.
     EXPECT_FALSE(fs::exists(path));
@@ -200,16 +203,28 @@ TEST_F(GenerateTest, SuccessWritesOneLinePerRowIntoTheTableAsWritten) {
         std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {kSqlite, "SELECT * FROM t", false, false,
+        {kSqlite,
+         "SELECT * FROM t",
+         false,
+         false,
          {"INSERT INTO t([name], [price], [born], [ok]) VALUES('it''s \"q\"', 1.5, '2024-02-29', 1)",
           "INSERT INTO t([name], [price], [born], [ok]) VALUES(" + chateau + ", NULL, NULL, 0)"}},
         {kSqlite, "SELECT id FROM t", false, true, {"INSERT INTO t([id]) VALUES(3)", "INSERT INTO t([id]) VALUES(7)"}},
-        {kSqlite, "SELECT name FROM main.t WHERE main.t.id > 3", true, false,
+        {kSqlite,
+         "SELECT name FROM main.t WHERE main.t.id > 3",
+         true,
+         false,
          {"DELETE FROM main.t", "INSERT INTO main.t([name]) VALUES(" + chateau + ")"}},
         {kSqlite, "SELECT t.price FROM t,u WHERE u.k = t.id", false, false, {"INSERT INTO t([price]) VALUES(NULL)"}},
-        {kSqlite, "SELECT (SELECT k FROM u) AS k, price FROM [t] WHERE id = 3", false, false,
+        {kSqlite,
+         "SELECT (SELECT k FROM u) AS k, price FROM [t] WHERE id = 3",
+         false,
+         false,
          {"INSERT INTO [t]([k], [price]) VALUES(7, 1.5)"}},
-        {kJet, "SELECT * FROM main.t", true, true,
+        {kJet,
+         "SELECT * FROM main.t",
+         true,
+         true,
          {"DELETE FROM main.t",
           "INSERT INTO main.t([id], [name], [price], [born], [ok]) VALUES(3, 'it''s \"q\"', 1.5, '2024-02-29', 1)",
           "INSERT INTO main.t([id], [name], [price], [born], [ok]) VALUES(7, " + chateau + ", NULL, NULL, 0)"}},
@@ -308,7 +323,8 @@ TEST_F(GenerateTest, NeverWritesItsScriptOverWhatItReads) {
                                                                   {link, "it is the database being read"}};
         if (viaUdl) cases.emplace_back(udl, "it is the UDL file being read");
         for (const auto& [target, why] : cases) {
-            ExpectFailure(Generate(target, "SELECT * FROM t"), {"Unable to open the output file " + target + ": " + why});
+            ExpectFailure(Generate(target, "SELECT * FROM t"),
+                          {"Unable to open the output file " + target + ": " + why});
             EXPECT_TRUE(fs::is_symlink(link));
         }
         core.Disconnect(false);
@@ -342,22 +358,20 @@ TEST_F(GenerateTest, ALinkIsReplacedAndAStreamIsWrittenDirectly) {
 }
 
 TEST_F(GenerateTest, OrderByKeyPutsTheRowsInKeyOrderWhereTheStatementHasNone) {
-    ASSERT_TRUE(core.Connect(kSqlite + test::MakeSqliteDatabase(
-                                           "CREATE TABLE k(code TEXT PRIMARY KEY, v INT);"
-                                           "INSERT INTO k VALUES('c', 1), ('a', 3), ('b', 2);"
-                                           "CREATE TABLE n(a INT, b TEXT);"
-                                           "INSERT INTO n VALUES(2, 'x'), (1, 'y'), (1, 'a');")));
+    ASSERT_TRUE(core.Connect(kSqlite + test::MakeSqliteDatabase("CREATE TABLE k(code TEXT PRIMARY KEY, v INT);"
+                                                                "INSERT INTO k VALUES('c', 1), ('a', 3), ('b', 2);"
+                                                                "CREATE TABLE n(a INT, b TEXT);"
+                                                                "INSERT INTO n VALUES(2, 'x'), (1, 'y'), (1, 'a');")));
     core.SetOrderByKey(true);
     const std::string path = test::ScratchPath("out.sql");
     struct Case {
         const char* statement;
         std::vector<std::string> firstValues;
     };
-    for (const Case& c : {Case{"SELECT * FROM k", {"'a'", "'b'", "'c'"}},
-                          Case{"SELECT v, code FROM k -- no order\n", {"3", "2", "1"}},
-                          Case{"SELECT * FROM k LIMIT 2;", {"'a'", "'b'"}},
-                          Case{"SELECT * FROM k ORDER BY v", {"'c'", "'b'", "'a'"}},
-                          Case{"SELECT * FROM n", {"1, 'a'", "1, 'y'", "2, 'x'"}}}) {
+    for (const Case& c :
+         {Case{"SELECT * FROM k", {"'a'", "'b'", "'c'"}}, Case{"SELECT v, code FROM k -- no order\n", {"3", "2", "1"}},
+          Case{"SELECT * FROM k LIMIT 2;", {"'a'", "'b'"}}, Case{"SELECT * FROM k ORDER BY v", {"'c'", "'b'", "'a'"}},
+          Case{"SELECT * FROM n", {"1, 'a'", "1, 'y'", "2, 'x'"}}}) {
         ASSERT_TRUE(Generate(path, c.statement)) << c.statement << ": " << core.ReturnMessage();
         std::vector<std::string> first;
         for (const std::string& line : Lines(path)) {
@@ -371,7 +385,8 @@ TEST_F(GenerateTest, OrderByKeyPutsTheRowsInKeyOrderWhereTheStatementHasNone) {
 // NAME.gz is a gzip file, and RunScript reads it back as the script it holds.
 TEST_F(GenerateTest, AScriptNamedGzIsCompressedAndRunsAsItIs) {
     Open();
-    const std::string plain = test::ScratchPath("out.sql"), path = plain + ".gz", again = test::ScratchPath("again.sql");
+    const std::string plain = test::ScratchPath("out.sql"), path = plain + ".gz",
+                      again = test::ScratchPath("again.sql");
     ASSERT_TRUE(Generate(plain, "SELECT * FROM t", true)) << core.ReturnMessage();
     ASSERT_TRUE(Generate(path, "SELECT * FROM t", true)) << core.ReturnMessage();
     EXPECT_TRUE(test::ReadBytes(path).starts_with("\x1f\x8b"));

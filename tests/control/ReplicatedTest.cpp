@@ -88,7 +88,8 @@ TEST_F(ReplicatedTest, ScriptsGoToThePrimaryAndGenerateReadsTheStandby) {
     core.OnProgress([&] {
         if (core.ProgressCount() < 100) return;
         auto killer = test::OpenConnection(Connection(standby));
-        test::Exec(killer, "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'qarn-read'");
+        test::Exec(killer,
+                   "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'qarn-read'");
     });
     core.Disconnect(false);
     ASSERT_TRUE(core.Connect(Connection(standby, ";application_name=qarn-read")));

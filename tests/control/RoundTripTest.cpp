@@ -40,9 +40,9 @@ struct Server {
     char quote;                 // around names in the test's own SQL
     std::string scriptK;        // the column k as the script names it
     std::string scriptId;
-    std::string emptyingHead;   // the head line before the table name
-    std::string computed;       // computed columns, never named by the script
-    std::string overriding = "";  // what lets an INSERT give the identity column its value
+    std::string emptyingHead;               // the head line before the table name
+    std::string computed;                   // computed columns, never named by the script
+    std::string overriding = "";            // what lets an INSERT give the identity column its value
     std::vector<std::string> setup = {};    // run once connected, before the table is made
     std::vector<std::string> cleanup = {};  // run after the tables are dropped
 };
@@ -79,19 +79,30 @@ std::vector<std::string> Encoded(const std::vector<Value>& values, const std::st
 const std::string& LongText() {
     static const std::string text = [] {
         std::string t;
-        for (int i = 0; t.size() < 100000; ++i) t += std::to_string(i) + ": it's \"long\" \\ \xE2\x9C\x93 \xE6\x97\xA5\r\n";
+        for (int i = 0; t.size() < 100000; ++i)
+            t += std::to_string(i) + ": it's \"long\" \\ \xE2\x9C\x93 \xE6\x97\xA5\r\n";
         return t;
     }();
     return text;
 }
 
-const std::vector<Value> kBinaries = {"\0\0\x01\xff"s, ""s, [] {
+const std::vector<Value> kBinaries = {"\0\0\x01\xff"s,
+                                      ""s,
+                                      [] {
                                           std::string all;
                                           for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
                                           return all;
                                       }(),
-                                      std::nullopt, "\r\n'\"\\\0"s, "\0"s};
-const std::vector<Value> kControlTexts = {"\0"s, "a\x1a" "b"s, "\x01\x02\x7f"s, std::nullopt, "a\0b"s, "\x1b[0m"s};
+                                      std::nullopt,
+                                      "\r\n'\"\\\0"s,
+                                      "\0"s};
+const std::vector<Value> kControlTexts = {"\0"s,
+                                          "a\x1a"
+                                          "b"s,
+                                          "\x01\x02\x7f"s,
+                                          std::nullopt,
+                                          "a\0b"s,
+                                          "\x1b[0m"s};
 
 // SQLite's columns: its types holding awkward values.
 std::vector<Column> SqliteColumns(const Server& s) {
@@ -102,19 +113,23 @@ std::vector<Column> SqliteColumns(const Server& s) {
         {"c_i16", "SMALLINT", {"0", "-32768", "32767", "NULL", "-1", "12345"}},
         {"c_i32", "INTEGER", {"0", "-2147483648", "2147483647", "NULL", "-1", "123456789"}},
         {"c_i64", "BIGINT", {"0", "-9223372036854775808", "9223372036854775807", "NULL", "-1", "1234567890123456789"}},
-        {"c_dec", "DECIMAL(38,10)",
+        {"c_dec",
+         "DECIMAL(38,10)",
          {"0", "-9999999999999999999999999999.9999999999", "1234567890123456789012345678.0123456789", "NULL",
           "0.0000000001", "-1.5"}},
         {"c_real", "REAL", {"0.1", "-3.4e38", "3.4e38", "NULL", "'-0'", "1.17549435e-38"}},
         {"c_dbl", "DOUBLE", {"0.1", "1e-300", "1.7976931348623157e308", "NULL", "'-0'", "-2.2250738585072014e-308"}},
         {"c_bool", "BOOLEAN", {"TRUE", "FALSE", "TRUE", "NULL", "FALSE", "TRUE"}},
         {"c_date", "DATE", {"'2024-02-29'", "'1000-01-01'", "'9999-12-31'", "NULL", "'1970-01-01'", "'2000-01-01'"}},
-        {"c_time", "TIME",
+        {"c_time",
+         "TIME",
          {"'12:34:56.5'", "'00:00:00'", "'23:59:59.999999'", "NULL", "'00:00:00.000001'", "'13:00:00'"}},
-        {"c_ts", "TIMESTAMP",
+        {"c_ts",
+         "TIMESTAMP",
          {"'2024-02-29 23:59:59.123456'", "'1000-01-01 00:00:00'", "'9999-12-31 23:59:59.999999'", "NULL",
           "'1970-01-01 00:00:00.000001'", "'2000-01-01 12:00:00.5'"}},
-        text("c_char", "CHAR(20)", {"NULL", "  spaced  ", "it's \"q\"", std::nullopt, "", "Ch\xC3\xA2teau \xE2\x9C\x93"}),
+        text("c_char", "CHAR(20)",
+             {"NULL", "  spaced  ", "it's \"q\"", std::nullopt, "", "Ch\xC3\xA2teau \xE2\x9C\x93"}),
         text("c_varchar", "VARCHAR(200)",
              {"Ch\xC3\xA2teau d'Yquem \xE2\x9C\x93 \xE6\x97\xA5\xE6\x9C\xAC", "back\\slash \\n \\\\ \\' end\\",
               "CR\rLF\nCRLF\r\nend\n", std::nullopt, "", "\ttab\t and trailing  "}),
@@ -127,27 +142,54 @@ std::vector<Column> SqliteColumns(const Server& s) {
 
 // Names each dialect must quote: blanks, a keyword, quote characters.
 void AddAwkwardNames(std::vector<Column>& columns) {
-    for (const char* name : {"two words", "select", "it's", "we]ird", "we\"ird", "we`ird", "\xC3\x9Cn\xC3\xAF \xE2\x9C\x93"})
+    for (const char* name :
+         {"two words", "select", "it's", "we]ird", "we\"ird", "we`ird", "\xC3\x9Cn\xC3\xAF \xE2\x9C\x93"})
         columns.push_back({name, "INTEGER", {"1", "2", "3", "NULL", "-5", "6"}});
 }
 
 Server Sqlite() {
-    return {kSqlite, "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("PRAGMA user_version = 1;"),
-            "INTEGER PRIMARY KEY", "", "CAST(X'{}' AS TEXT)", "X'{}'", "typeof({}) || ':' || quote({})", '"', "[k]",
-            "[id]", "DELETE FROM ",
+    return {kSqlite,
+            "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("PRAGMA user_version = 1;"),
+            "INTEGER PRIMARY KEY",
+            "",
+            "CAST(X'{}' AS TEXT)",
+            "X'{}'",
+            "typeof({}) || ':' || quote({})",
+            '"',
+            "[k]",
+            "[id]",
+            "DELETE FROM ",
             ", c_calc INTEGER GENERATED ALWAYS AS (k * 2) STORED, c_calc2 INTEGER AS (k + 1) VIRTUAL"};
 }
 
 Server Postgres(std::string connection) {
-    return {kPostgres, std::move(connection), "bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY", "",
-            "convert_from('\\x{}'::bytea, 'UTF8')", "'\\x{}'::bytea", "CAST({} AS text)", '"', "\"k\"", "\"id\"",
-            "TRUNCATE TABLE ", ", c_calc int GENERATED ALWAYS AS (k * 2) STORED", " OVERRIDING SYSTEM VALUE"};
+    return {kPostgres,
+            std::move(connection),
+            "bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY",
+            "",
+            "convert_from('\\x{}'::bytea, 'UTF8')",
+            "'\\x{}'::bytea",
+            "CAST({} AS text)",
+            '"',
+            "\"k\"",
+            "\"id\"",
+            "TRUNCATE TABLE ",
+            ", c_calc int GENERATED ALWAYS AS (k * 2) STORED",
+            " OVERRIDING SYSTEM VALUE"};
 }
 
 Server MariaDb(std::string connection) {
-    return {kMariaDb, std::move(connection), "BIGINT AUTO_INCREMENT PRIMARY KEY",
-            " ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin", "CONVERT(X'{}' USING utf8mb4)", "X'{}'",
-            "HEX(CAST({} AS BINARY))", '`', "`k`", "`id`", "TRUNCATE TABLE ",
+    return {kMariaDb,
+            std::move(connection),
+            "BIGINT AUTO_INCREMENT PRIMARY KEY",
+            " ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_bin",
+            "CONVERT(X'{}' USING utf8mb4)",
+            "X'{}'",
+            "HEX(CAST({} AS BINARY))",
+            '`',
+            "`k`",
+            "`id`",
+            "TRUNCATE TABLE ",
             ", c_calc INT AS (k * 2) PERSISTENT, c_calc2 INT AS (k + 1) VIRTUAL"};
 }
 
@@ -155,14 +197,15 @@ Server MariaDb(std::string connection) {
 bool Identical(const ado::Variant& a, const ado::Variant& b) {
     if (a.Kind() != b.Kind()) return false;
     switch (a.Kind()) {
-    case ado::VarKind::Empty:
-    case ado::VarKind::Null: return true;
-    case ado::VarKind::Boolean: return a.AsBool() == b.AsBool();
-    case ado::VarKind::Int: return a.AsInt() == b.AsInt();
-    case ado::VarKind::UInt: return a.AsUInt() == b.AsUInt();
-    case ado::VarKind::Double: return std::bit_cast<uint64_t>(a.AsDouble()) == std::bit_cast<uint64_t>(b.AsDouble());
-    case ado::VarKind::Date: return a.AsDate() == b.AsDate();
-    default: return a.AsText() == b.AsText();
+        case ado::VarKind::Empty:
+        case ado::VarKind::Null: return true;
+        case ado::VarKind::Boolean: return a.AsBool() == b.AsBool();
+        case ado::VarKind::Int: return a.AsInt() == b.AsInt();
+        case ado::VarKind::UInt: return a.AsUInt() == b.AsUInt();
+        case ado::VarKind::Double:
+            return std::bit_cast<uint64_t>(a.AsDouble()) == std::bit_cast<uint64_t>(b.AsDouble());
+        case ado::VarKind::Date: return a.AsDate() == b.AsDate();
+        default: return a.AsText() == b.AsText();
     }
 }
 
@@ -276,7 +319,8 @@ protected:
         ASSERT_EQ(a.size(), rows) << how;
         EXPECT_EQ(b.size(), a.size()) << how;
         for (const auto& row : a) {
-            const auto same = std::find_if(b.begin(), b.end(), [&](const auto& other) { return Identical(other[0], row[0]); });
+            const auto same =
+                std::find_if(b.begin(), b.end(), [&](const auto& other) { return Identical(other[0], row[0]); });
             if (same == b.end()) {
                 ADD_FAILURE() << how << ": row k=" << row[0].ToText() << " is missing from the copy";
                 continue;
@@ -358,7 +402,8 @@ std::vector<Column> Typed(std::vector<std::pair<std::string, std::vector<std::st
     std::vector<Column> columns;
     for (auto& [type, literals] : types) {
         std::string name = "t" + std::to_string(columns.size()) + "_";
-        for (char c : type.substr(0, type.find_first_of("('"))) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        for (char c : type.substr(0, type.find_first_of("('")))
+            name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         columns.push_back({name, type, std::move(literals)});
     }
     return columns;
@@ -374,31 +419,38 @@ std::vector<Column> PostgresTypes(const Server& s, const std::string& suffix) {
         {"smallint", {"-32768", "32767", "0"}},
         {"integer", {"-2147483648", "2147483647"}},
         {"bigint", {"-9223372036854775808", "9223372036854775807"}},
-        {"numeric", {"'NaN'", "'Infinity'", "'-Infinity'", "0.000", "-0.00000000000000000000000000000000000001",
-                     "123456789012345678901234567890123456789012345678901234567890.5"}},
+        {"numeric",
+         {"'NaN'", "'Infinity'", "'-Infinity'", "0.000", "-0.00000000000000000000000000000000000001",
+          "123456789012345678901234567890123456789012345678901234567890.5"}},
         {"real", {"'NaN'", "'-Infinity'", "'-0'", "1.4e-45", "3.4028235e38", "7.038531e-26"}},
         {"double precision", {"'Infinity'", "'-0'", "5e-324", "1.7976931348623157e308", "0.1", "'NaN'"}},
         {"numeric(38,10)", {"-9999999999999999999999999999.9999999999", "0.0000000001", "-1.5"}},
         {"money", {"92233720368547758.07", "-92233720368547758.08", "0", "0.01"}},
         {"char(3)", Encoded({"a"s, ""s, "\xE2\x9C\x93\xE2\x9C\x93\xE2\x9C\x93"s, " a "s}, s.textFromHex)},
         {"varchar(40)", Encoded(texts, s.textFromHex)},
-        {"text", Encoded([&] {
-             auto all = texts;
-             all.insert(all.end(), {"\ttab\t and trailing  "s, LongText()});
-             return all;
-         }(), s.textFromHex)},
+        {"text", Encoded(
+                     [&] {
+                         auto all = texts;
+                         all.insert(all.end(), {"\ttab\t and trailing  "s, LongText()});
+                         return all;
+                     }(),
+                     s.textFromHex)},
         {"\"char\"", {R"('\200')", "'a'", "''"}},
         {"name", {"'Ch\xC3\xA2teau'"}},
         {"bytea", Encoded(kBinaries, s.binaryFromHex)},
-        {"date", {"'infinity'", "'-infinity'", "'4714-11-24 BC'", "'5874897-12-31'", "'0001-01-01 BC'", "'2000-02-29'"}},
+        {"date",
+         {"'infinity'", "'-infinity'", "'4714-11-24 BC'", "'5874897-12-31'", "'0001-01-01 BC'", "'2000-02-29'"}},
         {"time(6)", {"'24:00:00'", "'00:00:00'", "'23:59:59.999999'", "'00:00:00.000001'"}},
         {"timetz", {"'00:00:00+1559'", "'24:00:00-1559'", "'12:34:56.789012+05:30'"}},
-        {"timestamp(6)", {"'infinity'", "'-infinity'", "'4714-11-24 00:00:00 BC'", "'294276-12-31 23:59:59.999999'",
-                          "'2000-01-01 00:00:00.000001'"}},
-        {"timestamptz", {"'infinity'", "'-infinity'", "'2024-11-03 01:30:00-04'", "'2024-11-03 01:30:00-05'",
-                         "'4714-11-24 00:00:00+00 BC'", "'294276-12-31 23:59:59.999999+00'"}},
-        {"interval", {"'1 year 2 mons -3 days 04:05:06.789'", "'-178000000 years'", "'00:00:00.000001'",
-                      "'1 mon -1 days'", "'2562047788:00:54.775807'"}},
+        {"timestamp(6)",
+         {"'infinity'", "'-infinity'", "'4714-11-24 00:00:00 BC'", "'294276-12-31 23:59:59.999999'",
+          "'2000-01-01 00:00:00.000001'"}},
+        {"timestamptz",
+         {"'infinity'", "'-infinity'", "'2024-11-03 01:30:00-04'", "'2024-11-03 01:30:00-05'",
+          "'4714-11-24 00:00:00+00 BC'", "'294276-12-31 23:59:59.999999+00'"}},
+        {"interval",
+         {"'1 year 2 mons -3 days 04:05:06.789'", "'-178000000 years'", "'00:00:00.000001'", "'1 mon -1 days'",
+          "'2562047788:00:54.775807'"}},
         {"boolean", {"true", "false"}},
         {"qarn_mood" + suffix, {"'sad'", "'it''s'"}},
         {"uuid", {"'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11'"}},
@@ -459,8 +511,8 @@ std::vector<Column> PostgresTypes(const Server& s, const std::string& suffix) {
 
 // Every MariaDB type, at its extremes.
 std::vector<Column> MariaDbTypes(const Server& s) {
-    const std::vector<Value> texts = {"\0nul"s, "\x01\x1f\x7f ctl"s, "\xF0\x9F\x98\x80 four bytes"s, "back\\slash 'q'"s,
-                                      "CR\rLF\n\x1a"s, ""s};
+    const std::vector<Value> texts = {"\0nul"s,           "\x01\x1f\x7f ctl"s, "\xF0\x9F\x98\x80 four bytes"s,
+                                      "back\\slash 'q'"s, "CR\rLF\n\x1a"s,     ""s};
     return Typed({
         {"TINYINT", {"-128", "127", "0"}},
         {"TINYINT UNSIGNED", {"0", "255"}},
@@ -472,9 +524,10 @@ std::vector<Column> MariaDbTypes(const Server& s) {
         {"INT UNSIGNED", {"4294967295"}},
         {"BIGINT", {"-9223372036854775808", "9223372036854775807"}},
         {"BIGINT UNSIGNED", {"18446744073709551615", "0"}},
-        {"DECIMAL(65,30)", {"99999999999999999999999999999999999.999999999999999999999999999999",
-                            "-99999999999999999999999999999999999.999999999999999999999999999999",
-                            "0.000000000000000000000000000001", "0"}},
+        {"DECIMAL(65,30)",
+         {"99999999999999999999999999999999999.999999999999999999999999999999",
+          "-99999999999999999999999999999999999.999999999999999999999999999999", "0.000000000000000000000000000001",
+          "0"}},
         {"FLOAT", {"3.40282e38", "-1.17549e-38", "1.4e-45", "0.1", "7.038531e-26", "-0e0"}},
         {"DOUBLE", {"1.7976931348623157e308", "-2.2250738585072014e-308", "5e-324", "0.1", "-0e0"}},
         {"BOOLEAN", {"TRUE", "FALSE"}},
@@ -488,8 +541,8 @@ std::vector<Column> MariaDbTypes(const Server& s) {
         {"VARBINARY(300)", Encoded(kBinaries, s.binaryFromHex)},
         {"BLOB", Encoded(kBinaries, s.binaryFromHex)},
         {"DATE", {"'0000-00-00'", "'1000-01-01'", "'9999-12-31'", "'2024-00-00'", "'0001-01-01'"}},
-        {"DATETIME(6)", {"'0000-00-00 00:00:00'", "'1000-01-01 00:00:00'", "'9999-12-31 23:59:59.999999'",
-                         "'2024-02-00 12:00:00.5'"}},
+        {"DATETIME(6)",
+         {"'0000-00-00 00:00:00'", "'1000-01-01 00:00:00'", "'9999-12-31 23:59:59.999999'", "'2024-02-00 12:00:00.5'"}},
         {"TIMESTAMP(6) NULL", {"'0000-00-00 00:00:00'", "'1970-01-01 00:00:01'", "'2038-01-19 03:14:07.999999'"}},
         {"TIME(6)", {"'838:59:59'", "'-838:59:59'", "'-00:00:00.000001'", "'00:00:00'", "'23:59:59.999999'"}},
         {"YEAR", {"0", "1901", "2155"}},
@@ -523,9 +576,12 @@ TEST_P(RoundTripOn, RecreatesEveryRow) {
     AddAwkwardNames(columns);
     if (s.engine == kPostgres) {
         s.setup = {"SET TimeZone = 'America/New_York'",
-                   "DROP TYPE IF EXISTS qarn_mood" + suffix, "CREATE TYPE qarn_mood" + suffix + " AS ENUM ('sad', 'it''s')",
-                   "DROP TYPE IF EXISTS qarn_pair" + suffix, "CREATE TYPE qarn_pair" + suffix + " AS (a integer, b text)",
-                   "DROP DOMAIN IF EXISTS qarn_when" + suffix, "CREATE DOMAIN qarn_when" + suffix + " AS date"};
+                   "DROP TYPE IF EXISTS qarn_mood" + suffix,
+                   "CREATE TYPE qarn_mood" + suffix + " AS ENUM ('sad', 'it''s')",
+                   "DROP TYPE IF EXISTS qarn_pair" + suffix,
+                   "CREATE TYPE qarn_pair" + suffix + " AS (a integer, b text)",
+                   "DROP DOMAIN IF EXISTS qarn_when" + suffix,
+                   "CREATE DOMAIN qarn_when" + suffix + " AS date"};
         s.cleanup = {"DROP TYPE qarn_mood" + suffix, "DROP TYPE qarn_pair" + suffix, "DROP DOMAIN qarn_when" + suffix};
     }
     RoundTrip(s, columns);

@@ -76,7 +76,8 @@ TEST_F(RunScriptTest, ScriptThatCannotBeOpenedFailsBeforeProcessing) {
 }
 
 TEST_F(RunScriptTest, LineModeRunsEveryNonBlankLineAndStopsAtTheFirstFailure) {
-    EXPECT_TRUE(Run("INSERT INTO s VALUES('a');\r\n\r\n    \r\nINSERT INTO s VALUES('b')\n\nINSERT INTO s VALUES('c')"));
+    EXPECT_TRUE(
+        Run("INSERT INTO s VALUES('a');\r\n\r\n    \r\nINSERT INTO s VALUES('b')\n\nINSERT INTO s VALUES('c')"));
     EXPECT_EQ(core.ReturnMessage(), "");
     EXPECT_EQ(statuses, Succeeded());
 
@@ -174,8 +175,7 @@ TEST_F(RunScriptTest, StatementModeRunsOneByOneAndAFailureNamesTheLineItBeginsOn
     EXPECT_THAT(Stored(), ElementsAre("a;1", "b"));
     ASSERT_EQ(ui.shown.size(), 1u);
     const std::string context = head + LongValue().substr(0, 2 * (200 - head.size()));
-    EXPECT_TRUE(ui.shown[0].text.ends_with("\r\nExtra Info: Line 5: " + context))
-        << ui.shown[0].text;
+    EXPECT_TRUE(ui.shown[0].text.ends_with("\r\nExtra Info: Line 5: " + context)) << ui.shown[0].text;
 }
 
 TEST_F(RunScriptTest, StatementModeStopsAtAClientCommand) {
@@ -183,9 +183,9 @@ TEST_F(RunScriptTest, StatementModeStopsAtAClientCommand) {
     for (bool oneTransaction : {false, true}) {
         core.SetSingleTransaction(oneTransaction);
         EXPECT_FALSE(Run("INSERT INTO s VALUES('a');\n.read other.sql\nINSERT INTO s VALUES('b');\n"));
-        EXPECT_EQ(core.ReturnMessage(), "Line 2: \".read other.sql\" is a sqlite3 command, not SQL; " +
-                                            std::string(oneTransaction ? "nothing of the script was kept"
-                                                                       : "the run stopped there"));
+        EXPECT_EQ(core.ReturnMessage(),
+                  "Line 2: \".read other.sql\" is a sqlite3 command, not SQL; " +
+                      std::string(oneTransaction ? "nothing of the script was kept" : "the run stopped there"));
         EXPECT_THAT(Stored(), ElementsAre("a"));  // the first run's; the second kept nothing
     }
     EXPECT_TRUE(ui.shown.empty());
@@ -196,8 +196,9 @@ TEST_F(RunScriptTest, GoingOnLogsEachFailureAndFailsTheRunAtItsEnd) {
     core.Running().onError = OnError::Continue;
     core.Running().errorLog = test::ScratchPath("run.errors");
     // Inside the script's own transaction too: a failure undoes only itself.
-    EXPECT_FALSE(Run("INSERT INTO s VALUES('a');\nINSERT INTO nope VALUES(1);\nBEGIN;\nINSERT INTO s VALUES('b');\n"
-                     "INSERT INTO s\n  VALUES('c', 'd');\nINSERT INTO s VALUES('e');\nCOMMIT;\n"));
+    EXPECT_FALSE(
+        Run("INSERT INTO s VALUES('a');\nINSERT INTO nope VALUES(1);\nBEGIN;\nINSERT INTO s VALUES('b');\n"
+            "INSERT INTO s\n  VALUES('c', 'd');\nINSERT INTO s VALUES('e');\nCOMMIT;\n"));
     EXPECT_EQ(core.ReturnMessage(), "2 of 7 statements failed; see " + core.Running().errorLog);
     EXPECT_THAT(Stored(), ElementsAre("a", "b", "e"));
     EXPECT_EQ(test::ReadBytes(core.Running().errorLog),

@@ -26,8 +26,10 @@ protected:
         const bool pg = GetParam().dialect == Dialect::PostgreSql;
         for (const std::string& sql :
              {"DROP TABLE IF EXISTS " + table,
-              "CREATE TABLE " + table + "(k int PRIMARY KEY, t " + (pg ? "text" : "varchar(50)") + ", d double precision, "
-                  "b " + (pg ? "bytea" : "blob") + ")",
+              "CREATE TABLE " + table + "(k int PRIMARY KEY, t " + (pg ? "text" : "varchar(50)") +
+                  ", d double precision, "
+                  "b " +
+                  (pg ? "bytea" : "blob") + ")",
               "INSERT INTO " + table + " VALUES (1, 'it''s', 0.1, NULL), (2, NULL, -1e300, NULL), (3, '', 2.5, NULL)"})
             ASSERT_TRUE(gobjSQLADO->SQLSetText(sql) && gobjSQLADO->SQLRunProcNoRs()) << sql;
         core.SetVerify(true);
@@ -55,7 +57,8 @@ TEST_P(ScriptProofTest, AScriptThatDoesNotFailsGenerateNamingTheColumn) {
     const std::string random = GetParam().dialect == Dialect::MySql ? "RAND()" : "random()";
     const std::string path = test::ScratchPath("unproven.sql");
     EXPECT_FALSE(core.Generate(path, "SELECT k, " + random + " AS r FROM " + table));
-    EXPECT_EQ(core.ReturnMessage().rfind("The script does not recreate the rows: the row (", 0), 0u) << core.ReturnMessage();
+    EXPECT_EQ(core.ReturnMessage().rfind("The script does not recreate the rows: the row (", 0), 0u)
+        << core.ReturnMessage();
     EXPECT_NE(core.ReturnMessage().find(", column r"), std::string::npos) << core.ReturnMessage();
     EXPECT_FALSE(fs::exists(path));
     for (const auto& e : fs::directory_iterator(fs::path(path).parent_path()))
@@ -88,8 +91,8 @@ TEST(ScriptProof, NoProofWithoutATemporaryTable) {
     QARN_REQUIRE_SERVER(pg);
     const char* standby = std::getenv("QARN_PGSTANDBY_PORT");
     ASSERT_TRUE(standby && *standby) << "no standby: run the tests through scripts/test";
-    ASSERT_TRUE(core.Connect("Provider=PostgreSQL;Data Source=" + pg.host + ";Port=" + standby + ";Initial Catalog=" +
-                             pg.database + ";User ID=" + pg.user + ";Password=" + pg.password))
+    ASSERT_TRUE(core.Connect("Provider=PostgreSQL;Data Source=" + pg.host + ";Port=" + standby +
+                             ";Initial Catalog=" + pg.database + ";User ID=" + pg.user + ";Password=" + pg.password))
         << core.ReturnMessage();
     EXPECT_FALSE(core.Generate(test::ScratchPath("standby.sql"), "SELECT * FROM pg_database"));
     EXPECT_NE(core.ReturnMessage().find("read-only"), std::string::npos) << core.ReturnMessage();

@@ -21,7 +21,8 @@ protected:
         ASSERT_TRUE(core.Connect(GetParam().connection())) << core.ReturnMessage();
         table = "qarn_tx_" + GetParam().name;
         begin = GetParam().dialect == Dialect::MySql ? "START TRANSACTION" : "BEGIN";
-        ASSERT_TRUE(Run("DROP TABLE IF EXISTS " + table + "\nCREATE TABLE " + table + "(n int)\n")) << core.ReturnMessage();
+        ASSERT_TRUE(Run("DROP TABLE IF EXISTS " + table + "\nCREATE TABLE " + table + "(n int)\n"))
+            << core.ReturnMessage();
     }
     void TearDown() override { core.Disconnect(false); }
     bool Run(const std::string& bytes) {
@@ -115,11 +116,12 @@ TEST_P(ScriptTransactionTest, GoingOnAFailureLosesNothingElse) {
         core.Running().commitEvery = every;
         const std::string script = Insert(1) + failing + Insert(2) + Insert(3) + failing + Insert(4);
         EXPECT_FALSE(Run(every ? script : begin + "\n" + script + "COMMIT\n"));
-        EXPECT_EQ(core.ReturnMessage(), "2 of " + std::string(every ? "6" : "8") + " statements failed; see " +
-                                            core.Running().errorLog);
+        EXPECT_EQ(core.ReturnMessage(),
+                  "2 of " + std::string(every ? "6" : "8") + " statements failed; see " + core.Running().errorLog);
     }
     EXPECT_EQ(Count(), "8");
-    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text << (ui.shown[0].providerErrors.empty() ? "" : ui.shown[0].providerErrors[0]);
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text
+                                  << (ui.shown[0].providerErrors.empty() ? "" : ui.shown[0].providerErrors[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, ScriptTransactionTest, ::testing::ValuesIn(test::DatabasePaths()),

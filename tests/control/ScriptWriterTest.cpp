@@ -44,8 +44,13 @@ ColumnInfo Info(const std::string& name, int32_t type, bool identity = false) {
 }
 
 DateTime When(int y, int mo, int d, int h, int mi, int s) {
-    return DateTime{y, static_cast<uint8_t>(mo), static_cast<uint8_t>(d), static_cast<uint8_t>(h),
-                    static_cast<uint8_t>(mi), static_cast<uint8_t>(s), 0};
+    return DateTime{y,
+                    static_cast<uint8_t>(mo),
+                    static_cast<uint8_t>(d),
+                    static_cast<uint8_t>(h),
+                    static_cast<uint8_t>(mi),
+                    static_cast<uint8_t>(s),
+                    0};
 }
 
 std::vector<std::string> Script(std::vector<ColumnInfo> columns, std::vector<std::vector<Variant>> rows,
@@ -119,7 +124,9 @@ TEST(ScriptWriter, WhatNoLineCanCarryFailsNamingIt) {
     }
 }
 
-std::vector<ColumnInfo> KeyedColumns() { return {Info("id", adInteger), Info("name", adVarWChar)}; }
+std::vector<ColumnInfo> KeyedColumns() {
+    return {Info("id", adInteger), Info("name", adVarWChar)};
+}
 std::vector<std::vector<Variant>> KeyedRows(int n) {
     std::vector<std::vector<Variant>> rows;
     for (int i = 1; i <= n; ++i) rows.push_back({Variant::FromInt(i), Variant::FromText("n" + std::to_string(i))});
@@ -133,31 +140,41 @@ TEST(ScriptWriter, OptionsShapeTheStatements) {
                        {.truncateTable = true, .terminate = true, .target = {}}, keyed),
                 ElementsAre("DELETE FROM [my table];", "INSERT INTO [my table]([id], [name]) VALUES(1, 'n1');",
                             "INSERT INTO [my table]([id], [name]) VALUES(2, 'n2');"));
-    EXPECT_THAT(Script(KeyedColumns(), KeyedRows(3), "`my table`", Dialect::MySql, {.rowsPerInsert = 2, .target = {}}, keyed),
-                ElementsAre("INSERT INTO `my table`(`id`, `name`) VALUES(1, 'n1'), (2, 'n2')",
-                            "INSERT INTO `my table`(`id`, `name`) VALUES(3, 'n3')"));
-    EXPECT_THAT(Script(KeyedColumns(), KeyedRows(1), "[my table]", Dialect::Sqlite, {.target = Dialect::PostgreSql}, keyed),
-                ElementsAre("INSERT INTO \"my table\"(\"id\", \"name\") VALUES(1, 'n1')"));
+    EXPECT_THAT(
+        Script(KeyedColumns(), KeyedRows(3), "`my table`", Dialect::MySql, {.rowsPerInsert = 2, .target = {}}, keyed),
+        ElementsAre("INSERT INTO `my table`(`id`, `name`) VALUES(1, 'n1'), (2, 'n2')",
+                    "INSERT INTO `my table`(`id`, `name`) VALUES(3, 'n3')"));
+    EXPECT_THAT(
+        Script(KeyedColumns(), KeyedRows(1), "[my table]", Dialect::Sqlite, {.target = Dialect::PostgreSql}, keyed),
+        ElementsAre("INSERT INTO \"my table\"(\"id\", \"name\") VALUES(1, 'n1')"));
 
     // What a row whose key is there already does, per dialect.
     const std::pair<Dialect, std::pair<const char*, const char*>> duplicates[] = {
-        {Dialect::PostgreSql, {" ON CONFLICT (\"id\") DO NOTHING", " ON CONFLICT (\"id\") DO UPDATE SET \"name\" = EXCLUDED.\"name\""}},
-        {Dialect::Sqlite, {" ON CONFLICT ([id]) DO NOTHING", " ON CONFLICT ([id]) DO UPDATE SET [name] = excluded.[name]"}},
+        {Dialect::PostgreSql,
+         {" ON CONFLICT (\"id\") DO NOTHING", " ON CONFLICT (\"id\") DO UPDATE SET \"name\" = EXCLUDED.\"name\""}},
+        {Dialect::Sqlite,
+         {" ON CONFLICT ([id]) DO NOTHING", " ON CONFLICT ([id]) DO UPDATE SET [name] = excluded.[name]"}},
         {Dialect::MySql, {" ON DUPLICATE KEY UPDATE `id` = `id`", " ON DUPLICATE KEY UPDATE `name` = VALUES(`name`)"}},
     };
     for (const auto& [dialect, clauses] : duplicates) {
-        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect, {.target = {}, .onDuplicate = OnDuplicate::Skip}, keyed)
-                        .at(0).ends_with(clauses.first));
-        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect, {.target = {}, .onDuplicate = OnDuplicate::Update}, keyed)
-                        .at(0).ends_with(clauses.second));
+        EXPECT_TRUE(
+            Script(KeyedColumns(), KeyedRows(1), "t", dialect, {.target = {}, .onDuplicate = OnDuplicate::Skip}, keyed)
+                .at(0)
+                .ends_with(clauses.first));
+        EXPECT_TRUE(Script(KeyedColumns(), KeyedRows(1), "t", dialect,
+                           {.target = {}, .onDuplicate = OnDuplicate::Update}, keyed)
+                        .at(0)
+                        .ends_with(clauses.second));
     }
-    EXPECT_THROW(Script(KeyedColumns(), KeyedRows(1), "t", Dialect::PostgreSql, {.target = {}, .onDuplicate = OnDuplicate::Skip}, {}),
+    EXPECT_THROW(Script(KeyedColumns(), KeyedRows(1), "t", Dialect::PostgreSql,
+                        {.target = {}, .onDuplicate = OnDuplicate::Skip}, {}),
                  AdoError);
 
     // A statement ends before it passes one megabyte.
     std::vector<std::vector<Variant>> rows;
     for (int i = 0; i < 10; ++i) rows.push_back({Variant::FromInt(i), Variant::FromText(std::string(300000, 'x'))});
-    const std::vector<std::string> lines = Script(KeyedColumns(), rows, "t", Dialect::PostgreSql, {.rowsPerInsert = 100, .target = {}});
+    const std::vector<std::string> lines =
+        Script(KeyedColumns(), rows, "t", Dialect::PostgreSql, {.rowsPerInsert = 100, .target = {}});
     ASSERT_EQ(lines.size(), 4u);  // 3 + 3 + 3 + 1 rows
     for (const std::string& line : lines) EXPECT_LE(line.size(), 1u << 20);
 }

@@ -94,11 +94,11 @@ private:
     }
     std::string_view Joiner() const {
         switch (dialect) {
-        case Dialect::Jet: return " & ";
-        case Dialect::SqlServer: return " + ";
-        case Dialect::Sqlite:
-        case Dialect::Ansi: return " || ";
-        default: return {};  // one literal only
+            case Dialect::Jet: return " & ";
+            case Dialect::SqlServer: return " + ";
+            case Dialect::Sqlite:
+            case Dialect::Ansi: return " || ";
+            default: return {};  // one literal only
         }
     }
     bool Chain() {
@@ -159,7 +159,6 @@ std::optional<std::string> ReadBack(std::string_view sql, Dialect dialect) {
     return reader.text;
 }
 
-
 TEST(ChooseDialect, TheProductNameThenTheKind) {
     struct Case {
         int32_t kind;
@@ -167,20 +166,24 @@ TEST(ChooseDialect, TheProductNameThenTheKind) {
         Dialect expected;
     };
     // An SQLite file behind a Jet connection string reads SQLite literals.
-    for (const Case& c : {Case{0, "SQLite", Dialect::Sqlite}, Case{0, "", Dialect::Jet},
-                          Case{1, "PostgreSQL", Dialect::PostgreSql}, Case{5, "MariaDB", Dialect::MySql},
-                          Case{2, "Microsoft SQL Server", Dialect::SqlServer}, Case{5, "Microsoft Access Driver", Dialect::Jet},
-                          Case{2, "MySQL", Dialect::MySql}, Case{2, "MS Jet", Dialect::Jet}, Case{2, "MDBTOOLS", Dialect::Jet},
-                          Case{1, "Firebird", Dialect::SqlServer}, Case{5, "Oracle", Dialect::Ansi}}) {
+    for (const Case& c :
+         {Case{0, "SQLite", Dialect::Sqlite}, Case{0, "", Dialect::Jet}, Case{1, "PostgreSQL", Dialect::PostgreSql},
+          Case{5, "MariaDB", Dialect::MySql}, Case{2, "Microsoft SQL Server", Dialect::SqlServer},
+          Case{5, "Microsoft Access Driver", Dialect::Jet}, Case{2, "MySQL", Dialect::MySql},
+          Case{2, "MS Jet", Dialect::Jet}, Case{2, "MDBTOOLS", Dialect::Jet}, Case{1, "Firebird", Dialect::SqlServer},
+          Case{5, "Oracle", Dialect::Ansi}}) {
         EXPECT_EQ(ChooseDialect(c.kind, c.dbms), c.expected) << c.kind << " " << c.dbms;
     }
 }
 
 TEST(IsSupportedField, RejectsRowVersionsArraysAndObjects) {
     // bytea, BLOB and image keep their data; a row version, an array or an object has none to write.
-    const std::tuple<int32_t, int32_t, bool> cases[] = {
-        {adLongVarBinary, adFldLong, true}, {adBinary, adFldRowVersion | adFldFixed, false},
-        {adArray | adInteger, 0, false}, {adIDispatch, 0, false}, {adIUnknown, 0, false}, {adPropVariant, 0, false}};
+    const std::tuple<int32_t, int32_t, bool> cases[] = {{adLongVarBinary, adFldLong, true},
+                                                        {adBinary, adFldRowVersion | adFldFixed, false},
+                                                        {adArray | adInteger, 0, false},
+                                                        {adIDispatch, 0, false},
+                                                        {adIUnknown, 0, false},
+                                                        {adPropVariant, 0, false}};
     for (const auto& [type, attributes, supported] : cases) {
         Column c(type, Variant::MakeNull());
         c.info.attributes = attributes;
@@ -223,11 +226,13 @@ SqliteResult EvaluateInSqlite(const std::string& setup, const std::string& query
 }
 
 TEST(SqliteReadsBack, NamesThatNeedQuoting) {
-    for (const char* name : {"two words", "select", "it's", "we]ird", "we\"ird", "we`ird", "\xC3\x9Cn\xC3\xAF \xE2\x9C\x93"}) {
+    for (const char* name :
+         {"two words", "select", "it's", "we]ird", "we\"ird", "we`ird", "\xC3\x9Cn\xC3\xAF \xE2\x9C\x93"}) {
         Column c(adInteger, Variant::FromInt(1));
         c.info.name = name;
-        const SqliteResult r = EvaluateInSqlite("CREATE TABLE t(" + FormatFieldName(c.AsField(), Dialect::Sqlite) + " INT)",
-                                                "SELECT name FROM pragma_table_info('t')");
+        const SqliteResult r =
+            EvaluateInSqlite("CREATE TABLE t(" + FormatFieldName(c.AsField(), Dialect::Sqlite) + " INT)",
+                             "SELECT name FROM pragma_table_info('t')");
         EXPECT_EQ(r.type, SQLITE_TEXT) << r.bytes;
         EXPECT_EQ(r.bytes, name);
     }
@@ -242,7 +247,7 @@ TEST(SqliteReadsBack, ValuesKeepTheirStorageClassAndBytes) {
     };
     std::string manyLines;
     for (int i = 0; i < 5000; ++i) manyLines += "it's line " + std::to_string(i) + "\r\n\n";
-    for (const std::string& text : {std::string("a'b\r\nc"), std::string("nul\0in\0", 8), manyLines, std::string()})
+    for (const std::string& text : {std::string("a'b\r\nc"), std::string("nul\0in\0", 7), manyLines, std::string()})
         check(Variant::FromText(text), SQLITE_TEXT, text);
     for (const std::string& bytes : {std::string("\0\x01\xff", 3), std::string()})
         check(Variant::FromBinary(bytes), SQLITE_BLOB, bytes);
@@ -250,7 +255,8 @@ TEST(SqliteReadsBack, ValuesKeepTheirStorageClassAndBytes) {
     check(Variant::FromBool(true), SQLITE_INTEGER, "1");
     // Doubles stay REAL, every bit of them, whole numbers and infinities too.
     for (double v : {3.0, -0.0, 0.1, 5e-324, 1e-300, DBL_MAX, HUGE_VAL, -HUGE_VAL}) {
-        const SqliteResult r = EvaluateInSqlite("", "SELECT " + Render(adDouble, Variant::FromDouble(v), Dialect::Sqlite));
+        const SqliteResult r =
+            EvaluateInSqlite("", "SELECT " + Render(adDouble, Variant::FromDouble(v), Dialect::Sqlite));
         EXPECT_EQ(r.type, SQLITE_FLOAT) << v;
         EXPECT_EQ(std::bit_cast<uint64_t>(r.real), std::bit_cast<uint64_t>(v)) << v;
     }
@@ -258,9 +264,18 @@ TEST(SqliteReadsBack, ValuesKeepTheirStorageClassAndBytes) {
 
 TEST(TextValue, EveryValueStaysOnOneLineAndReadsBack) {
     const std::string texts[] = {
-        "\r\n",         "\n\nlead",   "trail\r",          "a\rb\nc\r\n\r\nd", "quote ' and \" and ` here",
-        "back\\slash",  "\\r is not a break", std::string("nul\0inside", 10), "ctrl\x1az",   "ünïcödé\n€",
-        "'\n'",         "",
+        "\r\n",
+        "\n\nlead",
+        "trail\r",
+        "a\rb\nc\r\n\r\nd",
+        "quote ' and \" and ` here",
+        "back\\slash",
+        "\\r is not a break",
+        std::string("nul\0inside", 10),
+        "ctrl\x1az",
+        "ünïcödé\n€",
+        "'\n'",
+        "",
     };
     for (Dialect d : kAllDialects) {
         for (const std::string& text : texts) {
@@ -308,17 +323,21 @@ TEST(TextValue, SqlServerUsesNationalLiteralsOnlyForNonAsciiUnicodeText) {
 TEST(FieldValue, EachDialectsLiterals) {
     const PerDialect yes{"True", "1", "TRUE", "1", "1", "TRUE"}, no{"False", "0", "FALSE", "0", "0", "FALSE"};
     const std::tuple<int32_t, Variant, PerDialect> cases[] = {
-        {adVarChar, Variant::FromText("it's \"x\""),
+        {adVarChar,
+         Variant::FromText("it's \"x\""),
          {"\"it's \"\"x\"\"\"", "'it''s \"x\"'", "'it''s \"x\"'", "'it''s \"x\"'", "'it''s \"x\"'", "'it''s \"x\"'"}},
-        {adLongVarChar, Variant::FromText("ab\r\ncd"),
+        {adLongVarChar,
+         Variant::FromText("ab\r\ncd"),
          {"\"ab\" & Chr(13) & Chr(10) & \"cd\"", "'ab' + CHAR(13) + CHAR(10) + 'cd'", "E'ab\\r\\ncd'", "'ab\\r\\ncd'",
           "'ab' || char(13,10) || 'cd'", "'ab' || CHR(13) || CHR(10) || 'cd'"}},
-        {adVarChar, Variant::FromText("C:\\dir's"),
+        {adVarChar,
+         Variant::FromText("C:\\dir's"),
          {"\"C:\\dir's\"", "'C:\\dir''s'", "E'C:\\\\dir''s'", "'C:\\\\dir''s'", "'C:\\dir''s'", "'C:\\dir''s'"}},
         {adBoolean, Variant::FromBool(true), yes},
         {adBoolean, Variant::FromBool(false), no},
         {adInteger, Variant::FromBool(false), no},
-        {adVarBinary, Variant::FromBinary(std::string("\0\x0a\xab", 3)),
+        {adVarBinary,
+         Variant::FromBinary(std::string("\0\x0a\xab", 3)),
          {"0x000aab", "CONVERT(VarBinary(max), 0x000aab)", "'\\x000aab'", "0x000aab", "X'000aab'", "X'000aab'"}},
         {adVarBinary, Variant::FromBinary(""), {"0x", "CONVERT(VarBinary(max), 0x)", "'\\x'", "X''", "X''", "X''"}},
         // Bytes held in a column of another type are still written as bytes.
@@ -356,7 +375,8 @@ TEST(FieldValue, TextBooleanBinaryAndGuidLiterals) {
         {adLongVarChar, Variant::FromText("a\nb"), Dialect::SqlServer, "'a' + CHAR(10) + 'b'"},
         {adVarChar, Variant::FromText("\n"), Dialect::Sqlite, "char(10)"},
         // Without breaks a single literal is a long string by itself.
-        {adLongVarChar, Variant::FromText(std::string(8000, 'a')), Dialect::SqlServer, "'" + std::string(8000, 'a') + "'"},
+        {adLongVarChar, Variant::FromText(std::string(8000, 'a')), Dialect::SqlServer,
+         "'" + std::string(8000, 'a') + "'"},
         {adVarWChar, Variant::FromText("Zoë"), Dialect::PostgreSql, "'Zoë'"},
         {adVarChar, Variant::FromText(std::string("a\0b\x1a", 4)), Dialect::MySql, "'a\\0b\\Z'"},
         // A value of another kind in a text column is written by its kind; an unknown type keeps a text a text.
@@ -387,8 +407,7 @@ TEST(FieldValue, TextBooleanBinaryAndGuidLiterals) {
 bool ReadsBackExactly(const std::string& text, double expected) {
     double read = 0;
     auto r = std::from_chars(text.data(), text.data() + text.size(), read);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size() &&
-           std::memcmp(&read, &expected, sizeof read) == 0;
+    return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::memcmp(&read, &expected, sizeof read) == 0;
 }
 
 TEST(NumberValue, DoublesAreShortestAndReadBackExactly) {

@@ -64,8 +64,9 @@ TEST_F(ClsSQLADOTest, RunsTextAndReportsAFailingStatementWithItsSqlString) {
         ASSERT_EQ(ui.shown.size(), 1u);
         const auto& report = ui.shown[0];
         EXPECT_EQ(report.kind, "error-window");
-        EXPECT_TRUE(report.text.starts_with("The Following Error Occured in clsSQLADO!SQLRunSQLWithRs\r\n"
-                                            "Error Number: -2147467259\r\nError: "))
+        EXPECT_TRUE(
+            report.text.starts_with("The Following Error Occured in clsSQLADO!SQLRunSQLWithRs\r\n"
+                                    "Error Number: -2147467259\r\nError: "))
             << report.text;
         EXPECT_TRUE(report.text.ends_with("\r\nExtra Info: Sql String = SELECT * FROM qarn_nowhere")) << report.text;
         ASSERT_FALSE(report.providerErrors.empty());
@@ -100,7 +101,8 @@ TEST_F(ClsSQLADOTest, ScriptTextRunsEveryStatementAndStopsAtTheFirstFailure) {
     ASSERT_TRUE(gblnOpenDB("", "Provider=SQLite;Data Source=" + db));
     ASSERT_TRUE(gobjSQLADO->SQLSetText("\r\nINSERT INTO t VALUES(1);\r\nINSERT INTO t VALUES(2)"));
     ASSERT_TRUE(gobjSQLADO->SQLRunProcNoRs());
-    ASSERT_TRUE(gobjSQLADO->SQLSetText("INSERT INTO t VALUES(3);\r\nINSERT INTO nowhere VALUES(4);\r\nINSERT INTO t VALUES(5)"));
+    ASSERT_TRUE(gobjSQLADO->SQLSetText(
+        "INSERT INTO t VALUES(3);\r\nINSERT INTO nowhere VALUES(4);\r\nINSERT INTO t VALUES(5)"));
     EXPECT_FALSE(gobjSQLADO->SQLRunProcNoRs());
     ASSERT_TRUE(gobjSQLADO->SQLSetText("SELECT group_concat(x) FROM t"));
     ASSERT_TRUE(gobjSQLADO->SQLRunSQLWithRs());

@@ -36,7 +36,7 @@ TEST(ConnectionStringTest, ServerKindFollowsTheFirstProviderEntry) {
         {"Provider=MSDAORA;Data Source=ora", 5},
         {"provider=microsoft.jet.oledb.4.0;Data Source=x", 0},
         {"Provider=MSDASQL;Provider=SQLOLEDB", 2},  // only the first counts
-        {";;Provider=MSDASQL;DSN=x", 2},             // empty elements before it are skipped
+        {";;Provider=MSDASQL;DSN=x", 2},            // empty elements before it are skipped
         {"", 1},
     };
     for (const auto& c : cases) {
@@ -54,7 +54,8 @@ TEST(ConnectionStringTest, ProvidersPickTheirEngineAndTranslateEntries) {
         EXPECT_EQ(pg.target, text);
     }
 
-    auto ss = RouteConnectionString("Provider=SQLOLEDB.1;Data Source=srv,1444;Initial Catalog=db;User ID=sa;Password=x");
+    auto ss =
+        RouteConnectionString("Provider=SQLOLEDB.1;Data Source=srv,1444;Initial Catalog=db;User ID=sa;Password=x");
     auto ssEntries = ParseConnectionString(ss.target);
     EXPECT_EQ(EntryValue(ssEntries, {"Driver"}), "FreeTDS");
     EXPECT_EQ(EntryValue(ssEntries, {"Server"}), "srv");
@@ -130,8 +131,8 @@ TEST(ConnectionStringTest, OpenRefusesAStringOver32767Characters) {
             EXPECT_NO_THROW(connection->Open());
             continue;
         }
-        std::string expected = "The connection string is too long (" + std::to_string(c.tooLong) +
-                               " characters; at most 32767)";
+        std::string expected =
+            "The connection string is too long (" + std::to_string(c.tooLong) + " characters; at most 32767)";
         try {
             connection->Open();
             ADD_FAILURE() << "opened";

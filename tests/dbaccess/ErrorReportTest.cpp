@@ -48,4 +48,3 @@ TEST(ErrorReportTest, CurrentErrTakesTheFailureBeingHandled) {
         EXPECT_EQ(CurrentErr().Description, "boom");
     }
 }
-

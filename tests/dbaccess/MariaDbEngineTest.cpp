@@ -13,7 +13,9 @@ namespace {
 using namespace testing_engine;
 using ::testing::AnyOf;
 
-int64_t Count(EngineConnection& c, const std::string& sql) { return Scalar(c, sql).AsInt(); }
+int64_t Count(EngineConnection& c, const std::string& sql) {
+    return Scalar(c, sql).AsInt();
+}
 constexpr auto Failure = Raised;
 const Variant maxUnsigned = [] {
     Variant v;
@@ -68,7 +70,8 @@ TEST_F(MariaDbEngine, ValuesKeepTheirExactFormAndTheOdbcDriversTypes) {
         insert += (i ? ", " : "") + std::string(cases[i].literal);
     }
     auto c = Open();
-    c->ExecuteBatch("SET SESSION sql_mode = ''; DROP TABLE IF EXISTS native_typed; " + create + "); " + insert + ")", -1);
+    c->ExecuteBatch("SET SESSION sql_mode = ''; DROP TABLE IF EXISTS native_typed; " + create + "); " + insert + ")",
+                    -1);
 
     ExecuteResult r = c->Execute("SELECT * FROM native_typed", -1);
     const std::vector<ColumnInfo> columns = r.cursor->Columns();
@@ -92,7 +95,9 @@ struct MyPath {
     std::shared_ptr<EngineConnection> (*open)();
     int32_t unsignedBigInt;  // the type a bigint unsigned parameter is declared as
 };
-void PrintTo(const MyPath& p, std::ostream* os) { *os << p.name; }
+void PrintTo(const MyPath& p, std::ostream* os) {
+    *os << p.name;
+}
 
 class MyPaths : public ::testing::TestWithParam<MyPath> {
 protected:
@@ -101,10 +106,11 @@ protected:
 
 TEST_P(MyPaths, ColumnsTellNullabilitySizesAndAutoIncrement) {
     auto c = GetParam().open();
-    c->Execute("CREATE TEMPORARY TABLE described (id int AUTO_INCREMENT PRIMARY KEY, v varchar(20) NOT NULL, "
-               "n decimal(12,3), u decimal(12,3) unsigned, t longtext, vb varbinary(20), bl blob, "
-               "ub bigint unsigned, tm time(6), bo bit(1))",
-               -1);
+    c->Execute(
+        "CREATE TEMPORARY TABLE described (id int AUTO_INCREMENT PRIMARY KEY, v varchar(20) NOT NULL, "
+        "n decimal(12,3), u decimal(12,3) unsigned, t longtext, vb varbinary(20), bl blob, "
+        "ub bigint unsigned, tm time(6), bo bit(1))",
+        -1);
     c->Execute("INSERT INTO described (v, ub, tm, bo) VALUES ('x', 18446744073709551615, '-838:59:59', b'1')", -1);
     ExecuteResult r = c->Execute("SELECT * FROM described", -1);
     const auto& cols = r.cursor->Columns();
@@ -135,21 +141,23 @@ TEST_P(MyPaths, ProceduresAndFunctionsReturnTheirOutputsWholeAndTyped) {
     auto c = GetParam().open();
     const std::string outs = "my_proc_" + GetParam().name + "_outs", add = "my_proc_" + GetParam().name + "_add",
                       kinds = "my_proc_" + GetParam().name + "_kinds";
-    for (const std::string& sql : {
-             "DROP PROCEDURE IF EXISTS " + outs,
-             "CREATE PROCEDURE " + outs + "(IN n int, OUT big longtext, OUT d datetime(6), OUT t time, "
-             "OUT u bigint unsigned, OUT b varbinary(4), OUT f bit(1), INOUT s varchar(10), IN note varchar(5), "
-             "INOUT total decimal(10,2)) BEGIN SET big = REPEAT('é', n); SET d = '2024-02-29 23:00:00.5'; "
-             "SET t = '-01:00:00'; SET u = 18446744073709551615; SET b = x'00ff'; SET f = b'1'; "
-             "SET s = CONCAT(s, note); SET total = total + 21; END",
-             "DROP FUNCTION IF EXISTS " + add,
-             "CREATE FUNCTION " + add + "(a int, b int) RETURNS int DETERMINISTIC RETURN a + b",
-             "DROP PROCEDURE IF EXISTS " + kinds,
-             "CREATE PROCEDURE " + kinds + "(IN d datetime(6), IN t time(6), IN flag tinyint, IN b varbinary(10), "
-             "IN n decimal(38,10), IN u bigint unsigned, OUT d2 datetime(6), OUT t2 time(6), OUT nflag tinyint, "
-             "OUT b2 varbinary(12), OUT n2 decimal(38,10), OUT u2 bigint unsigned) "
-             "BEGIN SET d2 = d + INTERVAL 1 DAY; SET t2 = t + INTERVAL 1 HOUR; SET nflag = NOT flag; "
-             "SET b2 = CONCAT(b, x'00'); SET n2 = n * 10; SET u2 = u DIV 2; END"})
+    for (const std::string& sql :
+         {"DROP PROCEDURE IF EXISTS " + outs,
+          "CREATE PROCEDURE " + outs +
+              "(IN n int, OUT big longtext, OUT d datetime(6), OUT t time, "
+              "OUT u bigint unsigned, OUT b varbinary(4), OUT f bit(1), INOUT s varchar(10), IN note varchar(5), "
+              "INOUT total decimal(10,2)) BEGIN SET big = REPEAT('é', n); SET d = '2024-02-29 23:00:00.5'; "
+              "SET t = '-01:00:00'; SET u = 18446744073709551615; SET b = x'00ff'; SET f = b'1'; "
+              "SET s = CONCAT(s, note); SET total = total + 21; END",
+          "DROP FUNCTION IF EXISTS " + add,
+          "CREATE FUNCTION " + add + "(a int, b int) RETURNS int DETERMINISTIC RETURN a + b",
+          "DROP PROCEDURE IF EXISTS " + kinds,
+          "CREATE PROCEDURE " + kinds +
+              "(IN d datetime(6), IN t time(6), IN flag tinyint, IN b varbinary(10), "
+              "IN n decimal(38,10), IN u bigint unsigned, OUT d2 datetime(6), OUT t2 time(6), OUT nflag tinyint, "
+              "OUT b2 varbinary(12), OUT n2 decimal(38,10), OUT u2 bigint unsigned) "
+              "BEGIN SET d2 = d + INTERVAL 1 DAY; SET t2 = t + INTERVAL 1 HOUR; SET nflag = NOT flag; "
+              "SET b2 = CONCAT(b, x'00'); SET n2 = n * 10; SET u2 = u DIV 2; END"})
         c->Execute(sql, -1);
     auto shape = [](const std::vector<BoundParameter>& p) {
         std::vector<std::pair<int32_t, int32_t>> s;
@@ -158,12 +166,16 @@ TEST_P(MyPaths, ProceduresAndFunctionsReturnTheirOutputsWholeAndTyped) {
     };
 
     auto p = c->ProcedureParameters(outs);
-    EXPECT_EQ(shape(p), (std::vector<std::pair<int32_t, int32_t>>{
-                            {adParamInput, adInteger}, {adParamOutput, adLongVarWChar}, {adParamOutput, adDBTimeStamp},
-                            {adParamOutput, adDBTime}, {adParamOutput, GetParam().unsignedBigInt},
-                            {adParamOutput, adVarBinary}, {adParamOutput, adBoolean},
-                            {adParamInputOutput, adVarWChar}, {adParamInput, adVarWChar},
-                            {adParamInputOutput, adNumeric}}));
+    EXPECT_EQ(shape(p), (std::vector<std::pair<int32_t, int32_t>>{{adParamInput, adInteger},
+                                                                  {adParamOutput, adLongVarWChar},
+                                                                  {adParamOutput, adDBTimeStamp},
+                                                                  {adParamOutput, adDBTime},
+                                                                  {adParamOutput, GetParam().unsignedBigInt},
+                                                                  {adParamOutput, adVarBinary},
+                                                                  {adParamOutput, adBoolean},
+                                                                  {adParamInputOutput, adVarWChar},
+                                                                  {adParamInput, adVarWChar},
+                                                                  {adParamInputOutput, adNumeric}}));
     ASSERT_EQ(p.size(), 10u);
     p[0].value = Variant::FromInt(100000);
     p[7].value = Variant::FromText("it's\\");
@@ -196,9 +208,12 @@ TEST_P(MyPaths, ProceduresAndFunctionsReturnTheirOutputsWholeAndTyped) {
     // Parameters of every kind go in; a catalog that drops "unsigned" still binds the value unsigned.
     auto k = c->ProcedureParameters(kinds);
     ASSERT_EQ(k.size(), 12u);
-    const Variant inputs[] = {Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000)), Variant::FromText("10:20:30.5"),
-                              Variant::FromBool(true), Variant::FromBinary(std::string("\0\xff", 2)),
-                              Variant::FromDecimal("-12345678901234567890.0123456789"), maxUnsigned};
+    const Variant inputs[] = {Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000)),
+                              Variant::FromText("10:20:30.5"),
+                              Variant::FromBool(true),
+                              Variant::FromBinary(std::string("\0\xff", 2)),
+                              Variant::FromDecimal("-12345678901234567890.0123456789"),
+                              maxUnsigned};
     const int32_t types[] = {adDBTimeStamp, adDBTime, adTinyInt, adVarBinary, adNumeric, GetParam().unsignedBigInt};
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(std::make_pair(k[i].direction, k[i].type), std::make_pair(int32_t{adParamInput}, types[i])) << i;
@@ -213,11 +228,11 @@ TEST_P(MyPaths, ProceduresAndFunctionsReturnTheirOutputsWholeAndTyped) {
     EXPECT_EQ(k[11].value.ToText(), "9223372036854775807");
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, MyPaths,
-                         ::testing::Values(MyPath{"native", [] { return OpenMariaDb(test::MariaDbProviderString()); },
-                                                  adUnsignedBigInt},
-                                           MyPath{"odbc", [] { return OpenOdbc(test::MariaDbOdbcString()); }, adBigInt}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Engines, MyPaths,
+    ::testing::Values(MyPath{"native", [] { return OpenMariaDb(test::MariaDbProviderString()); }, adUnsignedBigInt},
+                      MyPath{"odbc", [] { return OpenOdbc(test::MariaDbOdbcString()); }, adBigInt}),
+    [](const auto& info) { return info.param.name; });
 
 TEST_F(MariaDbEngine, ALostConnectionFailsTheFetchInsteadOfEndingTheRows) {
     auto c = Open();
@@ -235,7 +250,7 @@ TEST_F(MariaDbEngine, ALostConnectionFailsTheFetchInsteadOfEndingTheRows) {
     EXPECT_LT(fetched, kRows);
     ASSERT_EQ(e.Records().size(), 1u);
     EXPECT_THAT(e.Records()[0].Number, AnyOf(2013, 2006, 1927));  // lost, gone, killed
-    EXPECT_THROW(r.cursor->Fetch(row), AdoError);  // and stays failed
+    EXPECT_THROW(r.cursor->Fetch(row), AdoError);                 // and stays failed
 }
 
 TEST_F(MariaDbEngine, ACommandWhileRowsStreamLeavesTheCursorWhole) {
@@ -302,9 +317,10 @@ TEST_F(MariaDbEngine, ReadOnlyQueriesEndTheirTransactionHoweverTheCursorEnds) {
 TEST_F(MariaDbEngine, ReplayInATransactionStopsAtTheFailingStatementsTag) {
     auto c = Open();
     c->Execute("CREATE TEMPORARY TABLE replayed (n int, note varchar(20))", -1);
-    c->ExecuteBatch("DROP PROCEDURE IF EXISTS native_rows; CREATE PROCEDURE native_rows(n int) "
-                    "BEGIN INSERT INTO replayed VALUES (n, 'call'); SELECT n; END",
-                    -1);
+    c->ExecuteBatch(
+        "DROP PROCEDURE IF EXISTS native_rows; CREATE PROCEDURE native_rows(n int) "
+        "BEGIN INSERT INTO replayed VALUES (n, 'call'); SELECT n; END",
+        -1);
     // Texts that answer with more than one result must run alone, or the
     // failure would be blamed on the wrong statement.
     const std::vector<std::string> texts = {

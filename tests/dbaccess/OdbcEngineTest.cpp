@@ -7,10 +7,10 @@
 #include "EngineTesting.h"
 #include "ado/ConnectionString.h"
 #include "odbc/OdbcEngine.h"
-#include "odbc/OdbcText.h"
-#include "text/TextCase.h"
 #include "odbc/OdbcPostgres.h"
+#include "odbc/OdbcText.h"
 #include "odbc/OdbcTypeMap.h"
+#include "text/TextCase.h"
 
 namespace qarn::ado {
 namespace {
@@ -27,24 +27,53 @@ struct Server {
     std::string batchOptions;      // what a batch of statements needs
     int64_t rowsAfterFailedBatch;  // the batch table after a batch failing in its second statement
     std::string textType, decimalType, bigintCast, doubleCast;
-    bool backslashEscapes;                 // MariaDB reads '\' in literals as an escape
+    bool backslashEscapes;  // MariaDB reads '\' in literals as an escape
     std::string (*binaryLiteral)(const std::string& hex);
-    std::string closedPortState;           // SQLSTATE of a refused connection
+    std::string closedPortState;  // SQLSTATE of a refused connection
     std::string missingTableState;
 };
 
-void PrintTo(const Server& s, std::ostream* os) { *os << s.name; }
+void PrintTo(const Server& s, std::ostream* os) {
+    *os << s.name;
+}
 
-std::string PgBinary(const std::string& hex) { return "'\\x" + hex + "'::bytea"; }
-std::string MyBinary(const std::string& hex) { return "x'" + hex + "'"; }
+std::string PgBinary(const std::string& hex) {
+    return "'\\x" + hex + "'::bytea";
+}
+std::string MyBinary(const std::string& hex) {
+    return "x'" + hex + "'";
+}
 
 // psqlodbc streams through a server cursor 500 rows at a time and reports
 // booleans as SQL_BIT.
-const Server kPostgres{"Postgres", test::PostgresServer, test::PostgresOdbcString,
-                       ";UseDeclareFetch=1;Fetch=500;BoolsAsChar=0", "", 3, "text", "numeric(38,10)", "bigint",
-                       "double precision", false, PgBinary, "08001", "42P01"};
-const Server kMariaDb{"MariaDb", test::MariaDbServer, test::MariaDbOdbcString, "", ";OPTION=67108864", 4, "longtext",
-                      "decimal(38,10)", "signed", "double", true, MyBinary, "HY000", "42S02"};
+const Server kPostgres{"Postgres",
+                       test::PostgresServer,
+                       test::PostgresOdbcString,
+                       ";UseDeclareFetch=1;Fetch=500;BoolsAsChar=0",
+                       "",
+                       3,
+                       "text",
+                       "numeric(38,10)",
+                       "bigint",
+                       "double precision",
+                       false,
+                       PgBinary,
+                       "08001",
+                       "42P01"};
+const Server kMariaDb{"MariaDb",
+                      test::MariaDbServer,
+                      test::MariaDbOdbcString,
+                      "",
+                      ";OPTION=67108864",
+                      4,
+                      "longtext",
+                      "decimal(38,10)",
+                      "signed",
+                      "double",
+                      true,
+                      MyBinary,
+                      "HY000",
+                      "42S02"};
 
 std::shared_ptr<EngineConnection> OpenOn(const Server& s, const std::string& extra = "") {
     return OpenOdbc(s.odbcString() + s.streamingOptions + extra);
@@ -80,14 +109,15 @@ protected:
 TEST_P(OdbcServer, AwkwardTextBinaryAndExtremeNumbersArriveExactly) {
     auto c = Open();
     const Server& s = GetParam();
-    const std::vector<std::string> texts = {"",           "it's",  "back\\slash\\", "line1\nline2\r\n", "tab\there",
-                                            "Ünïcødé ✓", "😀 astral", "%_ pattern", "\"quoted\""};
+    const std::vector<std::string> texts = {"",          "it's",     "back\\slash\\", "line1\nline2\r\n", "tab\there",
+                                            "Ünïcødé ✓", "😀 astral", "%_ pattern",    "\"quoted\""};
     c->Execute("CREATE TEMPORARY TABLE awkward (id int, t " + s.textType + ")", -1);
     c->Execute("INSERT INTO awkward VALUES (0, NULL)", -1);
     for (size_t i = 0; i < texts.size(); ++i)
-        EXPECT_EQ(c->Execute("INSERT INTO awkward VALUES (" + std::to_string(i + 1) + ", " + Literal(texts[i]) + ")", -1)
-                      .rowsAffected,
-                  1);
+        EXPECT_EQ(
+            c->Execute("INSERT INTO awkward VALUES (" + std::to_string(i + 1) + ", " + Literal(texts[i]) + ")", -1)
+                .rowsAffected,
+            1);
     Rows rows = Query(*c, "SELECT t FROM awkward ORDER BY id");
     ASSERT_EQ(rows.size(), texts.size() + 1);
     EXPECT_TRUE(rows[0][0].IsNull());
@@ -113,8 +143,8 @@ TEST_P(OdbcServer, LongValuesArriveWhole) {
     for (int i = 0; i < 3000; ++i) text += i % 2 ? "😀" : "é✓";
     std::string bytes;
     for (int i = 0; i < 100000; ++i) bytes += std::string("\0\xff", 2);
-    std::string binaryPart = GetParam().name == "Postgres" ? "decode(repeat('00ff', 100000), 'hex')"
-                                                           : "repeat(x'00ff', 100000)";
+    std::string binaryPart =
+        GetParam().name == "Postgres" ? "decode(repeat('00ff', 100000), 'hex')" : "repeat(x'00ff', 100000)";
     for (int pass = 0; pass < 2; ++pass) {  // the second pass reuses the grown buffers
         Rows rows = Query(*c, "SELECT " + Literal(text) + ", " + binaryPart + ", 'short'");
         ASSERT_EQ(rows.size(), 1u);
@@ -152,9 +182,10 @@ TEST_P(OdbcServer, BatchSumsCountsAndRaisesTheFailingStatement) {
                               -1),
               6);
     AdoError e = ProviderFailure([&] {
-        c->ExecuteBatch("INSERT INTO batch VALUES (4); INSERT INTO odbc_no_such_table VALUES (5); "
-                        "INSERT INTO batch VALUES (6)",
-                        -1);
+        c->ExecuteBatch(
+            "INSERT INTO batch VALUES (4); INSERT INTO odbc_no_such_table VALUES (5); "
+            "INSERT INTO batch VALUES (6)",
+            -1);
     });
     EXPECT_THAT(e.Description(), HasSubstr("odbc_no_such_table"));
     // MariaDB ran the statement before the failure; both stop at the failure.
@@ -241,8 +272,8 @@ TEST_F(OdbcPostgres, ValuesArriveAsTheServerHoldsThem) {
         -1);
     ASSERT_NE(r.cursor, nullptr);
     const auto& cols = r.cursor->Columns();
-    const std::vector<std::string> types = {"timestamptz", "date", "time", "float4", "money", "xid", "text", "uuid",
-                                            "pg_node_tree"};
+    const std::vector<std::string> types = {"timestamptz", "date", "time", "float4",      "money",
+                                            "xid",         "text", "uuid", "pg_node_tree"};
     ASSERT_EQ(cols.size(), types.size());
     for (size_t i = 0; i < cols.size(); ++i) {
         EXPECT_EQ(cols[i].typeName, types[i]);
@@ -336,13 +367,14 @@ TEST(OdbcTypeMap, DriverTypeNamesRefineTheSqlType) {
 }
 
 TEST(OdbcTypeMap, ParametersBindAsTheTypeTheirColumnsReadAs) {
-    for (int32_t ado : {adChar, adVarChar, adLongVarChar, adWChar, adVarWChar, adLongVarWChar, adNumeric,
-                        adTinyInt, adUnsignedTinyInt, adSmallInt, adUnsignedSmallInt, adInteger, adUnsignedInt,
-                        adBigInt, adUnsignedBigInt, adSingle, adDouble, adBoolean, adBinary, adVarBinary,
-                        adLongVarBinary, adDBDate, adDBTime, adDBTimeStamp, adGUID}) {
+    for (int32_t ado : {adChar,        adVarChar,   adLongVarChar,     adWChar,    adVarWChar,         adLongVarWChar,
+                        adNumeric,     adTinyInt,   adUnsignedTinyInt, adSmallInt, adUnsignedSmallInt, adInteger,
+                        adUnsignedInt, adBigInt,    adUnsignedBigInt,  adSingle,   adDouble,           adBoolean,
+                        adBinary,      adVarBinary, adLongVarBinary,   adDBDate,   adDBTime,           adDBTimeStamp,
+                        adGUID}) {
         odbc::BindingType b = odbc::SqlTypeForAdo(ado);
-        bool isUnsigned = ado == adUnsignedTinyInt || ado == adUnsignedSmallInt || ado == adUnsignedInt ||
-                          ado == adUnsignedBigInt;
+        bool isUnsigned =
+            ado == adUnsignedTinyInt || ado == adUnsignedSmallInt || ado == adUnsignedInt || ado == adUnsignedBigInt;
         EXPECT_EQ(odbc::MapSqlType(b.sqlType, isUnsigned, "").adoType, ado) << ado;
     }
     EXPECT_EQ(odbc::SqlTypeForAdo(adCurrency).form, odbc::ValueForm::Currency);
@@ -356,7 +388,8 @@ TEST(OdbcPostgresQuery, OnlyStatementsASubqueryHoldsAreWrapped) {
         {"SELECT 1;  -- done\n", "SELECT 1"},
         {"(SELECT 1) UNION (SELECT 2);;", "(SELECT 1) UNION (SELECT 2)"},
         {"VALUES (1, 'x;y')", "VALUES (1, 'x;y')"},
-        {"WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a", "WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a"},
+        {"WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a",
+         "WITH a AS (SELECT 'delete' AS \"into\") SELECT * FROM a"},
         {"WITH d AS (DELETE FROM t RETURNING *) SELECT * FROM d", std::nullopt},
         {"SELECT * INTO t2 FROM t", std::nullopt},
         {"INSERT INTO t VALUES (1)", std::nullopt},
@@ -367,10 +400,17 @@ TEST(OdbcPostgresQuery, OnlyStatementsASubqueryHoldsAreWrapped) {
 }
 
 TEST(OdbcTypeMap, DecimalTextBecomesPlainDigits) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"123.4500", "123.4500"}, {"-0.5", "-0.5"},     {".5", "0.5"},        {"+7", "7"},
-        {"007.10", "7.10"},       {"1,25", "1.25"},     {"1.5E+20", "150000000000000000000"},
-        {"1.5e-3", "0.0015"},     {"-12.345e1", "-123.45"}, {"  42 ", "42"},  {"5.", "5"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {{"123.4500", "123.4500"},
+                                                                    {"-0.5", "-0.5"},
+                                                                    {".5", "0.5"},
+                                                                    {"+7", "7"},
+                                                                    {"007.10", "7.10"},
+                                                                    {"1,25", "1.25"},
+                                                                    {"1.5E+20", "150000000000000000000"},
+                                                                    {"1.5e-3", "0.0015"},
+                                                                    {"-12.345e1", "-123.45"},
+                                                                    {"  42 ", "42"},
+                                                                    {"5.", "5"}};
     for (const auto& [in, want] : cases) {
         std::string out;
         EXPECT_TRUE(odbc::AppendPlainDecimal(out, in)) << in;
@@ -392,7 +432,9 @@ TEST(OdbcText, Utf16RoundTripsAndRepairsBrokenInput) {
     EXPECT_EQ(odbc::ToUtf8(wide.data(), wide.size() - 1), text);
 
     const SQLWCHAR lone[] = {'a', 0xD800, 'b'};
-    EXPECT_EQ(odbc::ToUtf8(lone, 3), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(odbc::ToUtf8(lone, 3),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(odbc::ToUtf16("\xC3")[0], 0xFFFD);          // cut short
     EXPECT_EQ(odbc::ToUtf16("\xED\xA0\x80")[0], 0xFFFD);  // an encoded surrogate
     const SQLWCHAR padded[] = {'A', 'B', 0, 0};

@@ -42,10 +42,14 @@ TEST(PgConnectionString, EntriesBecomeLibpqKeywords) {
          "dbname=d user=u password=p;w host=h1,h2 port=5432,5433" + tail},
         {"Server=h1, h2;Port=6000;UID=u;PWD=x", "user=u password=x host=h1,h2 port=6000,6000" + tail},
         {"Data Source=[::1]:5432,[fe80::1];Database=d", "dbname=d host=::1,fe80::1 port=5432," + tail},
-        {"Data Source=h;Port=1,2", "", },  // one host, two ports
+        {
+            "Data Source=h;Port=1,2",
+            "",
+        },  // one host, two ports
         {"Data Source=/run/postgresql;Persist Security Info=False", "host=/run/postgresql" + tail},
-        {"sslmode=disable;Connect_Timeout=3;application_name=a b", "sslmode=disable connect_timeout=3 application_name=a b"
-                                                                   " client_encoding=UTF8"},
+        {"sslmode=disable;Connect_Timeout=3;application_name=a b",
+         "sslmode=disable connect_timeout=3 application_name=a b"
+         " client_encoding=UTF8"},
     };
     for (const Case& c : cases) {
         if (c.conninfo.empty()) {
@@ -126,11 +130,13 @@ TEST_F(PgEngine, ValuesOfEveryKindArriveExactly) {
          "timestamptz"},
         {"timetz '10:00+02'", adDBTime, Variant::FromText("10:00:00+02"), "timetz"},
         {"interval '1 day 02:00'", adVarWChar, Variant::FromText("1 day 02:00:00"), "interval"},
-        {"uuid 'A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11'", adGUID, [] {
+        {"uuid 'A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11'", adGUID,
+         [] {
              Variant v;
              v.SetGuid("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
              return v;
-         }(), "uuid"},
+         }(),
+         "uuid"},
         {"jsonb '{\"b\": 1, \"a\": [true]}'", adLongVarWChar, Variant::FromText("{\"a\": [true], \"b\": 1}"), "jsonb"},
         {"ARRAY[1, NULL]", adLongVarWChar, Variant::FromText("{1,NULL}"), "_int4"},
     };
@@ -153,7 +159,8 @@ TEST_F(PgEngine, ValuesOfEveryKindArriveExactly) {
     EXPECT_TRUE(std::signbit(Query(*c, "SELECT float8 '-0'")[0][0].AsDouble()));
 
     // What no text can recreate says so.
-    ExecuteResult r = c->Execute("SELECT ROW(1, 'a'), NULL::pg_node_tree, most_common_vals, 1 FROM pg_stats LIMIT 0", -1);
+    ExecuteResult r =
+        c->Execute("SELECT ROW(1, 'a'), NULL::pg_node_tree, most_common_vals, 1 FROM pg_stats LIMIT 0", -1);
     ASSERT_NE(r.cursor, nullptr);
     std::vector<bool> readable;
     for (const ColumnInfo& col : r.cursor->Columns()) readable.push_back(col.textInput);
@@ -188,9 +195,8 @@ TEST_F(PgEngine, FailuresCarryTheServersMessageDetailHintAndState) {
     EXPECT_EQ(timeout.SQLState, "57014");
     EXPECT_THAT(timeout.Description, HasSubstr("command timeout of 1 seconds expired"));
 
-    ErrorRecord refused = Failure([&] {
-        OpenPostgres("Provider=PostgreSQL;Data Source=127.0.0.1;Port=" + ClosedPort() + ";User ID=x");
-    });
+    ErrorRecord refused =
+        Failure([&] { OpenPostgres("Provider=PostgreSQL;Data Source=127.0.0.1;Port=" + ClosedPort() + ";User ID=x"); });
     EXPECT_EQ(refused.SQLState, "08001");
     EXPECT_THAT(refused.Description, HasSubstr("Connection refused"));
 }
@@ -276,7 +282,8 @@ TEST_F(PgEngine, TransactionsAndScripts) {
                               -1),
               6);
     // A script is one transaction: its failure undoes what it did.
-    ErrorRecord e = Failure([&] { c->ExecuteBatch("INSERT INTO pg_engine_tx VALUES (4); SELECT 1 / 0; SELECT 1", -1); });
+    ErrorRecord e =
+        Failure([&] { c->ExecuteBatch("INSERT INTO pg_engine_tx VALUES (4); SELECT 1 / 0; SELECT 1", -1); });
     EXPECT_EQ(e.SQLState, "22012");
     EXPECT_EQ(count(), 3);
 
@@ -357,7 +364,9 @@ struct PgPath {
     std::shared_ptr<EngineConnection> (*open)();
     std::string unnamed;  // the name of a parameter declared without one
 };
-void PrintTo(const PgPath& p, std::ostream* os) { *os << p.name; }
+void PrintTo(const PgPath& p, std::ostream* os) {
+    *os << p.name;
+}
 
 class PgPaths : public ::testing::TestWithParam<PgPath> {
 protected:
@@ -368,10 +377,11 @@ protected:
 TEST_P(PgPaths, ColumnsKnowTheirTypeIdentityNullabilityAndSizes) {
     auto c = GetParam().open();
     EXPECT_EQ(c->DbmsName(), "PostgreSQL");
-    c->Execute("CREATE TEMPORARY TABLE typed (id serial PRIMARY KEY, g int GENERATED ALWAYS AS IDENTITY, "
-               "i int NOT NULL, b bigint, s smallint, n numeric(20,6), r real, d double precision, bo boolean, "
-               "c char(5), v varchar(20), t text, dt date, tm time(6), ts timestamp(3), by bytea, u uuid)",
-               -1);
+    c->Execute(
+        "CREATE TEMPORARY TABLE typed (id serial PRIMARY KEY, g int GENERATED ALWAYS AS IDENTITY, "
+        "i int NOT NULL, b bigint, s smallint, n numeric(20,6), r real, d double precision, bo boolean, "
+        "c char(5), v varchar(20), t text, dt date, tm time(6), ts timestamp(3), by bytea, u uuid)",
+        -1);
     c->Execute("INSERT INTO typed (i, bo) VALUES (1, true)", -1);
     ExecuteResult r = c->Execute("SELECT *, i + 1 AS e FROM typed", -1);
     ASSERT_NE(r.cursor, nullptr);
@@ -384,11 +394,12 @@ TEST_P(PgPaths, ColumnsKnowTheirTypeIdentityNullabilityAndSizes) {
         int32_t nullable;
         int64_t size = -1;  // -1: not checked
     } const want[] = {
-        {adInteger, yes, 0},         {adInteger, yes, 0},      {adInteger, no, 0},         {adBigInt, no, both},
-        {adSmallInt, no, both},      {adNumeric, no, both},    {adSingle, no, both},       {adDouble, no, both},
-        {adBoolean, no, both},       {adWChar, no, both, 5},   {adVarWChar, no, both, 20}, {adLongVarWChar, no, both},
-        {adDBDate, no, both},        {adDBTime, no, both},     {adDBTimeStamp, no, both},  {adLongVarBinary, no, both},
-        {adGUID, no, both},          {adInteger, std::nullopt, adFldMayBeNull},
+        {adInteger, yes, 0},         {adInteger, yes, 0},        {adInteger, no, 0},
+        {adBigInt, no, both},        {adSmallInt, no, both},     {adNumeric, no, both},
+        {adSingle, no, both},        {adDouble, no, both},       {adBoolean, no, both},
+        {adWChar, no, both, 5},      {adVarWChar, no, both, 20}, {adLongVarWChar, no, both},
+        {adDBDate, no, both},        {adDBTime, no, both},       {adDBTimeStamp, no, both},
+        {adLongVarBinary, no, both}, {adGUID, no, both},         {adInteger, std::nullopt, adFldMayBeNull},
     };
     ASSERT_EQ(cols.size(), std::size(want));
     for (size_t k = 0; k < cols.size(); ++k) {
@@ -415,18 +426,27 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
     const std::string out = Name("out"), inout = Name("inout"), add = Name("add"), series = Name("series"),
                       kinds = Name("kinds");
     c->ExecuteBatch(
-        "CREATE OR REPLACE FUNCTION " + out + "(a integer, b text, OUT doubled integer, OUT label text) AS "
-        "$$ BEGIN doubled := a * 2; label := b || repeat('!', 100000); END $$ LANGUAGE plpgsql;"
-        "CREATE OR REPLACE PROCEDURE " + inout + "(IN a integer, OUT twice integer, INOUT total numeric) AS "
-        "$$ BEGIN twice := a * 2; total := total + a; END $$ LANGUAGE plpgsql;"
-        "CREATE OR REPLACE FUNCTION " + add + "(integer, b integer) RETURNS integer AS $$ SELECT $1 + b $$ "
-        "LANGUAGE sql;"
-        "CREATE OR REPLACE FUNCTION " + series + "(n integer) RETURNS TABLE (i integer) AS "
-        "$$ SELECT generate_series(1, n) $$ LANGUAGE sql;"
-        "CREATE OR REPLACE FUNCTION " + kinds + "(d timestamp, t time, flag boolean, b bytea, g uuid, n numeric, "
-        "OUT d2 timestamp, OUT t2 time, OUT nflag boolean, OUT b2 bytea, OUT g2 uuid, OUT n2 numeric) AS "
-        "$$ BEGIN d2 := d + interval '1 day'; t2 := t + interval '1 hour'; nflag := NOT flag; "
-        "b2 := b || '\\x00'::bytea; g2 := g; n2 := n * 10; END $$ LANGUAGE plpgsql",
+        "CREATE OR REPLACE FUNCTION " + out +
+            "(a integer, b text, OUT doubled integer, OUT label text) AS "
+            "$$ BEGIN doubled := a * 2; label := b || repeat('!', 100000); END $$ LANGUAGE plpgsql;"
+            "CREATE OR REPLACE PROCEDURE " +
+            inout +
+            "(IN a integer, OUT twice integer, INOUT total numeric) AS "
+            "$$ BEGIN twice := a * 2; total := total + a; END $$ LANGUAGE plpgsql;"
+            "CREATE OR REPLACE FUNCTION " +
+            add +
+            "(integer, b integer) RETURNS integer AS $$ SELECT $1 + b $$ "
+            "LANGUAGE sql;"
+            "CREATE OR REPLACE FUNCTION " +
+            series +
+            "(n integer) RETURNS TABLE (i integer) AS "
+            "$$ SELECT generate_series(1, n) $$ LANGUAGE sql;"
+            "CREATE OR REPLACE FUNCTION " +
+            kinds +
+            "(d timestamp, t time, flag boolean, b bytea, g uuid, n numeric, "
+            "OUT d2 timestamp, OUT t2 time, OUT nflag boolean, OUT b2 bytea, OUT g2 uuid, OUT n2 numeric) AS "
+            "$$ BEGIN d2 := d + interval '1 day'; t2 := t + interval '1 hour'; nflag := NOT flag; "
+            "b2 := b || '\\x00'::bytea; g2 := g; n2 := n * 10; END $$ LANGUAGE plpgsql",
         -1);
     using Shape = std::vector<std::tuple<std::string, int32_t, int32_t>>;
     auto shape = [](const std::vector<BoundParameter>& p) {
@@ -436,8 +456,10 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
     };
 
     auto o = c->ProcedureParameters(out);
-    EXPECT_EQ(shape(o), (Shape{{"a", adInteger, adParamInput}, {"b", adLongVarWChar, adParamInput},
-                               {"doubled", adInteger, adParamOutput}, {"label", adLongVarWChar, adParamOutput}}));
+    EXPECT_EQ(shape(o), (Shape{{"a", adInteger, adParamInput},
+                               {"b", adLongVarWChar, adParamInput},
+                               {"doubled", adInteger, adParamOutput},
+                               {"label", adLongVarWChar, adParamOutput}}));
     o[0].value = Variant::FromInt(21);
     o[1].value = Variant::FromText("Ünï 'q'");
     c->CallProcedure(out, o, -1);
@@ -445,7 +467,8 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
     EXPECT_EQ(o[3].value, Variant::FromText("Ünï 'q'" + std::string(100000, '!')));
 
     auto io = c->ProcedureParameters("public." + inout);
-    EXPECT_EQ(shape(io), (Shape{{"a", adInteger, adParamInput}, {"twice", adInteger, adParamOutput},
+    EXPECT_EQ(shape(io), (Shape{{"a", adInteger, adParamInput},
+                                {"twice", adInteger, adParamOutput},
                                 {"total", adNumeric, adParamInputOutput}}));
     io[0].value = Variant::FromInt(21);
     io[2].value = Variant::FromDecimal("1.5");
@@ -454,7 +477,8 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
     EXPECT_EQ(io[2].value, Variant::FromDecimal("22.5"));
 
     auto a = c->ProcedureParameters(ToUpper(add));  // unquoted names fold to lower case
-    EXPECT_EQ(shape(a), (Shape{{"RETURN_VALUE", adInteger, adParamReturnValue}, {GetParam().unnamed, adInteger, adParamInput},
+    EXPECT_EQ(shape(a), (Shape{{"RETURN_VALUE", adInteger, adParamReturnValue},
+                               {GetParam().unnamed, adInteger, adParamInput},
                                {"b", adInteger, adParamInput}}));
     a[1].value = Variant::FromInt(40);
     a[2].value = Variant::FromText("2");  // converted to the declared integer
@@ -476,9 +500,11 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
     auto k = c->ProcedureParameters(kinds);
     ASSERT_EQ(k.size(), 12u);
     const Variant inputs[] = {Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000)),
-                              Variant::FromDate(Date(1899, 12, 30, 10, 20, 30, 500000000)), Variant::FromText("false"),
+                              Variant::FromDate(Date(1899, 12, 30, 10, 20, 30, 500000000)),
+                              Variant::FromText("false"),
                               Variant::FromBinary(std::string("\0\xff", 2)),
-                              Variant::FromText("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"), Variant::FromDouble(1.25e-7)};
+                              Variant::FromText("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"),
+                              Variant::FromDouble(1.25e-7)};
     const int32_t types[] = {adDBTimeStamp, adDBTime, adBoolean, adLongVarBinary, adGUID, adNumeric};
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(std::make_pair(k[i].direction, k[i].type), std::make_pair(int32_t{adParamInput}, types[i])) << i;
@@ -497,9 +523,9 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Engines, PgPaths,
-    ::testing::Values(PgPath{"native", [] { return OpenPostgres(test::PostgresProviderString()); }, "$1"},
-                      PgPath{"odbc", [] { return OpenOdbc(test::PostgresOdbcString() + ";UseDeclareFetch=1;BoolsAsChar=0"); },
-                             ""}),
+    ::testing::Values(
+        PgPath{"native", [] { return OpenPostgres(test::PostgresProviderString()); }, "$1"},
+        PgPath{"odbc", [] { return OpenOdbc(test::PostgresOdbcString() + ";UseDeclareFetch=1;BoolsAsChar=0"); }, ""}),
     [](const auto& info) { return info.param.name; });
 
 // ------------------------------------------------------------------ replicated servers

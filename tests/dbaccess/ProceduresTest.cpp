@@ -111,12 +111,13 @@ TEST_F(ProceduresTest, ParameterFailuresNameTheParameter) {
 
     ASSERT_TRUE(lonely.SQLSetProcName("p"));
     EXPECT_FALSE(lonely.SQLAddParmByType("x", ado::adInteger, ado::adParamInput, Variant::FromInt(1)));
-    EXPECT_TRUE(ui.shown.back().text.ends_with("Error Number: 3709\r\nError: " +
-                                               ado::DescriptionFor(3709) + "\r\nExtra Info:  Invalid or closed connection "));
+    EXPECT_TRUE(ui.shown.back().text.ends_with("Error Number: 3709\r\nError: " + ado::DescriptionFor(3709) +
+                                               "\r\nExtra Info:  Invalid or closed connection "));
 
     EXPECT_EQ(lonely.SQLGetParameterValue(std::string("x")).Kind(), ado::VarKind::Empty);
-    EXPECT_TRUE(ui.shown.back().text.ends_with("Error Number: -2147220792\r\nError: Automation error\r\n"
-                                               "Extra Info:  Parameter error: ErrorParmName = x"));
+    EXPECT_TRUE(
+        ui.shown.back().text.ends_with("Error Number: -2147220792\r\nError: Automation error\r\n"
+                                       "Extra Info:  Parameter error: ErrorParmName = x"));
 
     clsSQLADO& sql = OpenSqlite("CREATE TABLE t(n INTEGER);");
     ASSERT_TRUE(sql.SQLSetProcName("p"));

@@ -25,7 +25,7 @@ int64_t Count(const std::shared_ptr<ado::Connection>& c, const std::string& tabl
     cmd->SetCommandText("SELECT count(*) FROM " + table);
     auto rs = cmd->Execute();
     return rs->Fields(0).Value().Kind() == ado::VarKind::Int ? rs->Fields(0).Value().AsInt()
-                                                              : std::stoll(rs->Fields(0).Value().ToText());
+                                                             : std::stoll(rs->Fields(0).Value().ToText());
 }
 
 class ServerReadOnlyTest : public ::testing::TestWithParam<test::ServerPath> {};
@@ -41,9 +41,10 @@ TEST_P(ServerReadOnlyTest, AFunctionThatWritesFailsAndTheConnectionStaysUsable) 
     test::Exec(c, "CREATE TABLE " + victim + "(n int)");
     test::Exec(c, "INSERT INTO " + victim + " VALUES (1)");
     test::Exec(c, "DROP FUNCTION IF EXISTS " + wipe + (pg ? "()" : ""));
-    test::Exec(c, pg ? "CREATE FUNCTION " + wipe + "() RETURNS int LANGUAGE sql AS 'DELETE FROM " + victim + "; SELECT 1'"
-                     : "CREATE FUNCTION " + wipe + "() RETURNS int MODIFIES SQL DATA BEGIN DELETE FROM " + victim +
-                           "; RETURN 1; END");
+    test::Exec(c,
+               pg ? "CREATE FUNCTION " + wipe + "() RETURNS int LANGUAGE sql AS 'DELETE FROM " + victim + "; SELECT 1'"
+                  : "CREATE FUNCTION " + wipe + "() RETURNS int MODIFIES SQL DATA BEGIN DELETE FROM " + victim +
+                        "; RETURN 1; END");
 
     EXPECT_THROW(
         {

@@ -15,7 +15,9 @@ using ado::Variant;
 namespace {
 // Test cases run side by side as separate processes: each makes its own
 // routines and table.
-std::string Own(const char* name) { return std::string(name) + "_" + std::to_string(::getpid()); }
+std::string Own(const char* name) {
+    return std::string(name) + "_" + std::to_string(::getpid());
+}
 
 struct Server {
     std::string name;
@@ -25,32 +27,45 @@ struct Server {
 };
 
 Server Postgres() {
-    return {"PostgreSQL", test::PostgresServer(), test::PostgresProviderString(),
-            {"CREATE OR REPLACE FUNCTION " + Own("qarn_add") + "(a integer, b integer) RETURNS integer AS $$ SELECT a + b $$ LANGUAGE sql",
-             "CREATE OR REPLACE FUNCTION " + Own("qarn_greet") + "(who text) RETURNS text AS $$ SELECT coalesce('Hello ' || who, 'nobody') $$ LANGUAGE sql",
-             "CREATE OR REPLACE PROCEDURE " + Own("qarn_scale") + "(IN a integer, OUT doubled integer, INOUT total numeric) AS "
-             "$$ BEGIN doubled := a * 2; total := total + a; END $$ LANGUAGE plpgsql",
-             "CREATE OR REPLACE FUNCTION " + Own("qarn_series") + "(n integer) RETURNS SETOF integer AS $$ SELECT generate_series(1, n) $$ LANGUAGE sql"}};
+    return {"PostgreSQL",
+            test::PostgresServer(),
+            test::PostgresProviderString(),
+            {"CREATE OR REPLACE FUNCTION " + Own("qarn_add") +
+                 "(a integer, b integer) RETURNS integer AS $$ SELECT a + b $$ LANGUAGE sql",
+             "CREATE OR REPLACE FUNCTION " + Own("qarn_greet") +
+                 "(who text) RETURNS text AS $$ SELECT coalesce('Hello ' || who, 'nobody') $$ LANGUAGE sql",
+             "CREATE OR REPLACE PROCEDURE " + Own("qarn_scale") +
+                 "(IN a integer, OUT doubled integer, INOUT total numeric) AS "
+                 "$$ BEGIN doubled := a * 2; total := total + a; END $$ LANGUAGE plpgsql",
+             "CREATE OR REPLACE FUNCTION " + Own("qarn_series") +
+                 "(n integer) RETURNS SETOF integer AS $$ SELECT generate_series(1, n) $$ LANGUAGE sql"}};
 }
 
 Server MariaDb() {
-    return {"MariaDB", test::MariaDbServer(), test::MariaDbProviderString(),
+    return {"MariaDB",
+            test::MariaDbServer(),
+            test::MariaDbProviderString(),
             {"DROP FUNCTION IF EXISTS " + Own("qarn_add"),
              "CREATE FUNCTION " + Own("qarn_add") + "(a int, b int) RETURNS int DETERMINISTIC RETURN a + b",
              "DROP FUNCTION IF EXISTS " + Own("qarn_greet"),
-             "CREATE FUNCTION " + Own("qarn_greet") + "(who varchar(40)) RETURNS varchar(60) DETERMINISTIC RETURN coalesce(concat('Hello ', who), 'nobody')",
+             "CREATE FUNCTION " + Own("qarn_greet") +
+                 "(who varchar(40)) RETURNS varchar(60) DETERMINISTIC RETURN coalesce(concat('Hello ', who), 'nobody')",
              "DROP PROCEDURE IF EXISTS " + Own("qarn_scale"),
-             "CREATE PROCEDURE " + Own("qarn_scale") + "(IN a int, OUT doubled int, INOUT total decimal(10,2)) "
-             "BEGIN SET doubled = a * 2; SET total = total + a; END",
+             "CREATE PROCEDURE " + Own("qarn_scale") +
+                 "(IN a int, OUT doubled int, INOUT total decimal(10,2)) "
+                 "BEGIN SET doubled = a * 2; SET total = total + a; END",
              "DROP PROCEDURE IF EXISTS " + Own("qarn_series"),
-             "CREATE PROCEDURE " + Own("qarn_series") + "(IN n int) BEGIN WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < n) SELECT i FROM s; END"}};
+             "CREATE PROCEDURE " + Own("qarn_series") +
+                 "(IN n int) BEGIN WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < n) SELECT "
+                 "i FROM s; END"}};
 }
 
 class ServerProceduresTest : public ::testing::TestWithParam<Server (*)()> {
 protected:
     void SetUp() override {
         server = GetParam()();
-        if (!server.facts.present()) GTEST_FAIL() << "database server not configured: run the tests through scripts/test";
+        if (!server.facts.present())
+            GTEST_FAIL() << "database server not configured: run the tests through scripts/test";
         ASSERT_TRUE(gblnOpenDB("", server.connection));
         for (const auto& sql : server.setup) ASSERT_TRUE(Run(sql)) << sql;
     }
@@ -157,20 +172,25 @@ TEST_P(LongOutputs, ArriveWhole) {
     const std::string name = "qarn_long_" + std::to_string(getpid());
     const std::vector<std::string> setup =
         GetParam().dialect == sql::Dialect::PostgreSql
-            ? std::vector<std::string>{"CREATE OR REPLACE FUNCTION " + name + "(n integer, OUT t text, OUT b bytea) AS "
+            ? std::vector<std::string>{"CREATE OR REPLACE FUNCTION " + name +
+                                       "(n integer, OUT t text, OUT b bytea) AS "
                                        "$$ SELECT repeat(U&'\\00FC\\+01F600a\\000A', n), "
                                        "decode(repeat('00ff', n * 2), 'hex') $$ LANGUAGE sql"}
             : std::vector<std::string>{"DROP PROCEDURE IF EXISTS " + name,
-                                       "CREATE PROCEDURE " + name + "(IN n int, OUT t LONGTEXT, OUT b LONGBLOB) "
-                                       "BEGIN SET t = REPEAT(CONVERT(X'C3BCF09F9880610A' USING utf8mb4), n); "
-                                       "SET b = REPEAT(X'00FF', n * 2); END"};
+                                       "CREATE PROCEDURE " + name +
+                                           "(IN n int, OUT t LONGTEXT, OUT b LONGBLOB) "
+                                           "BEGIN SET t = REPEAT(CONVERT(X'C3BCF09F9880610A' USING utf8mb4), n); "
+                                           "SET b = REPEAT(X'00FF', n * 2); END"};
     for (const std::string& statement : setup)
         ASSERT_TRUE(sql.SQLSetText(statement) && sql.SQLRunProcNoRs()) << statement;
     ASSERT_TRUE(sql.SQLSetProcName(name));
     ASSERT_TRUE(sql.SQLAddParm("n", Variant::FromInt(25000), false));
     sql.SQLRunProcNoRsRet();
     std::string text, bytes;
-    for (int i = 0; i < 25000; ++i) text += "\xC3\xBC\xF0\x9F\x98\x80" "a\n";
+    for (int i = 0; i < 25000; ++i)
+        text +=
+            "\xC3\xBC\xF0\x9F\x98\x80"
+            "a\n";
     for (int i = 0; i < 50000; ++i) bytes += "\x00\xff"s;
     const Variant t = sql.SQLGetParameterValue(std::string("t")), b = sql.SQLGetParameterValue(std::string("b"));
     EXPECT_EQ(t.Kind(), ado::VarKind::Text);

@@ -21,7 +21,9 @@ protected:
     test::RecordingUserInterface ui;
 };
 
-std::string SqliteString(const std::string& file) { return "Provider=SQLite;Data Source=" + file; }
+std::string SqliteString(const std::string& file) {
+    return "Provider=SQLite;Data Source=" + file;
+}
 
 std::string Udl(const std::string& body) {
     std::string path = test::ScratchPath("link.udl");
@@ -76,15 +78,15 @@ TEST_F(SessionTest, FailedOpenIsReportedAndTheKindDescribesTheFailedString) {
     EXPECT_EQ(glngServerKind, 5);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(ui.shown[0].kind, "message");  // no provider errors: a message box
-    EXPECT_EQ(ui.shown[0].text, BuildErrorReport("basSQLGen!gblnOpenDB",
-                                                 {3706, "Provider cannot be found. It may not be properly installed."}, ""));
+    EXPECT_EQ(ui.shown[0].text,
+              BuildErrorReport("basSQLGen!gblnOpenDB",
+                               {3706, "Provider cannot be found. It may not be properly installed."}, ""));
 
     EXPECT_FALSE(gblnOpenDB("", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/no/such.mdb"));
     EXPECT_EQ(glngServerKind, 0);
     ASSERT_EQ(ui.shown.size(), 2u);
     EXPECT_EQ(ui.shown[1].kind, "error-window");
-    EXPECT_EQ(ui.shown[1].providerErrors,
-              std::vector<std::string>{"-2147467259 Could not find file '/no/such.mdb'."});
+    EXPECT_EQ(ui.shown[1].providerErrors, std::vector<std::string>{"-2147467259 Could not find file '/no/such.mdb'."});
 }
 
 TEST_F(SessionTest, DataLinkFileSkipsHeadersAndCommentsInAnyEncoding) {
@@ -164,8 +166,13 @@ TEST_F(SessionTest, ServersOpenThroughEachProviderFormAndAccessThroughJet) {
         int kind;
         const std::string& dbms;  // empty: not checked
     } cases[] = {
-        {test::PostgresProviderString(), 5, pgName}, {"Provider=MSDASQL.1;" + pg, 2, pgName}, {pg, 1, pgName},
-        {test::MariaDbProviderString(), 5, any},     {mysql, 5, any}, {"Provider=MSDASQL;" + my, 2, any}, {my, 1, any},
+        {test::PostgresProviderString(), 5, pgName},
+        {"Provider=MSDASQL.1;" + pg, 2, pgName},
+        {pg, 1, pgName},
+        {test::MariaDbProviderString(), 5, any},
+        {mysql, 5, any},
+        {"Provider=MSDASQL;" + my, 2, any},
+        {my, 1, any},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.text);

@@ -104,12 +104,15 @@ TEST(SqliteColumns, DeclaredTypesMapToAdoTypes) {
         int32_t type;
         int64_t size;
     } const want[] = {
-        {"id", adInteger, 4},       {"i", adInteger, 4},         {"big", adBigInt, 8},
-        {"tiny", adUnsignedTinyInt, 1}, {"r", adDouble, 8},      {"n", adNumeric, 19},
-        {"money", adCurrency, 8},   {"c", adChar, 5},            {"nvc", adVarWChar, 20},
-        {"txt", adLongVarWChar, 0}, {"dt", adDBDate, 6},         {"ts", adDBTimeStamp, 16},
-        {"b", adBoolean, 2},        {"bl", adVarBinary, 0},      {"img", adLongVarBinary, 0},
-        {"g", adGUID, 16},          {"untyped", adVariant, 0},   {"js", adNumeric, 19},
+        {"id", adInteger, 4},        {"i", adInteger, 4},
+        {"big", adBigInt, 8},        {"tiny", adUnsignedTinyInt, 1},
+        {"r", adDouble, 8},          {"n", adNumeric, 19},
+        {"money", adCurrency, 8},    {"c", adChar, 5},
+        {"nvc", adVarWChar, 20},     {"txt", adLongVarWChar, 0},
+        {"dt", adDBDate, 6},         {"ts", adDBTimeStamp, 16},
+        {"b", adBoolean, 2},         {"bl", adVarBinary, 0},
+        {"img", adLongVarBinary, 0}, {"g", adGUID, 16},
+        {"untyped", adVariant, 0},   {"js", adNumeric, 19},
         {"expr", adVariant, 0},
     };
     ASSERT_EQ(cols.size(), std::size(want));
@@ -147,12 +150,20 @@ TEST(SqliteColumns, AutoIncrementExactlyForTheRowid) {
         -1);
     const std::optional<bool> yes = true, no = false;
     const std::pair<const char*, std::optional<bool>> cases[] = {
-        {"id FROM lower_ipk", yes}, {"id FROM autoinc", yes},  {"id FROM tablepk", yes}, {"vid FROM v", yes},
-        {"id FROM desc_ipk", no},   {"id FROM no_rowid", no},  {"id FROM int_pk", no},   {"id FROM composite", no},
+        {"id FROM lower_ipk", yes},
+        {"id FROM autoinc", yes},
+        {"id FROM tablepk", yes},
+        {"vid FROM v", yes},
+        {"id FROM desc_ipk", no},
+        {"id FROM no_rowid", no},
+        {"id FROM int_pk", no},
+        {"id FROM composite", no},
         {"id + 0 FROM ipk", std::nullopt},
         // The rowid of a table without an alias is auto-assigned too; a
         // declared column named rowid is an ordinary column.
-        {"rowid FROM text_pk", yes}, {"_rowid_ FROM int_pk", yes}, {"rowid FROM named_rowid", no},
+        {"rowid FROM text_pk", yes},
+        {"_rowid_ FROM int_pk", yes},
+        {"rowid FROM named_rowid", no},
     };
     for (const auto& [sql, want] : cases)
         EXPECT_EQ(c->Execute(std::string("SELECT ") + sql, -1).cursor->Columns()[0].autoIncrement, want) << sql;
@@ -164,15 +175,27 @@ TEST(SqliteTypeMap, DeclaredTypeText) {
         int32_t type;
         int64_t size = -1;  // -1: not checked
     } const cases[] = {
-        {"varchar ( 50 )", adVarChar, 50}, {"INT8", adBigInt},             {"int(11)", adInteger},
-        {"FLOAT(24)", adDouble},           {"Currency", adCurrency},        {"VARYING CHARACTER(255)", adVarChar, 255},
-        {"NATIVE CHARACTER(70)", adVarWChar}, {"nvarchar(max)", adLongVarWChar}, {"timestamp with time zone", adDBTimeStamp},
-        {"YesNo", adBoolean},              {"LONGBLOB", adLongVarBinary},   {"varbinary(max)", adVarBinary},
-        {"uuid", adGUID},                  {"ANY", adVariant},
+        {"varchar ( 50 )", adVarChar, 50},
+        {"INT8", adBigInt},
+        {"int(11)", adInteger},
+        {"FLOAT(24)", adDouble},
+        {"Currency", adCurrency},
+        {"VARYING CHARACTER(255)", adVarChar, 255},
+        {"NATIVE CHARACTER(70)", adVarWChar},
+        {"nvarchar(max)", adLongVarWChar},
+        {"timestamp with time zone", adDBTimeStamp},
+        {"YesNo", adBoolean},
+        {"LONGBLOB", adLongVarBinary},
+        {"varbinary(max)", adVarBinary},
+        {"uuid", adGUID},
+        {"ANY", adVariant},
         // SQLite's affinity rules for the rest.
         {"FLOATING POINT", adInteger},  // holds "INT"
-        {"VARCHAR_IGNORECASE(10)", adVarWChar}, {"MYTEXT", adLongVarWChar}, {"SMALLBLOB", adVarBinary},
-        {"DOUBLE_ISH", adDouble},          {"STRING", adNumeric},
+        {"VARCHAR_IGNORECASE(10)", adVarWChar},
+        {"MYTEXT", adLongVarWChar},
+        {"SMALLBLOB", adVarBinary},
+        {"DOUBLE_ISH", adDouble},
+        {"STRING", adNumeric},
     };
     for (const Case& k : cases) {
         EXPECT_EQ(sqlite::MapDeclaredType(k.text).type, k.type) << k.text;
@@ -289,7 +312,8 @@ TEST(SqliteExecute, FailuresCarryCodeAndMessageAndRunNothing) {
         {[&] { c->Execute("", -1); }, 0, "...no SQL statement"},
         {[&] { c->Execute(" ; ; /* x */", -1); }, 0, "...no SQL statement"},
         {[&] { c->Execute("SELEC 1", -1); }, SQLITE_ERROR, "near \"SELEC\": syntax error"},
-        {[&] { c->Execute("INSERT INTO t VALUES (1)", -1); }, SQLITE_CONSTRAINT_UNIQUE, "UNIQUE constraint failed: t.x"},
+        {[&] { c->Execute("INSERT INTO t VALUES (1)", -1); }, SQLITE_CONSTRAINT_UNIQUE,
+         "UNIQUE constraint failed: t.x"},
         {[&] { c->CallProcedure("usp_y", params, -1); }, 0, "SQLite has no stored procedures: usp_y"},
         {[&] { c->CommitTrans(); }, 0, "...no transaction is active"},
     };

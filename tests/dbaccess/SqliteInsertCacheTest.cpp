@@ -27,20 +27,40 @@ std::string Stored(sqlite3* db, const std::string& table, const std::string& col
     sqlite3_prepare_v2(db, ("SELECT typeof(" + column + ") || ':' || quote(" + column + ") FROM " + table).c_str(), -1,
                        &raw, nullptr);
     StmtHandle stmt(raw);
-    while (sqlite3_step(raw) == SQLITE_ROW) out += reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)) + std::string("|");
+    while (sqlite3_step(raw) == SQLITE_ROW)
+        out += reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)) + std::string("|");
     return out;
 }
 
 TEST(SqliteInsertCache, BoundLiteralsStoreWhatTheParserStores) {
-    const char* literals[] = {"NULL", "0", "-5", "123456789012345678", "1234567890123456789", "-9223372036854775808",
-                              "3.0", "-0.0", "0.1", "0.30000000000000004", "1e-300", "9e999", "-9e999", "1.5e10",
-                              "'text'", "'it''s'", "''", "X'00ff'", "X''", "'3.0'", "'-7'", "' 12 '"};
+    const char* literals[] = {"NULL",
+                              "0",
+                              "-5",
+                              "123456789012345678",
+                              "1234567890123456789",
+                              "-9223372036854775808",
+                              "3.0",
+                              "-0.0",
+                              "0.1",
+                              "0.30000000000000004",
+                              "1e-300",
+                              "9e999",
+                              "-9e999",
+                              "1.5e10",
+                              "'text'",
+                              "'it''s'",
+                              "''",
+                              "X'00ff'",
+                              "X''",
+                              "'3.0'",
+                              "'-7'",
+                              "' 12 '"};
     struct Target {
         const char* table;
         const char* column;
     };
-    const Target targets[] = {{"t", "i"}, {"t", "r"}, {"t", "n"}, {"t", "x"}, {"t", "b"}, {"t", "a"},
-                              {"t", "v"}, {"s", "r"}, {"s", "x"}, {"s", "a"}};
+    const Target targets[] = {{"t", "i"}, {"t", "r"}, {"t", "n"}, {"t", "x"}, {"t", "b"},
+                              {"t", "a"}, {"t", "v"}, {"s", "r"}, {"s", "x"}, {"s", "a"}};
     DbHandle bound = Open(), parsed = Open();
     InsertCache cache;
     size_t boundCount = 0;

@@ -7,13 +7,15 @@
 #include <QUrl>
 
 #include "DesktopTestSupport.h"
-#include "widgets/FormLayout.h"
 #include "basHtmlHelp.h"
 #include "frmAbout.h"
+#include "widgets/FormLayout.h"
 
 // The program registers its resources when its main window starts; these
 // tests open the About box without one.
-static void RegisterProgramResources() { Q_INIT_RESOURCE(program); }
+static void RegisterProgramResources() {
+    Q_INIT_RESOURCE(program);
+}
 
 namespace qarn::desktop {
 namespace {
@@ -29,17 +31,19 @@ class HandleErrorTest : public test::DesktopTest {};
 // number and text, then the extra text; the window and the pointer are
 // given back each time.
 TEST_F(HandleErrorTest, TheMessageNamesTheErrorAndTheWindowComesBack) {
-    HandleError("frmSQLGen!cmdGenerate_Click", "table Staff", {3027, "Cannot update. Database or object is read-only."});
+    HandleError("frmSQLGen!cmdGenerate_Click", "table Staff",
+                {3027, "Cannot update. Database or object is read-only."});
     HandleError("basSQLGen!gblnLoadDefaults", "", {13, "Type mismatch"});
     HandleError("frmOptions!mblnSetOptions", "key UseUDL", {-2147467259, "Unspecified error"});
-    EXPECT_EQ(ui.shown,
-              (std::vector<Shown>{
-                  {"This Database is Read Only\r\nExtra Info: table Staff", MsgIcon::Information, ""},
-                  {"The Following Error Occured in basSQLGen!gblnLoadDefaults\r\nError Number: 13\r\nError: Type mismatch",
-                   MsgIcon::Critical, ""},
-                  {"The Following Error Occured in frmOptions!mblnSetOptions\r\nError Number: -2147467259\r\n"
-                   "Error: Unspecified error\r\nExtra Info: key UseUDL",
-                   MsgIcon::Critical, ""}}));
+    EXPECT_EQ(
+        ui.shown,
+        (std::vector<Shown>{
+            {"This Database is Read Only\r\nExtra Info: table Staff", MsgIcon::Information, ""},
+            {"The Following Error Occured in basSQLGen!gblnLoadDefaults\r\nError Number: 13\r\nError: Type mismatch",
+             MsgIcon::Critical, ""},
+            {"The Following Error Occured in frmOptions!mblnSetOptions\r\nError Number: -2147467259\r\n"
+             "Error: Unspecified error\r\nExtra Info: key UseUDL",
+             MsgIcon::Critical, ""}}));
     EXPECT_EQ(ui.pointerRestores, 3);
     EXPECT_EQ(ui.windowEnables, 3);
 }
@@ -127,7 +131,8 @@ protected:
         QString ran = home.filePath("ran");
         QFile script(dir + "/" + name);
         EXPECT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(("#!/bin/sh\necho \"$0\" > '" + ran + ".tmp' && /bin/mv '" + ran + ".tmp' '" + ran + "'\n").toUtf8());
+        script.write(
+            ("#!/bin/sh\necho \"$0\" > '" + ran + ".tmp' && /bin/mv '" + ran + ".tmp' '" + ran + "'\n").toUtf8());
         script.close();
         if (executable) script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("PATH", dir.toLocal8Bit());

@@ -47,8 +47,12 @@ public:
     std::function<void(const Shown&)> onMessage;
 };
 
-std::string Read(const QString& path) { return test::ReadBytes(path.toStdString()); }
-void Write(const QString& path, const std::string& bytes) { test::WriteBytes(path.toStdString(), bytes); }
+std::string Read(const QString& path) {
+    return test::ReadBytes(path.toStdString());
+}
+void Write(const QString& path, const std::string& bytes) {
+    test::WriteBytes(path.toStdString(), bytes);
+}
 
 // Calls `painted` each time `widget` is painted: what the user sees, not
 // only what the widget holds.
@@ -113,13 +117,15 @@ protected:
 
     // A table of `rows` rows, enough for Generate to report its progress.
     static std::string ManyRows(int rows) {
-        return test::MakeSqliteDatabase("CREATE TABLE t(id INTEGER PRIMARY KEY, v TEXT);"
-                                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-                                        std::to_string(rows) + ") INSERT INTO t(v) SELECT 'row ' || i FROM n;");
+        return test::MakeSqliteDatabase(
+            "CREATE TABLE t(id INTEGER PRIMARY KEY, v TEXT);"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+            std::to_string(rows) + ") INSERT INTO t(v) SELECT 'row ' || i FROM n;");
     }
     static std::string Wines() {
-        return test::MakeSqliteDatabase("CREATE TABLE w(id INTEGER PRIMARY KEY, name TEXT);"
-                                        "INSERT INTO w(name) VALUES('Rioja'),('Barolo');");
+        return test::MakeSqliteDatabase(
+            "CREATE TABLE w(id INTEGER PRIMARY KEY, name TEXT);"
+            "INSERT INTO w(name) VALUES('Rioja'),('Barolo');");
     }
     std::string Udl(const std::string& connectionString) {
         QString file = home.filePath("link.udl");
@@ -279,10 +285,10 @@ TEST_F(MainWindowTest, ConnectAndDefaultConnectThroughUdlFiles) {
     Click("cmdConnect1");
     ExpectNotConnected("disconnected");
     EXPECT_EQ(boxes.Texts(), (Strings{"You must specify a UDL file to make the database connection",
-                                   "The specified UDL file does not exist",
-                                   "No default UDL has been specified.\r\n"
-                                   "Please use the Options menu item to set a Default UDL",
-                                   "The specified default UDL file does not exist"}));
+                                      "The specified UDL file does not exist",
+                                      "No default UDL has been specified.\r\n"
+                                      "Please use the Options menu item to set a Default UDL",
+                                      "The specified default UDL file does not exist"}));
 }
 
 TEST_F(MainWindowTest, DefaultConnectAsksOnceForAMaskedPassword) {
@@ -290,7 +296,7 @@ TEST_F(MainWindowTest, DefaultConnectAsksOnceForAMaskedPassword) {
     Open();
     Click("cmdConnect1");
     EXPECT_EQ(boxes.Texts(), Strings{"No default Connection string has been specified.\r\n"
-                                  "Please use the Options menu item to set a Default Connection String"});
+                                     "Please use the Options menu item to set a Default Connection String"});
 
     Options(false, "Provider=SQLite;Data Source=" + db + ";User ID=ann;Password=**********;Mode=Read", "");
     gblnLoadDefaults();
@@ -335,8 +341,9 @@ TEST_F(MainWindowTest, GenerateWritesTheScriptOrSaysWhyNot) {
     Click("cmdGenerate");
     EXPECT_TRUE(disabledMeanwhile);
     EXPECT_EQ(Status(), "Statements Generated");
-    EXPECT_EQ(Read(Output()), "INSERT INTO w([id], [name]) VALUES(1, 'Rioja')\r\n"
-                              "INSERT INTO w([id], [name]) VALUES(2, 'Barolo')\r\n");
+    EXPECT_EQ(Read(Output()),
+              "INSERT INTO w([id], [name]) VALUES(1, 'Rioja')\r\n"
+              "INSERT INTO w([id], [name]) VALUES(2, 'Barolo')\r\n");
     // The option reaches the next Generate without a new connection.
     SaveSetting("IncludeIdent", "False");
     gblnLoadDefaults();
@@ -469,8 +476,9 @@ TEST_F(MainWindowTest, ViewOutputStartsTheTextViewerWithThePath) {
 
     QFile::remove(home.filePath("viewers/gedit"));
     Click("cmdView");
-    EXPECT_EQ(boxes.shown.back().text, "The text viewer could not be started: xdg-open, gnome-text-editor, gedit, "
-                                       "kate, mousepad, xed, pluma, leafpad");
+    EXPECT_EQ(boxes.shown.back().text,
+              "The text viewer could not be started: xdg-open, gnome-text-editor, gedit, "
+              "kate, mousepad, xed, pluma, leafpad");
     EXPECT_TRUE(window->isEnabled());
 }
 
@@ -524,9 +532,8 @@ TEST_F(MainWindowTest, FilePromptMatchesPatternsInAnyCaseAndRequiresAFile) {
 
 TEST_F(MainWindowTest, ClosingWhileConnectedDisconnectsWithoutAStatus) {
     Options(false, "Provider=SQLite;Data Source=" + Wines(), "");
-    const std::vector<std::function<void()>> ways = {[this] { Click("cmdClose"); },
-                                                      [this] { Get<QAction>("mnuFileExit").trigger(); },
-                                                      [this] { window->close(); }};
+    const std::vector<std::function<void()>> ways = {
+        [this] { Click("cmdClose"); }, [this] { Get<QAction>("mnuFileExit").trigger(); }, [this] { window->close(); }};
     for (const auto& close : ways) {
         frmSQLGen& w = Open();
         Click("cmdConnect1");

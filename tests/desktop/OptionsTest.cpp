@@ -27,8 +27,8 @@ using test::RecordingUi;
 using Shown = RecordingUi::Shown;
 using Strings = std::vector<std::string>;
 
-const Shown kBuildWarning{"Please click the Build button to create a default connection string",
-                          MsgIcon::Exclamation, ""};
+const Shown kBuildWarning{"Please click the Build button to create a default connection string", MsgIcon::Exclamation,
+                          ""};
 const Shown kUdlWarning{"Please specify a UDL file for the default database connection", MsgIcon::Exclamation, ""};
 constexpr char kPassword[] = "s3cr;et=\"x";
 
@@ -107,7 +107,8 @@ protected:
               {{"txtServer", "db.example"}, {"txtDatabase", "sales"}, {"txtUser", "ann"}, {"txtPassword", kPassword}});
     }
     void CancelDataLink() {
-        OnNextModal([](QWidget& link) { QTest::mouseClick(link.findChild<QPushButton*>("cmdCancel"), Qt::LeftButton); });
+        OnNextModal(
+            [](QWidget& link) { QTest::mouseClick(link.findChild<QPushButton*>("cmdCancel"), Qt::LeftButton); });
         Click("cmdPrompt");
     }
 
@@ -149,7 +150,8 @@ TEST_F(OptionsTest, BuildShowsAndStoresTheStringWithItsPasswordMasked) {
     // The full string, password and all, lives only in memory for this run.
     EXPECT_NE(gstrSessionConn.find(kPassword), std::string::npos) << gstrSessionConn;
     const std::string stored = SettingsText();
-    for (const char* part : {"s3cr", "et=", "\\\"x"}) EXPECT_EQ(stored.find(part), std::string::npos) << part << "\n" << stored;
+    for (const char* part : {"s3cr", "et=", "\\\"x"})
+        EXPECT_EQ(stored.find(part), std::string::npos) << part << "\n" << stored;
     EXPECT_NE(stored.find("DefaultConn="), std::string::npos) << stored;
     ExpectStored({"UseUDL=False", "IncludeIdent=True"});
     EXPECT_TRUE(ui.shown.empty());
@@ -295,8 +297,9 @@ TEST_F(OptionsTest, AStoreThatCannotBeWrittenIsReportedAndCancelSavesNothing) {
     Click("cmdOK");
     EXPECT_TRUE(dialog->isVisible());
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind("The Following Error Occured in frmOptions!mblnSetOptions\r\nError Number: 75\r\n", 0),
-              0u)
+    EXPECT_EQ(
+        ui.shown[0].text.rfind("The Following Error Occured in frmOptions!mblnSetOptions\r\nError Number: 75\r\n", 0),
+        0u)
         << ui.shown[0].text;
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
     EXPECT_TRUE(ApplyEnabled());

@@ -80,7 +80,8 @@ TEST_F(SettingsTest, StoredOptionsAreReadInAnyCaseAndAbsentOnesTakeTheirDefault)
         {"", Held()},
         {"UseUDL=True\nDefaultConn=\"Provider=SQLite;Data Source=/data/a.db\"\nDefaultUDL=/data/link.udl\n"
          "IncludeIdent=False\n",
-         {true, "Provider=SQLite;Data Source=/data/a.db", "/data/link.udl", false, "Provider=SQLite;Data Source=/data/a.db"}},
+         {true, "Provider=SQLite;Data Source=/data/a.db", "/data/link.udl", false,
+          "Provider=SQLite;Data Source=/data/a.db"}},
         // A masked password leaves the session string empty: the login is asked for.
         {"DefaultConn=\"Provider=PostgreSQL;User ID=ann;password=**********\"\n",
          with([](Held& h) { h.conn = "Provider=PostgreSQL;User ID=ann;password=**********"; })},
@@ -92,11 +93,12 @@ TEST_F(SettingsTest, StoredOptionsAreReadInAnyCaseAndAbsentOnesTakeTheirDefault)
     for (const char* dialect : {"sqlite", "mysql", "jet", "ansi"})
         cases.push_back({"TargetDialect=" + QString(dialect).toUpper().toStdString() + "\n",
                          with([&](Held& h) { h.targetDialect = dialect; })});
-    for (const auto& [text, value] : std::vector<std::pair<std::string, bool>>{
-             {" tRuE ", true}, {"false", false}, {"-1", true}, {"0.0", false}})
-        cases.push_back({"UseUDL=" + text + "\nIncludeIdent=" + text + "\n", with([&](Held& h) {
-                             h.useUdl = h.includeIdent = value;
-                         })});
+    for (const auto& spelling :
+         std::vector<std::pair<std::string, bool>>{{" tRuE ", true}, {"false", false}, {"-1", true}, {"0.0", false}}) {
+        const bool value = spelling.second;
+        cases.push_back({"UseUDL=" + spelling.first + "\nIncludeIdent=" + spelling.first + "\n",
+                         with([&](Held& h) { h.useUdl = h.includeIdent = value; })});
+    }
     for (const auto& [stored, expected] : cases) {
         WriteSettings(stored.empty() ? "" : "[Options]\n" + stored);
         Hold(kOdd);
@@ -143,8 +145,9 @@ TEST_F(SettingsTest, AStoredTextThatCannotBeReadIsReportedAndStopsTheReading) {
         Hold(kOdd);
         EXPECT_FALSE(gblnLoadDefaults()) << c.stored;
         EXPECT_EQ(Current(), c.held) << c.stored;
-        EXPECT_EQ(ui.shown, (std::vector<Shown>{LoadReport(c.number, c.number == 13 ? "Type mismatch"
-                                                                                    : "Invalid property value.")}))
+        EXPECT_EQ(
+            ui.shown,
+            (std::vector<Shown>{LoadReport(c.number, c.number == 13 ? "Type mismatch" : "Invalid property value.")}))
             << c.stored;
         EXPECT_EQ(ui.pointerRestores + ui.windowEnables, 2);
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the hourglass stayed";

@@ -21,14 +21,16 @@
 #include "DesktopTestSupport.h"
 #include "basSQLGen.h"
 #include "frmAbout.h"
-#include "widgets/frmError.h"
 #include "frmOptions.h"
 #include "frmSQLGen.h"
+#include "widgets/frmError.h"
 
 namespace qarn::desktop {
 namespace {
 
-QString WithoutMnemonic(QString text) { return text.replace(QRegularExpression("&(.)"), "\\1"); }
+QString WithoutMnemonic(QString text) {
+    return text.replace(QRegularExpression("&(.)"), "\\1");
+}
 
 // The space the style gives a caption inside a button of its kind.
 int CaptionRoom(QAbstractButton& button, QStyle::SubElement contents, int margin) {
@@ -73,7 +75,8 @@ class WindowTextTest : public test::DesktopTest {
 protected:
     // The main window, connected to an SQLite file by Default Connect when `connected`.
     frmSQLGen& MainWindow(bool connected) {
-        SaveSetting("DefaultConn", "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("CREATE TABLE t(id INTEGER)"));
+        SaveSetting("DefaultConn",
+                    "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("CREATE TABLE t(id INTEGER)"));
         Main();
         main_ = gfrmMain;
         main_->InstallUserInterface(&ui);

@@ -10,7 +10,9 @@
 using namespace qarn::ado;
 
 namespace {
-bool IsPasswordKey(std::string_view key) { return EqualsNoCase(key, "password") || EqualsNoCase(key, "pwd"); }
+bool IsPasswordKey(std::string_view key) {
+    return EqualsNoCase(key, "password") || EqualsNoCase(key, "pwd");
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

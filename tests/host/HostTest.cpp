@@ -22,10 +22,9 @@ using dispatch::InvokeKind;
 
 namespace {
 // The identifiers hosts are built against.
-constexpr DispId kState = 0x68030000, kReturnMessage = 0x68030001, kIncludeIdent = 0x68030002,
-                 kStatusText = 0x68030003, kForDisplay = 0x60030006,
-                 kConnect = 0x60030007, kDisconnect = 0x60030008, kGenerate = 0x60030009, kRunScript = 0x6003000A,
-                 kAbout = -552;
+constexpr DispId kState = 0x68030000, kReturnMessage = 0x68030001, kIncludeIdent = 0x68030002, kStatusText = 0x68030003,
+                 kForDisplay = 0x60030006, kConnect = 0x60030007, kDisconnect = 0x60030008, kGenerate = 0x60030009,
+                 kRunScript = 0x6003000A, kAbout = -552;
 
 class Recorder : public UserInterface {
 public:
@@ -33,7 +32,9 @@ public:
         shown.push_back(text);
         return MsgResult::Ok;
     }
-    void ShowErrorWindow(const std::string& report, const std::vector<std::string>&) override { shown.push_back(report); }
+    void ShowErrorWindow(const std::string& report, const std::vector<std::string>&) override {
+        shown.push_back(report);
+    }
     void RestorePointer() override {}
     void EnableActiveWindow() override {}
     std::vector<std::string> shown;
@@ -59,7 +60,8 @@ protected:
         control = ControlHost::Create("qarnSqlGenComp.qarnSqlGenCntl", &window, &error);
         ASSERT_NE(control, nullptr) << error;
         control->SetUserInterface(&ui);
-        control->OnStatusTextChanged([this] { statuses.push_back(control->Call(kStatusText, InvokeKind::PropertyGet).Text()); });
+        control->OnStatusTextChanged(
+            [this] { statuses.push_back(control->Call(kStatusText, InvokeKind::PropertyGet).Text()); });
     }
     void TearDown() override {
         if (control) {
@@ -144,8 +146,9 @@ TEST_F(HostTest, ConnectRunGenerateAndDisconnectThroughTheControl) {
     EXPECT_EQ(statuses.back(), "Script Processed: " + script);
     std::string out = dir.filePath("out.sql").toStdString();
     ASSERT_TRUE(control->Call(kGenerate, InvokeKind::Method, {out, std::string("SELECT * FROM t"), true}).Bool());
-    EXPECT_EQ(Read(out), "DELETE FROM t\r\nINSERT INTO t([x]) VALUES(1)\r\nINSERT INTO t([x]) VALUES(2)\r\n"
-                         "INSERT INTO t([x]) VALUES(3)\r\nINSERT INTO t([x]) VALUES(4)\r\n");
+    EXPECT_EQ(Read(out),
+              "DELETE FROM t\r\nINSERT INTO t([x]) VALUES(1)\r\nINSERT INTO t([x]) VALUES(2)\r\n"
+              "INSERT INTO t([x]) VALUES(3)\r\nINSERT INTO t([x]) VALUES(4)\r\n");
     EXPECT_EQ(statuses.size(), 8u);
     EXPECT_EQ(statuses.back(), "Statements Generated");
 
@@ -167,7 +170,8 @@ TEST_F(HostTest, ScriptRunOptionsAreReachedByTheirIdentifiers) {
     EXPECT_FALSE(control->Call(kCommitEvery, InvokeKind::PropertyPut, {-1}).ok);
 
     std::string db = Database("CREATE TABLE t(x INTEGER);");
-    ASSERT_TRUE(control->Call(kConnect, InvokeKind::Method, {"Provider=SQLite;Data Source=" + db, std::string()}).Bool());
+    ASSERT_TRUE(
+        control->Call(kConnect, InvokeKind::Method, {"Provider=SQLite;Data Source=" + db, std::string()}).Bool());
     const std::string log = dir.filePath("run.errors").toStdString();
     EXPECT_TRUE(control->Call(kStatementMode, InvokeKind::PropertyPut, {true}).ok);
     EXPECT_TRUE(control->Call(kOnError, InvokeKind::PropertyPut, {std::string("continue")}).ok);

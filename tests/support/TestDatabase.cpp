@@ -77,19 +77,19 @@ std::vector<std::string> SqliteRows(const std::string& path, const std::string& 
         for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
             char real[40];
             switch (sqlite3_column_type(stmt, i)) {
-            case SQLITE_NULL: row += "null"; break;
-            case SQLITE_INTEGER: row += "int:" + std::to_string(sqlite3_column_int64(stmt, i)); break;
-            case SQLITE_FLOAT:
-                std::snprintf(real, sizeof real, "%.17g", sqlite3_column_double(stmt, i));
-                row += std::string("real:") + real;
-                break;
-            case SQLITE_BLOB: {
-                const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
-                row += "blob:";
-                for (int b = 0; b < sqlite3_column_bytes(stmt, i); ++b) row += std::to_string(bytes[b]) + ",";
-                break;
-            }
-            default: row += "text:" + std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+                case SQLITE_NULL: row += "null"; break;
+                case SQLITE_INTEGER: row += "int:" + std::to_string(sqlite3_column_int64(stmt, i)); break;
+                case SQLITE_FLOAT:
+                    std::snprintf(real, sizeof real, "%.17g", sqlite3_column_double(stmt, i));
+                    row += std::string("real:") + real;
+                    break;
+                case SQLITE_BLOB: {
+                    const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
+                    row += "blob:";
+                    for (int b = 0; b < sqlite3_column_bytes(stmt, i); ++b) row += std::to_string(bytes[b]) + ",";
+                    break;
+                }
+                default: row += "text:" + std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
             }
             row += '|';
         }

@@ -38,10 +38,16 @@ PipeFile::PipeFile(const std::string& bytes) {
     path_ = "/dev/fd/" + std::to_string(readEnd_);
 }
 
-PipeFile::~PipeFile() { ::close(readEnd_); }
+PipeFile::~PipeFile() {
+    ::close(readEnd_);
+}
 
-ServerFacts PostgresServer() { return FactsFrom("QARN_PG"); }
-ServerFacts MariaDbServer() { return FactsFrom("QARN_MY"); }
+ServerFacts PostgresServer() {
+    return FactsFrom("QARN_PG");
+}
+ServerFacts MariaDbServer() {
+    return FactsFrom("QARN_MY");
+}
 
 namespace {
 std::string ProviderString(const char* provider, const ServerFacts& f) {
@@ -54,10 +60,18 @@ std::string OdbcString(const char* driver, const ServerFacts& f) {
 }
 }  // namespace
 
-std::string PostgresProviderString() { return ProviderString("PostgreSQL", PostgresServer()); }
-std::string PostgresOdbcString() { return OdbcString("PostgreSQL Unicode", PostgresServer()); }
-std::string MariaDbProviderString() { return ProviderString("MariaDB", MariaDbServer()); }
-std::string MariaDbOdbcString() { return OdbcString("MariaDB Unicode", MariaDbServer()); }
+std::string PostgresProviderString() {
+    return ProviderString("PostgreSQL", PostgresServer());
+}
+std::string PostgresOdbcString() {
+    return OdbcString("PostgreSQL Unicode", PostgresServer());
+}
+std::string MariaDbProviderString() {
+    return ProviderString("MariaDB", MariaDbServer());
+}
+std::string MariaDbOdbcString() {
+    return OdbcString("MariaDB Unicode", MariaDbServer());
+}
 
 const std::vector<ServerPath>& ServerPaths() {
     static const std::vector<ServerPath> paths = {
@@ -74,14 +88,18 @@ const std::vector<ServerPath>& DatabasePaths() {
         std::vector<ServerPath> all = {
             {"Sqlite", sql::Dialect::Sqlite,
              [] { return "Provider=SQLite;Data Source=" + MakeSqliteDatabase("PRAGMA user_version = 1;"); },
-             [] { return ServerFacts{"", "file", "", "", ""}; }}};
+             [] {
+                 return ServerFacts{"", "file", "", "", ""};
+             }}};
         all.insert(all.end(), ServerPaths().begin(), ServerPaths().end());
         return all;
     }();
     return paths;
 }
 
-std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info) { return info.param.name; }
+std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info) {
+    return info.param.name;
+}
 
 std::string AccessSampleFile() {
     static std::string path = [] {

@@ -56,7 +56,9 @@ const std::vector<ServerPath>& ServerPaths();
 // SQLite (a new file for every connection string asked for), then ServerPaths().
 const std::vector<ServerPath>& DatabasePaths();
 std::string ServerPathName(const ::testing::TestParamInfo<ServerPath>& info);
-inline void PrintTo(const ServerPath& path, std::ostream* os) { *os << path.name; }
+inline void PrintTo(const ServerPath& path, std::ostream* os) {
+    *os << path.name;
+}
 
 // The Access file shipped by fp-units-db, unpacked into the scratch folder;
 // empty when it is not installed.
@@ -68,11 +70,11 @@ std::shared_ptr<ado::Connection> OpenConnection(const std::string& connectionStr
 void Exec(const std::shared_ptr<ado::Connection>& c, const std::string& sql);
 
 // A missing server is a failure, never a skip.
-#define QARN_REQUIRE_SERVER(facts)                                                       \
-    do {                                                                                 \
-        if (!(facts).present()) {                                                        \
+#define QARN_REQUIRE_SERVER(facts)                                                          \
+    do {                                                                                    \
+        if (!(facts).present()) {                                                           \
             FAIL() << "database server not configured: run the tests through scripts/test"; \
-        }                                                                                \
+        }                                                                                   \
     } while (0)
 
 // Records every message box and error window; answers message boxes with
@@ -89,8 +91,7 @@ public:
     RecordingUserInterface() { SetUserInterface(this); }
     ~RecordingUserInterface() override { SetUserInterface(nullptr); }
 
-    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title,
-                         MsgButtons buttons) override;
+    MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title, MsgButtons buttons) override;
     void ShowErrorWindow(const std::string& report, const std::vector<std::string>& providerErrors) override;
     void RestorePointer() override { ++pointerRestores; }
     void EnableActiveWindow() override { ++windowEnables; }
