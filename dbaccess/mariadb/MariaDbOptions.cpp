@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "mariadb/MariaDbHandles.h"
+#include "text/TextNumbers.h"
 
 namespace qarn::ado::mariadb {
 
@@ -39,8 +40,7 @@ bool IsKnown(std::string_view key) {
 unsigned int ReadNumber(std::string_view text, std::string_view what, unsigned int low, unsigned int high) {
     text = Trim(text);
     unsigned int n = 0;
-    auto r = std::from_chars(text.data(), text.data() + text.size(), n);
-    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || n < low || n > high)
+    if (!text::ReadWholeNumber(text, n) || n < low || n > high)
         Raise("The MariaDB provider cannot read " + std::string(what) + " '" + std::string(text) +
               "': a whole number from " + std::to_string(low) + " to " + std::to_string(high) + " is needed.");
     return n;

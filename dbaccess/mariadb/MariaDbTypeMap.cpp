@@ -9,6 +9,7 @@
 
 #include "ado/ConnectionString.h"
 #include "ado/DataTypes.h"
+#include "text/TextNumbers.h"
 
 namespace qarn::ado::mariadb {
 
@@ -104,15 +105,7 @@ std::string_view BlobName(uint64_t units, bool binary) {
     return binary ? "longblob" : "longtext";
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-template <typename T>
-bool ReadNumber(std::string_view text, T& out) {
-    auto r = std::from_chars(text.data(), text.data() + text.size(), out);
-    return r.ec == std::errc() && r.ptr == text.data() + text.size();
-}
+using text::ReadWholeNumber;
 
 }  // namespace
 
@@ -228,31 +221,30 @@ void StoreValue(ValueForm form, std::string_view text, Variant& v) {
     switch (form) {
         case ValueForm::Int: {
             int64_t i = 0;
-            if (ReadNumber(text, i)) return v.SetInt(i);
+            if (ReadWholeNumber(text, i)) return v.SetInt(i);
             break;
         }
         case ValueForm::UInt: {
             uint64_t u = 0;
-            if (ReadNumber(text, u)) return v.SetUInt(u);
+            if (ReadWholeNumber(text, u)) return v.SetUInt(u);
             int64_t i = 0;  // an unsigned output parameter may still come back signed
-            if (ReadNumber(text, i)) return v.SetInt(i);
+            if (ReadWholeNumber(text, i)) return v.SetInt(i);
             break;
         }
         case ValueForm::Float: {
             float f = 0;
-            if (ReadNumber(text, f)) return v.SetDouble(static_cast<double>(f));
+            if (ReadWholeNumber(text, f)) return v.SetDouble(static_cast<double>(f));
             break;
         }
         case ValueForm::Double: {
             double d = 0;
-            if (ReadNumber(text, d)) return v.SetDouble(d);
+            if (ReadWholeNumber(text, d)) return v.SetDouble(d);
             break;
         }
         case ValueForm::Decimal: return v.SetDecimal(text);
         case ValueForm::Bit:
             if (text.size() == 1 && (text[0] == '\0' || text[0] == '\1')) return v.SetBool(text[0] == '\1');
-            if (!text.empty() && std::all_of(text.begin(), text.end(), IsDigit))
-                return v.SetBool(text.find_first_not_of('0') != std::string_view::npos);
+            if (text::IsDigits(text)) return v.SetBool(text.find_first_not_of('0') != std::string_view::npos);
             return v.SetBinary(text);
         case ValueForm::Binary: return v.SetBinary(text);
         case ValueForm::DateTime:

@@ -5,6 +5,7 @@
 
 #include "ado/ConnectionString.h"
 #include "ado/DataTypes.h"
+#include "text/TextNumbers.h"
 
 namespace qarn::ado::odbc {
 
@@ -59,9 +60,7 @@ ValueForm UnsignedForm(ValueForm form) {
     return form == ValueForm::Int64 ? ValueForm::UInt64 : ValueForm::UInt32;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+using text::IsDigit;
 
 // "integer.decimals" without leading zeros ("0" when there is no integer part).
 void AppendDigits(std::string& out, std::string_view integer, std::string_view decimals) {

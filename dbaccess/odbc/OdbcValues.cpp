@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "odbc/OdbcText.h"
+#include "text/TextNumbers.h"
 
 namespace qarn::ado::odbc {
 
@@ -98,8 +99,7 @@ void StoreValue(ValueForm form, const void* data, size_t bytes, Variant& v) {
         }
         case ValueForm::SingleText: {
             float f = 0;
-            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), f);
-            if (ec == std::errc() && end == text.data() + text.size())
+            if (text::ReadWholeNumber(text, f))
                 v.SetDouble(static_cast<double>(f));
             else
                 v.SetText(text);

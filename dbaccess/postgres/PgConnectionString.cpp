@@ -10,6 +10,7 @@
 #include "ado/ConnectionString.h"
 #include "postgres/PgErrors.h"
 #include "postgres/PgHandles.h"
+#include "text/TextNumbers.h"
 
 namespace qarn::ado::postgres {
 
@@ -69,8 +70,7 @@ std::vector<std::string_view> Split(std::string_view text) {
 
 std::string CheckedPort(std::string_view port, std::string_view entry) {
     unsigned number = 0;
-    auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), number);
-    if (port.empty() || ec != std::errc() || end != port.data() + port.size() || number < 1 || number > 65535)
+    if (!text::ReadWholeNumber(port, number) || number < 1 || number > 65535)
         Refuse("The connection string entry '" + std::string(entry) + "' names the port '" + std::string(port) +
                "', which is no port number (1 to 65535)");
     return std::string(port);

@@ -7,24 +7,18 @@
 
 #include "ado/ConnectionString.h"
 #include "ado/DataTypes.h"
+#include "text/TextNumbers.h"
 
 namespace qarn::ado::postgres {
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // "\x0a1b..." (hex output) into bytes; false when the text is not hex.
 bool DecodeHex(std::string_view text, std::string& out) {
     if (text.size() % 2 != 0) return false;
     out.resize(text.size() / 2);
     for (size_t i = 0; i < out.size(); ++i) {
-        int hi = HexDigit(text[2 * i]), lo = HexDigit(text[2 * i + 1]);
+        int hi = text::HexDigitValue(text[2 * i]), lo = text::HexDigitValue(text[2 * i + 1]);
         if (hi < 0 || lo < 0) return false;
         out[i] = static_cast<char>(hi << 4 | lo);
     }
@@ -61,11 +55,7 @@ void DecodeBytea(std::string_view text, Variant& v) {
     if (!ok) v.SetText(text);
 }
 
-template <typename T>
-bool ReadNumber(std::string_view text, T& out) {
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size();
-}
+using text::ReadWholeNumber;
 
 // PostgreSQL writes the special floats as NaN, Infinity and -Infinity.
 template <typename T>
@@ -77,7 +67,7 @@ bool ReadFloat(std::string_view text, T& out) {
     else if (text == "-Infinity")
         out = -std::numeric_limits<T>::infinity();
     else
-        return ReadNumber(text, out);
+        return ReadWholeNumber(text, out);
     return true;
 }
 
@@ -102,7 +92,7 @@ void DecodeValue(ValueForm form, std::string_view text, Variant& v) {
     switch (form) {
         case ValueForm::Int: {
             int64_t i = 0;
-            if (ReadNumber(text, i)) return v.SetInt(i);
+            if (ReadWholeNumber(text, i)) return v.SetInt(i);
             break;
         }
         case ValueForm::Float4: {
@@ -184,7 +174,7 @@ std::string IntegerText(const BoundParameter& p) {
             std::string_view text = Trim(v.AsText());
             int64_t i = 0;
             uint64_t u = 0;
-            if (!ReadNumber(text, i) && !ReadNumber(text, u)) Mismatch(p);
+            if (!ReadWholeNumber(text, i) && !ReadWholeNumber(text, u)) Mismatch(p);
             return std::string(text);
         }
     }

@@ -1,6 +1,7 @@
 #include "sql/SqlLexer.h"
 
 #include "ado/ConnectionString.h"
+#include "text/TextNumbers.h"
 
 namespace qarn::sql {
 
@@ -9,9 +10,7 @@ namespace {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+using text::IsDigit;
 bool IsWordStart(char c, Dialect d) {
     const auto u = static_cast<unsigned char>(c);
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || u >= 0x80) return true;

@@ -5,6 +5,7 @@
 
 #include "ado/ConnectionString.h"
 #include "sql/SqlLexer.h"
+#include "text/TextNumbers.h"
 
 namespace qarn::ado::sqlite {
 
@@ -36,13 +37,6 @@ bool ConvertsTextToNumber(const char* declared) {
     return true;  // REAL, FLOA, DOUB, and everything else is NUMERIC
 }
 
-bool IsDigits(std::string_view s) {
-    if (s.empty()) return false;
-    for (char c : s)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
 bool IsRealLiteral(std::string_view s) {
     bool digit = false;
     for (char c : s) {
@@ -52,13 +46,6 @@ bool IsRealLiteral(std::string_view s) {
             return false;
     }
     return digit;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -132,7 +119,7 @@ sqlite3_stmt* InsertCache::Bind(sqlite3* db, std::string_view sql) {
         const std::string_view token = lexer.Text(t);
         if (!negative && lexer.IsWord(t, "NULL")) {
             sqlite3_bind_null(stmt, index);
-        } else if (t.kind == TokenKind::Number && IsDigits(token) && token.size() <= kSafeDigits) {
+        } else if (t.kind == TokenKind::Number && text::IsDigits(token) && token.size() <= kSafeDigits) {
             int64_t value = 0;
             std::from_chars(token.data(), token.data() + token.size(), value);
             sqlite3_bind_int64(stmt, index, negative ? -value : value);
@@ -160,7 +147,7 @@ sqlite3_stmt* InsertCache::Bind(sqlite3* db, std::string_view sql) {
             std::string& blob = texts_[i];
             blob.clear();
             for (size_t k = 1; k + 2 < hex.size(); k += 2) {
-                const int high = HexValue(hex[k]), low = HexValue(hex[k + 1]);
+                const int high = text::HexDigitValue(hex[k]), low = text::HexDigitValue(hex[k + 1]);
                 if (high < 0 || low < 0) return nullptr;
                 blob += static_cast<char>(high * 16 + low);
             }
