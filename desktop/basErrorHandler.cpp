@@ -9,11 +9,6 @@ namespace {
 constexpr int32_t kReadOnlyDatabase = 3027;
 }
 
-ProgramError CurrentProgramError() {
-    NumberedError e = CurrentNumberedError();
-    return {e.number, std::move(e.description)};
-}
-
 void HandleError(const std::string& strSource, const std::string& strExtra, const ProgramError& err) {
     // Each step stands alone: the user must get the window back even when the
     // message cannot be shown.

@@ -1,7 +1,6 @@
 #pragma once
 // The program's report of an unexpected error, naming where it happened.
 
-#include <cstdint>
 #include <string>
 
 #include "ui/NumberedFailure.h"
@@ -9,17 +8,16 @@
 namespace qarn::desktop {
 
 // The error being handled: what HandleError reports.
-struct ProgramError {
-    int32_t number = 0;
-    std::string description;
-};
+using ProgramError = NumberedError;
 
 // A failure the program raises itself, with the number its report shows
 // (13 for a stored text that is not a Boolean, as a failed conversion is).
 using ProgramFailure = NumberedFailure;
 
 // Call inside a catch block: the current exception as a numbered error.
-ProgramError CurrentProgramError();
+inline ProgramError CurrentProgramError() {
+    return CurrentNumberedError();
+}
 
 // 3027 shows "This Database is Read Only" (information icon); any other
 // number the standard three lines (critical icon); "Extra Info: " follows
