@@ -69,7 +69,9 @@ InterruptsHeld::InterruptsHeld() {
     ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
 }
 
-InterruptsHeld::~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+InterruptsHeld::~InterruptsHeld() {
+    ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
 
 InterruptCleanup::~InterruptCleanup() {
     if (slot_ < 0) return;
