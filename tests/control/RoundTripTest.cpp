@@ -32,15 +32,12 @@ enum Engine : size_t { kSqlite, kPostgres, kMariaDb };
 struct Server {
     Engine engine;
     std::string connection;
-    std::string identity;       // definition of the identity column id
-    std::string tableOptions;   // after CREATE TABLE's closing parenthesis
-    std::string textFromHex;    // {} = hex digits of UTF-8 bytes: that text
-    std::string binaryFromHex;  // {} = hex digits: those bytes
-    std::string exactText;      // {} = a column: the server's own exact text of its value
-    char quote;                 // around names in the test's own SQL
-    std::string scriptK;        // the column k as the script names it
-    std::string scriptId;
-    std::string emptyingHead;               // the head line before the table name
+    std::string identity;                   // definition of the identity column id
+    std::string tableOptions;               // after CREATE TABLE's closing parenthesis
+    std::string textFromHex;                // {} = hex digits of UTF-8 bytes: that text
+    std::string binaryFromHex;              // {} = hex digits: those bytes
+    std::string exactText;                  // {} = a column: the server's own exact text of its value
+    char quote;                             // around names in the test's own SQL
     std::string computed;                   // computed columns, never named by the script
     std::string overriding = "";            // what lets an INSERT give the identity column its value
     std::vector<std::string> setup = {};    // run once connected, before the table is made
@@ -156,9 +153,6 @@ Server Sqlite() {
             "X'{}'",
             "typeof({}) || ':' || quote({})",
             '"',
-            "[k]",
-            "[id]",
-            "DELETE FROM ",
             ", c_calc INTEGER GENERATED ALWAYS AS (k * 2) STORED, c_calc2 INTEGER AS (k + 1) VIRTUAL"};
 }
 
@@ -171,9 +165,6 @@ Server Postgres(std::string connection) {
             "'\\x{}'::bytea",
             "CAST({} AS text)",
             '"',
-            "\"k\"",
-            "\"id\"",
-            "TRUNCATE TABLE ",
             ", c_calc int GENERATED ALWAYS AS (k * 2) STORED",
             " OVERRIDING SYSTEM VALUE"};
 }
@@ -187,9 +178,6 @@ Server MariaDb(std::string connection) {
             "X'{}'",
             "HEX(CAST({} AS BINARY))",
             '`',
-            "`k`",
-            "`id`",
-            "TRUNCATE TABLE ",
             ", c_calc INT AS (k * 2) PERSISTENT, c_calc2 INT AS (k + 1) VIRTUAL"};
 }
 
@@ -287,10 +275,13 @@ protected:
             EXPECT_EQ(lines.back().rfind("SELECT setval(pg_get_serial_sequence(", 0), 0u) << lines.back();
         }
         lines.resize(rows + head);
+        const bool sqlite = s.engine == kSqlite;
         if (truncate) {
-            EXPECT_EQ(lines[0], s.emptyingHead + table);
+            EXPECT_EQ(lines[0], (sqlite ? "DELETE FROM " : "TRUNCATE TABLE ") + table);
         }
-        const std::string prefix = "INSERT INTO " + table + "(" + (withId ? s.scriptId + ", " : "") + s.scriptK + ", ";
+        auto named = [&](const std::string& n) { return sqlite ? "[" + n + "]" : Quote(s, n); };
+        const std::string prefix =
+            "INSERT INTO " + table + "(" + (withId ? named("id") + ", " : "") + named("k") + ", ";
         for (size_t i = head; i < lines.size(); ++i) EXPECT_EQ(lines[i].substr(0, prefix.size()), prefix);
     }
 
