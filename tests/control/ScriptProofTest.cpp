@@ -26,10 +26,8 @@ protected:
         const bool pg = GetParam().dialect == Dialect::PostgreSql;
         for (const std::string& sql :
              {"DROP TABLE IF EXISTS " + table,
-              "CREATE TABLE " + table + "(k int PRIMARY KEY, t " + (pg ? "text" : "varchar(50)") +
-                  ", d double precision, "
-                  "b " +
-                  (pg ? "bytea" : "blob") + ")",
+              "CREATE TABLE " + table + "(k int PRIMARY KEY, t " + (pg ? "text, " : "varchar(50), ") +
+                  "d double precision, b " + (pg ? "bytea)" : "blob)"),
               "INSERT INTO " + table + " VALUES (1, 'it''s', 0.1, NULL), (2, NULL, -1e300, NULL), (3, '', 2.5, NULL)"})
             ASSERT_TRUE(gobjSQLADO->SQLSetText(sql) && gobjSQLADO->SQLRunProcNoRs()) << sql;
         core.SetVerify(true);

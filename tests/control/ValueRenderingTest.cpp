@@ -92,7 +92,7 @@ TEST(TextValue, ALongSqlServerTextStartsEveryChainFromAMaxString) {
     const std::string half(4000, 'a');
     const std::string sql = Render(adLongVarChar, Variant::FromText(half + "\n" + half), Dialect::SqlServer);
     EXPECT_TRUE(sql.starts_with("CONVERT(varchar(max), '') + '")) << sql.substr(0, 40);
-    const std::string wide = Render(adLongVarWChar, Variant::FromText(half + "\nÃ©"), Dialect::SqlServer);
+    const std::string wide = Render(adLongVarWChar, Variant::FromText(half + "\n\xC3\xA9"), Dialect::SqlServer);
     EXPECT_TRUE(wide.starts_with("CONVERT(nvarchar(max), N'') + N'")) << wide.substr(0, 40);
 
     std::string text;
