@@ -301,6 +301,8 @@ TEST(DateValue, EachServerGetsTheFormItReads) {
         {adDBTimeStamp, Variant::FromDate(Date(2024, 3, 5, 1, 2, 3, 123456700)), Dialect::SqlServer,
          "'2024-03-05 01:02:03.1234567'"},
         {adDate, Variant::FromDate(Date(2024, 3, 5, 1, 2, 3, 500000000)), Dialect::Jet, "#2024-03-05 01:02:03.5#"},
+        {adDBTimeStamp, Variant::FromDate(Date(2024, 3, 5, 1, 2, 3, 1)), Dialect::PostgreSql,
+         "'2024-03-05 01:02:03.000000001'"},
         // A date held as text: SQLite gets back the very text it stored, the others read it as a date...
         {adDBTimeStamp, isoT, Dialect::Sqlite, "'2024-03-05T14:07:09.5'"},
         {adDBTimeStamp, isoT, Dialect::SqlServer, "'2024-03-05 14:07:09.5'"},
