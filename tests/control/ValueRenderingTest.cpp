@@ -53,13 +53,11 @@ TEST(ChooseDialect, TheProductNameThenTheKind) {
         const char* dbms;
         Dialect expected;
     };
-    // An SQLite file behind a Jet connection string reads SQLite literals.
-    for (const Case& c :
-         {Case{0, "SQLite", Dialect::Sqlite}, Case{0, "", Dialect::Jet}, Case{1, "PostgreSQL", Dialect::PostgreSql},
-          Case{5, "MariaDB", Dialect::MySql}, Case{2, "Microsoft SQL Server", Dialect::SqlServer},
-          Case{5, "Microsoft Access Driver", Dialect::Jet}, Case{2, "MySQL", Dialect::MySql},
-          Case{2, "MS Jet", Dialect::Jet}, Case{2, "MDBTOOLS", Dialect::Jet}, Case{1, "Firebird", Dialect::SqlServer},
-          Case{5, "Oracle", Dialect::Ansi}}) {
+    // The products the round trips reach are theirs to check; these are the others.
+    for (const Case& c : {Case{0, "", Dialect::Jet}, Case{2, "Microsoft SQL Server", Dialect::SqlServer},
+                          Case{5, "Microsoft Access Driver", Dialect::Jet}, Case{2, "MySQL", Dialect::MySql},
+                          Case{2, "MS Jet", Dialect::Jet}, Case{2, "MDBTOOLS", Dialect::Jet},
+                          Case{1, "Firebird", Dialect::SqlServer}, Case{5, "Oracle", Dialect::Ansi}}) {
         EXPECT_EQ(ChooseDialect(c.kind, c.dbms), c.expected) << c.kind << " " << c.dbms;
     }
 }
