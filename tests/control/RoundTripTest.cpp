@@ -220,13 +220,7 @@ protected:
 
     void DropTables() {
         if (!gcnnDB || gcnnDB->State() != ado::adStateOpen) return;
-        for (const std::string& name : {table, original}) {
-            try {
-                Exec("DROP TABLE IF EXISTS " + name);
-            } catch (...) {
-                ADD_FAILURE() << "cannot drop " << name;
-            }
-        }
+        for (const std::string& name : {table, original}) Exec("DROP TABLE IF EXISTS " + name);
     }
 
     void CreateTable(const Server& s, const std::string& name, const std::vector<Column>& columns) {
