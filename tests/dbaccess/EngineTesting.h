@@ -89,6 +89,39 @@ inline AdoError ProviderFailure(const std::function<void()>& action) {
     return e;
 }
 
+// One parameter of a routine: as the engine reads it, the value given and
+// the value expected back (Empty: none given, none checked).
+struct Param {
+    std::string name;
+    int32_t type, direction;
+    Variant in = {}, out = {};
+};
+
+// Reads the routine's parameters and checks them against `want`, then calls
+// it with the values given and checks those that come back.
+inline ExecuteResult CallAndCheck(EngineConnection& c, const std::string& routine, const std::vector<Param>& want) {
+    std::vector<BoundParameter> params = c.ProcedureParameters(routine);
+    auto shape = [](const std::string& name, int32_t type, int32_t direction) {
+        return name + " type " + std::to_string(type) + " direction " + std::to_string(direction);
+    };
+    EXPECT_EQ(params.size(), want.size()) << routine;
+    if (params.size() != want.size()) return {};
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(shape(params[i].name, params[i].type, params[i].direction),
+                  shape(want[i].name, want[i].type, want[i].direction))
+            << routine;
+        if (!want[i].in.IsEmpty()) params[i].value = want[i].in;
+    }
+    ExecuteResult result = c.CallProcedure(routine, params, -1);
+    for (size_t i = 0; i < want.size(); ++i) {
+        if (!want[i].out.IsEmpty()) {
+            EXPECT_TRUE(params[i].value == want[i].out)
+                << routine << " " << want[i].name << ": " << params[i].value.ToText().substr(0, 80);
+        }
+    }
+    return result;
+}
+
 inline std::string Repeated(const std::string& piece, size_t times) {
     std::string out;
     while (times--) out += piece;

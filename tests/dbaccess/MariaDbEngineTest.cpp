@@ -109,80 +109,48 @@ TEST_P(MyPaths, ProceduresAndFunctionsReturnTheirOutputsWholeAndTyped) {
               "BEGIN SET d2 = d + INTERVAL 1 DAY; SET t2 = t + INTERVAL 1 HOUR; SET nflag = NOT flag; "
               "SET b2 = CONCAT(b, x'00'); SET n2 = n * 10; SET u2 = u DIV 2; END"})
         c->Execute(sql, -1);
-    auto shape = [](const std::vector<BoundParameter>& p) {
-        std::vector<std::pair<int32_t, int32_t>> s;
-        for (const auto& x : p) s.emplace_back(x.direction, x.type);
-        return s;
-    };
-
-    auto p = c->ProcedureParameters(outs);
-    EXPECT_EQ(shape(p), (std::vector<std::pair<int32_t, int32_t>>{{adParamInput, adInteger},
-                                                                  {adParamOutput, adLongVarWChar},
-                                                                  {adParamOutput, adDBTimeStamp},
-                                                                  {adParamOutput, adDBTime},
-                                                                  {adParamOutput, GetParam().unsignedBigInt},
-                                                                  {adParamOutput, adVarBinary},
-                                                                  {adParamOutput, adBoolean},
-                                                                  {adParamInputOutput, adVarWChar},
-                                                                  {adParamInput, adVarWChar},
-                                                                  {adParamInputOutput, adNumeric},
-                                                                  {adParamOutput, adLongVarBinary}}));
-    ASSERT_EQ(p.size(), 11u);
-    p[0].value = Variant::FromInt(kLongTimes);
-    p[7].value = Variant::FromText("it's\\");
-    p[8].value = Variant::FromText("Ü");
-    p[9].value = Variant::FromDecimal("1.5");
-    c->CallProcedure(outs, p, -1);
-    EXPECT_TRUE(p[1].value == Variant::FromText(Repeated(kLongPiece, kLongTimes)));
-    EXPECT_TRUE(p[10].value == Variant::FromBinary(Repeated(std::string("\0\xff", 2), 2 * kLongTimes)));
-    EXPECT_EQ(p[2].value, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 500000000)));
-    EXPECT_EQ(p[3].value, Variant::FromText("-01:00:00"));
-    // Through ODBC the catalog declares it signed and 2^64-1 comes back as -1:
+    const Variant none, bytes = Variant::FromBinary(std::string("\0\xff", 2));
+    const bool native = GetParam().name == "native";
+    const int32_t ubig = GetParam().unsignedBigInt;
+    // Through ODBC the catalog declares u signed and 2^64-1 comes back as -1:
     // a known fault of that path, left out until it is mended.
-    if (GetParam().name == "native") {
-        EXPECT_EQ(p[4].value, maxUnsigned);
-    }
-    EXPECT_EQ(p[5].value, Variant::FromBinary(std::string("\0\xff", 2)));
-    EXPECT_EQ(p[6].value, Variant::FromBool(true));
-    EXPECT_EQ(p[7].value, Variant::FromText("it's\\Ü"));
-    EXPECT_EQ(p[9].value, Variant::FromDecimal("22.50"));
-
-    auto f = c->ProcedureParameters("qarn." + add);
-    ASSERT_EQ(f.size(), 3u);
-    EXPECT_EQ(f[0].direction, adParamReturnValue);
-    f[1].value = Variant::FromInt(40);
-    f[2].value = Variant::FromInt(2);
-    c->CallProcedure(add, f, -1);
-    EXPECT_EQ(f[0].value, Variant::FromInt(42));
-
-    auto r = c->ProcedureParameters(rows);
-    ASSERT_EQ(r.size(), 1u);
-    r[0].value = Variant::FromInt(3);
-    ExecuteResult called = c->CallProcedure(rows, r, -1);
+    CallAndCheck(*c, outs,
+                 {{"n", adInteger, adParamInput, Variant::FromInt(kLongTimes)},
+                  {"big", adLongVarWChar, adParamOutput, none, Variant::FromText(Repeated(kLongPiece, kLongTimes))},
+                  {"d", adDBTimeStamp, adParamOutput, none, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 500000000))},
+                  {"t", adDBTime, adParamOutput, none, Variant::FromText("-01:00:00")},
+                  {"u", ubig, adParamOutput, none, native ? maxUnsigned : none},
+                  {"b", adVarBinary, adParamOutput, none, bytes},
+                  {"f", adBoolean, adParamOutput, none, Variant::FromBool(true)},
+                  {"s", adVarWChar, adParamInputOutput, Variant::FromText("it's\\"), Variant::FromText("it's\\Ü")},
+                  {"note", adVarWChar, adParamInput, Variant::FromText("Ü")},
+                  {"total", adNumeric, adParamInputOutput, Variant::FromDecimal("1.5"), Variant::FromDecimal("22.50")},
+                  {"lb", adLongVarBinary, adParamOutput, none,
+                   Variant::FromBinary(Repeated(std::string("\0\xff", 2), 2 * kLongTimes))}});
+    CallAndCheck(*c, "qarn." + add,
+                 {{"RETURN_VALUE", adInteger, adParamReturnValue, none, Variant::FromInt(42)},
+                  {"a", adInteger, adParamInput, Variant::FromInt(40)},
+                  {"b", adInteger, adParamInput, Variant::FromInt(2)}});
+    ExecuteResult called = CallAndCheck(*c, rows, {{"n", adInteger, adParamInput, Variant::FromInt(3)}});
     ASSERT_NE(called.cursor, nullptr);
     EXPECT_EQ(ReadAll(*called.cursor).size(), 3u);
 
     // Parameters of every kind go in; a catalog that drops "unsigned" still binds the value unsigned.
-    auto k = c->ProcedureParameters(kinds);
-    ASSERT_EQ(k.size(), 12u);
-    const Variant inputs[] = {Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000)),
-                              Variant::FromText("10:20:30.5"),
-                              Variant::FromBool(true),
-                              Variant::FromBinary(std::string("\0\xff", 2)),
-                              Variant::FromDecimal("-12345678901234567890.0123456789"),
-                              maxUnsigned};
-    const int32_t types[] = {adDBTimeStamp, adDBTime, adTinyInt, adVarBinary, adNumeric, GetParam().unsignedBigInt};
-    for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(std::make_pair(k[i].direction, k[i].type), std::make_pair(int32_t{adParamInput}, types[i])) << i;
-        k[i].value = inputs[i];
-    }
-    c->CallProcedure(kinds, k, -1);
-    EXPECT_EQ(k[6].value, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 123456000)));
-    EXPECT_EQ(k[7].value, Variant::FromDate(Date(1899, 12, 30, 11, 20, 30, 500000000)));
-    EXPECT_EQ(k[8].value, Variant::FromInt(0));
-    EXPECT_EQ(k[9].value, Variant::FromBinary(std::string("\0\xff\0", 3)));
-    EXPECT_EQ(k[10].value, Variant::FromDecimal("-123456789012345678900.1234567890"));
-    EXPECT_EQ(k[11].value.ToText(), "9223372036854775807");
+    Variant half;
+    half.SetUInt(INT64_MAX);
+    CallAndCheck(*c, kinds,
+                 {{"d", adDBTimeStamp, adParamInput, Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000))},
+                  {"t", adDBTime, adParamInput, Variant::FromText("10:20:30.5")},
+                  {"flag", adTinyInt, adParamInput, Variant::FromBool(true)},
+                  {"b", adVarBinary, adParamInput, bytes},
+                  {"n", adNumeric, adParamInput, Variant::FromDecimal("-12345678901234567890.0123456789")},
+                  {"u", ubig, adParamInput, maxUnsigned},
+                  {"d2", adDBTimeStamp, adParamOutput, none, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 123456000))},
+                  {"t2", adDBTime, adParamOutput, none, Variant::FromDate(Date(1899, 12, 30, 11, 20, 30, 500000000))},
+                  {"nflag", adTinyInt, adParamOutput, none, Variant::FromInt(0)},
+                  {"b2", adVarBinary, adParamOutput, none, Variant::FromBinary(std::string("\0\xff\0", 3))},
+                  {"n2", adNumeric, adParamOutput, none, Variant::FromDecimal("-123456789012345678900.1234567890")},
+                  {"u2", ubig, adParamOutput, none, native ? half : Variant::FromInt(INT64_MAX)}});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -210,20 +178,9 @@ TEST_F(MariaDbEngine, ALostConnectionFailsTheFetchInsteadOfEndingTheRows) {
     EXPECT_THROW(r.cursor->Fetch(row), AdoError);                 // and stays failed
 }
 
-TEST_F(MariaDbEngine, ACommandWhileRowsStreamLeavesTheCursorWhole) {
+TEST_F(MariaDbEngine, ALaterStatementsFailureSurfacesAtTheEndOfTheRows) {
     auto c = Open();
-    ExecuteResult first = c->Execute("SELECT seq, REPEAT('x', seq % 7) FROM seq_1_to_5000", -1);
     std::vector<Variant> row;
-    for (int i = 0; i < 10; ++i) ASSERT_TRUE(first.cursor->Fetch(row));
-    EXPECT_EQ(Count(*c, "SELECT 42"), 42);
-    int64_t expected = 11;
-    while (first.cursor->Fetch(row)) {
-        ASSERT_EQ(row[0], Variant::FromInt(expected));
-        ASSERT_EQ(row[1].AsText(), std::string(static_cast<size_t>(expected % 7), 'x'));
-        ++expected;
-    }
-    EXPECT_EQ(expected, 5001);
-
     // A failure of a later statement in the text surfaces at the end of the
     // rows, whether they streamed or were read ahead.
     for (bool readAhead : {false, true}) {

@@ -1,4 +1,4 @@
-// clsSQLADO's procedures, parameters and paging: the parts
+// clsSQLADO's procedures, parameters, paging and transactions: the parts
 // every engine shares, on SQLite, and what fails without a connection.
 #include <gtest/gtest.h>
 
@@ -71,6 +71,24 @@ TEST_F(ProceduresTest, NullsBecomeBlanksByType) {
     EXPECT_EQ(sql.DataNoNulls(0, 1, ado::adInteger), Variant::FromText("x"));
     EXPECT_THROW(sql.DataNoNulls(2, 0, ado::adInteger), ado::AdoError);
     EXPECT_EQ(clsSQLADO::ConvertNullToBlank(Variant::MakeNull(), ado::adDBTimeStamp), Variant::FromText(""));
+}
+
+// The control ends its transactions on the connection itself: these are only tested here.
+TEST_F(ProceduresTest, TransactionsCommitAndRollBackOnSqlite) {
+    clsSQLADO& sql = OpenSqlite("CREATE TABLE t(n INTEGER);");
+    auto run = [&](const std::string& text) { return sql.SQLSetText(text) && sql.SQLRunProcNoRs(); };
+    ASSERT_TRUE(sql.BeginDBTransaction());
+    ASSERT_TRUE(run("INSERT INTO t VALUES(1)"));
+    ASSERT_TRUE(sql.RollBackDBTrans());
+    ASSERT_TRUE(sql.BeginDBTransaction());
+    ASSERT_TRUE(run("INSERT INTO t VALUES(2)"));
+    ASSERT_TRUE(sql.CommitDBTrans());
+    ASSERT_TRUE(sql.SQLSetText("SELECT group_concat(n) FROM t"));
+    ASSERT_TRUE(sql.SQLRunProcWithRs());
+    EXPECT_EQ(sql.Data().At(0, 0).ToText(), "2");
+    EXPECT_FALSE(sql.CommitDBTrans());  // no transaction is open
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("clsSQLADO!CommitDBTrans"), std::string::npos);
 }
 
 TEST_F(ProceduresTest, SqliteHasNoProceduresAndSaysSo) {

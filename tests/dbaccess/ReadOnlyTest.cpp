@@ -2,14 +2,18 @@
 // closing rolls back; a transaction begun by SQL text is seen (RunScript
 // relies on it); a read-only query (Generate's SELECT) cannot write, even
 // through a function with side effects, and ends the transaction it runs in
-// however its cursor ends; a cursor outlives its connection object, and
-// closing ends it.
+// however its cursor ends; a cursor outlives its connection object and
+// other commands run meanwhile, and closing ends it.
 #include "EngineTesting.h"
 
 namespace qarn::ado {
 namespace {
 using namespace testing_engine;
 using sql::Dialect;
+
+// 500 rows, in SQL every engine reads.
+const std::string kSeries =
+    "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 500) SELECT i FROM s";
 
 class Engines : public ::testing::TestWithParam<test::ServerPath> {
 protected:
@@ -99,10 +103,8 @@ TEST_P(Engines, ReadOnlyQueriesCannotWriteAndEndTheirTransactionHoweverTheyEnd) 
     EXPECT_EQ(Count(), 1);
 
     // Dropped, closed or read to its end, the cursor ends the transaction.
-    const std::string series =
-        "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 500) SELECT i FROM s";
     for (int how = 0; how < 3; ++how) {
-        ExecuteResult r = c->ExecuteReadOnly(series, -1);
+        ExecuteResult r = c->ExecuteReadOnly(kSeries, -1);
         std::vector<Variant> row;
         ASSERT_TRUE(r.cursor->Fetch(row));
         EXPECT_EQ(c->TransactionOpen(), Server());
@@ -145,6 +147,20 @@ TEST_P(Engines, CursorsOutliveTheConnectionObjectAndCloseEndsThem) {
         // ended loudly: as good as ended
     }
     EXPECT_FALSE(more);
+}
+
+TEST_P(Engines, ACommandWhileACursorIsOpenLeavesTheCursorWhole) {
+    ExecuteResult first = c->Execute(kSeries, -1);
+    std::vector<Variant> row;
+    ASSERT_TRUE(first.cursor->Fetch(row));
+    // Another statement and a transaction run in between.
+    EXPECT_EQ(Scalar(*c, "SELECT 7"), Variant::FromInt(7));
+    c->BeginTrans();
+    Insert("(1)");
+    c->RollbackTrans();
+    int64_t next = 2;
+    while (first.cursor->Fetch(row)) ASSERT_EQ(row[0], Variant::FromInt(next++));
+    EXPECT_EQ(next, 501);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, Engines, ::testing::ValuesIn(test::DatabasePaths()), test::ServerPathName);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 
 #include "EngineTesting.h"
@@ -207,6 +208,15 @@ TEST(SqliteTypeMap, DeclaredTypeText) {
     EXPECT_EQ(sqlite::MapDeclaredType("decimal(10, 2)").scale, 2);
     EXPECT_EQ(sqlite::MapDeclaredType("NUMERIC").precision, 0);
     EXPECT_EQ(sqlite::MapDeclaredType("memo").attributes & adFldLong, adFldLong);
+}
+
+// What the round trips cannot see: their REAL columns store -0 as 0, and
+// SQLite's quote() ends a text at its first NUL.
+TEST(SqliteValues, NegativeZeroAndTextPastANulArriveWhole) {
+    Rows rows = Query(*OpenSqlite(":memory:"), "SELECT -0.0, 'a' || char(0) || 'b'");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(std::signbit(rows[0][0].AsDouble()));
+    EXPECT_EQ(rows[0][1], Variant::FromText(std::string("a\0b", 3)));
 }
 
 TEST(SqliteValues, RowsStream) {
