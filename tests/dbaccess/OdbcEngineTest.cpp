@@ -23,8 +23,6 @@ struct Server {
     test::ServerFacts (*facts)();
     std::string (*odbcString)();
     std::string streamingOptions;  // added to the connection string
-    std::string batchOptions;      // what a batch of statements needs
-    int64_t rowsAfterFailedBatch;  // the batch table after a batch failing in its second statement
     bool backslashEscapes;         // MariaDB reads '\' in literals as an escape
     std::string alteringOption;    // a driver option that would change the text read
     std::string closedPortState;   // SQLSTATE of a refused connection
@@ -41,15 +39,11 @@ const Server kPostgres{"Postgres",
                        test::PostgresServer,
                        test::PostgresOdbcString,
                        ";UseDeclareFetch=1;Fetch=500;BoolsAsChar=0",
-                       "",
-                       3,
                        false,
                        ";LFConversion=1",
                        "08001",
                        "42P01"};
-const Server kMariaDb{"MariaDb", test::MariaDbServer, test::MariaDbOdbcString,
-                      "",        ";OPTION=67108864",  4,
-                      true,      ";CHARSET=latin1",   "HY000",
+const Server kMariaDb{"MariaDb", test::MariaDbServer, test::MariaDbOdbcString, "", true, ";CHARSET=latin1", "HY000",
                       "42S02"};
 
 std::shared_ptr<EngineConnection> OpenOn(const Server& s, const std::string& extra = "") {
@@ -122,24 +116,6 @@ TEST_P(OdbcServer, FailuresCarryTheDriversRecords) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     ASSERT_FALSE(e.Records().empty());
     EXPECT_EQ(e.Records()[0].SQLState, GetParam().closedPortState);
-}
-
-TEST_P(OdbcServer, BatchSumsCountsAndRaisesTheFailingStatement) {
-    auto c = Open(GetParam().batchOptions);
-    c->Execute("CREATE TEMPORARY TABLE batch (i int)", -1);
-    EXPECT_EQ(c->ExecuteBatch("INSERT INTO batch VALUES (1); INSERT INTO batch VALUES (2), (3); "
-                              "SELECT * FROM batch; UPDATE batch SET i = i + 1",
-                              -1),
-              6);
-    AdoError e = ProviderFailure([&] {
-        c->ExecuteBatch(
-            "INSERT INTO batch VALUES (4); INSERT INTO odbc_no_such_table VALUES (5); "
-            "INSERT INTO batch VALUES (6)",
-            -1);
-    });
-    EXPECT_THAT(e.Description(), HasSubstr("odbc_no_such_table"));
-    // MariaDB ran the statement before the failure; both stop at the failure.
-    EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM batch").AsInt(), GetParam().rowsAfterFailedBatch);
 }
 
 INSTANTIATE_TEST_SUITE_P(Odbc, OdbcServer, ::testing::Values(kPostgres, kMariaDb),
