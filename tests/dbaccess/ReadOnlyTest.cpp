@@ -1,8 +1,12 @@
 // Transactions, scripts and cursors, alike on every engine: commit,
-// rollback, and closing rolls back; a script stops at its first failure; a transaction begun by SQL text is seen
-// (RunScript relies on it); a read-only query (Generate's SELECT) cannot write, even through a function with side
-// effects, and ends the transaction it runs in however its cursor ends; a cursor outlives its connection object and
-// other commands run meanwhile, and closing ends it.
+// rollback, and closing rolls back; a script stops at its first failure; a
+// transaction begun by SQL text is seen (RunScript relies on it); a
+// read-only query (Generate's SELECT) cannot write, even through a function
+// with side effects, and ends the transaction it runs in however its cursor
+// ends; a cursor outlives its connection object and other commands run
+// meanwhile, and closing ends it.
+#include <unistd.h>
+
 #include "EngineTesting.h"
 
 namespace qarn::ado {
@@ -32,8 +36,8 @@ protected:
     int64_t Count() { return std::stoll(Scalar(*other, "SELECT count(*) FROM " + table).ToText()); }
     void Insert(const std::string& values) { c->Execute("INSERT INTO " + table + " VALUES " + values, -1); }
     bool Server() const { return GetParam().dialect != Dialect::Sqlite; }
-    // Each path its own table: the paths run side by side.
-    const std::string table = "qarn_engine_" + GetParam().name;
+    // Named per path and process: the cases run side by side.
+    const std::string own = GetParam().name + "_" + std::to_string(getpid()), table = "qarn_engine_" + own;
     std::string connection;
     std::shared_ptr<EngineConnection> c, other;
 };
@@ -94,7 +98,7 @@ TEST_P(Engines, ReadOnlyQueriesCannotWriteAndEndTheirTransactionHoweverTheyEnd) 
     // SQLite refuses a writing statement before it runs, rows or not; the
     // servers fail it in a read-only transaction, hidden in a function too.
     std::vector<std::string> writes = {"DELETE FROM " + table};
-    const std::string wipe = "qarn_wipe_" + GetParam().name;
+    const std::string wipe = "qarn_wipe_" + own;
     if (!Server()) {
         writes.push_back("UPDATE " + table + " SET n = 3 RETURNING n");
     } else {
