@@ -1,5 +1,6 @@
-// Transactions, scripts and cursors, alike on every engine: commit,
-// rollback, and closing rolls back; a script stops at its first failure; a
+// What every engine does alike: a failure carries the database's record;
+// commit, rollback, and closing rolls back; a script stops at its first
+// failure; a
 // transaction begun by SQL text is seen (RunScript relies on it); a
 // read-only query (Generate's SELECT) cannot write, even through a function
 // with side effects, and ends the transaction it runs in however its cursor
@@ -83,6 +84,27 @@ TEST_P(Engines, AScriptSumsItsCountsAndStopsAtTheFirstFailure) {
         Raised([&] { c->ExecuteBatch(into + "(4); INSERT INTO qarn_no_such_table VALUES (5); " + into + "(6)", -1); });
     EXPECT_THAT(e.Description(), HasSubstr("qarn_no_such_table"));
     EXPECT_EQ(Count(), GetParam().dialect == Dialect::PostgreSql ? 3 : 4);
+}
+
+// A failure carries the database's record, and the connection goes on; a
+// refused connection says so too.
+TEST_P(Engines, FailuresCarryTheDatabasesRecord) {
+    const Dialect dialect = GetParam().dialect;
+    AdoError e = ProviderFailure([&] { c->Execute("SELECT * FROM qarn_no_such_table", -1); });
+    ASSERT_FALSE(e.Records().empty());
+    EXPECT_EQ(e.Records()[0].SQLState, dialect == Dialect::PostgreSql ? "42P01"
+                                       : dialect == Dialect::MySql    ? "42S02"
+                                                                      : "");
+    EXPECT_THAT(e.Records()[0].Description, HasSubstr("qarn_no_such_table"));
+    EXPECT_EQ(Scalar(*c, "SELECT 7"), Variant::FromInt(7));
+    if (!Server()) return;
+
+    const std::string port = "Port=" + GetParam().facts().port;
+    std::string refused = connection;
+    refused.replace(refused.find(port), port.size(), "Port=" + ClosedPort());
+    e = ProviderFailure([&] { OpenEngine(refused); });
+    ASSERT_FALSE(e.Records().empty());
+    EXPECT_EQ(e.Records()[0].SQLState, dialect == Dialect::PostgreSql ? "08001" : "HY000");
 }
 
 TEST_P(Engines, ATransactionBegunBySqlTextIsSeen) {
