@@ -103,14 +103,10 @@ TEST(ConnectionStringTest, JetDataSourceOpensSqliteFilesNativelyAndAccessFilesTh
 }
 
 // ODBC drivers take at most 32767 characters and may crash on more: no
-// engine is given a longer string.  Characters, not bytes, are counted.
+// engine is given a longer string (the check comes before any engine is
+// picked).  Characters, not bytes, are counted.
 TEST(ConnectionStringTest, OpenRefusesAStringOver32767Characters) {
-    QARN_REQUIRE_SERVER(test::PostgresServer());
     const std::string sqlite = "Provider=SQLite;Data Source=" + test::MakeSqliteDatabase("SELECT 1;") + ";Note=";
-    auto padded = [](std::string s, size_t characters, const std::string& filler) {
-        while (s.size() < characters) s += filler;  // counts bytes: only for one-byte fillers
-        return s;
-    };
     std::string accented = sqlite;
     for (size_t n = sqlite.size(); n < 32767; ++n) accented += "\u00e9";
     struct Case {
@@ -118,10 +114,9 @@ TEST(ConnectionStringTest, OpenRefusesAStringOver32767Characters) {
         std::string text;
         size_t tooLong;  // the count in the error; 0 when the string opens
     } cases[] = {
-        {"SQLite at the limit", padded(sqlite, 32767, "x"), 0},
+        {"SQLite at the limit", sqlite + std::string(32767 - sqlite.size(), 'x'), 0},
         {"SQLite at the limit in two-byte characters", accented, 0},
-        {"SQLite one over", padded(sqlite, 32768, "x"), 32768},
-        {"PostgreSQL", padded(test::PostgresProviderString() + ";Application Name=", 40000, "x"), 40000},
+        {"SQLite one over", sqlite + std::string(32768 - sqlite.size(), 'x'), 32768},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

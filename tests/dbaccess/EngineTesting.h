@@ -1,6 +1,7 @@
 #pragma once
-// What the engine tests share: rows read whole, readable values in failure
-// messages, the error an action raises, dates, and a port nobody serves.
+// What the engine tests share: the engine a connection string opens, rows
+// read whole, readable values in failure messages, the error an action
+// raises, dates, and a port nobody serves.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -18,6 +19,11 @@
 #include "ado/AdoError.h"
 #include "ado/DataTypes.h"
 #include "ado/Engine.h"
+#include "ado/ProviderTable.h"
+#include "mariadb/MariaDbEngine.h"
+#include "odbc/OdbcEngine.h"
+#include "postgres/PgEngine.h"
+#include "sqlite/SqliteEngine.h"
 #include "support/TestSupport.h"
 
 namespace qarn::ado {
@@ -29,6 +35,18 @@ inline void PrintTo(const Variant& v, std::ostream* os) {
 namespace testing_engine {
 using ::testing::HasSubstr;
 using Rows = std::vector<std::vector<Variant>>;
+
+// The engine a connection string opens, as Connection::Open picks it.
+inline std::shared_ptr<EngineConnection> OpenEngine(const std::string& connectionString) {
+    const ProviderRoute route = RouteConnectionString(connectionString);
+    switch (route.engine) {
+        case ProviderRoute::Engine::Sqlite: return OpenSqlite(route.target);
+        case ProviderRoute::Engine::Postgres: return OpenPostgres(route.target);
+        case ProviderRoute::Engine::MariaDb: return OpenMariaDb(route.target);
+        case ProviderRoute::Engine::Odbc: break;
+    }
+    return OpenOdbc(route.target);
+}
 
 inline Rows ReadAll(EngineCursor& cursor) {
     Rows rows;
@@ -70,6 +88,52 @@ inline AdoError ProviderFailure(const std::function<void()>& action) {
     }
     return e;
 }
+
+// One parameter of a routine: as the engine reads it, the value given and
+// the value expected back (Empty: none given, none checked).
+struct Param {
+    std::string name;
+    int32_t type, direction;
+    Variant in = {}, out = {};
+};
+
+// Reads the routine's parameters and checks them against `want`, then calls
+// it with the values given and checks those that come back.
+inline ExecuteResult CallAndCheck(EngineConnection& c, const std::string& routine, const std::vector<Param>& want) {
+    std::vector<BoundParameter> params = c.ProcedureParameters(routine);
+    auto shape = [](const std::string& name, int32_t type, int32_t direction) {
+        return name + " type " + std::to_string(type) + " direction " + std::to_string(direction);
+    };
+    EXPECT_EQ(params.size(), want.size()) << routine;
+    if (params.size() != want.size()) return {};
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(shape(params[i].name, params[i].type, params[i].direction),
+                  shape(want[i].name, want[i].type, want[i].direction))
+            << routine;
+        if (!want[i].in.IsEmpty()) params[i].value = want[i].in;
+    }
+    ExecuteResult result = c.CallProcedure(routine, params, -1);
+    for (size_t i = 0; i < want.size(); ++i) {
+        if (!want[i].out.IsEmpty()) {
+            EXPECT_TRUE(params[i].value == want[i].out)
+                << routine << " " << want[i].name << ": " << params[i].value.ToText().substr(0, 80);
+        }
+    }
+    return result;
+}
+
+inline std::string Repeated(const std::string& piece, size_t times) {
+    std::string out;
+    while (times--) out += piece;
+    return out;
+}
+
+// Long output values: text of four-byte characters and bytes, far longer than
+// any buffer sized for them.
+inline const std::string kLongPiece =
+    "\xC3\xBC\xF0\x9F\x98\x80"
+    "a\n";
+constexpr size_t kLongTimes = 25000;
 
 inline DateTime Date(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, uint32_t nanos = 0) {
     return {y, uint8_t(mo), uint8_t(d), uint8_t(h), uint8_t(mi), uint8_t(s), nanos};

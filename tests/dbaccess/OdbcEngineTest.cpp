@@ -10,7 +10,6 @@
 #include "odbc/OdbcPostgres.h"
 #include "odbc/OdbcText.h"
 #include "odbc/OdbcTypeMap.h"
-#include "text/TextCase.h"
 
 namespace qarn::ado {
 namespace {
@@ -24,70 +23,30 @@ struct Server {
     test::ServerFacts (*facts)();
     std::string (*odbcString)();
     std::string streamingOptions;  // added to the connection string
-    std::string batchOptions;      // what a batch of statements needs
-    int64_t rowsAfterFailedBatch;  // the batch table after a batch failing in its second statement
-    std::string textType, decimalType, bigintCast, doubleCast;
-    bool backslashEscapes;  // MariaDB reads '\' in literals as an escape
-    std::string (*binaryLiteral)(const std::string& hex);
-    std::string closedPortState;  // SQLSTATE of a refused connection
-    std::string missingTableState;
+    bool backslashEscapes;         // MariaDB reads '\' in literals as an escape
+    std::string alteringOption;    // a driver option that would change the text read
 };
 
 void PrintTo(const Server& s, std::ostream* os) {
     *os << s.name;
 }
 
-std::string PgBinary(const std::string& hex) {
-    return "'\\x" + hex + "'::bytea";
-}
-std::string MyBinary(const std::string& hex) {
-    return "x'" + hex + "'";
-}
-
 // psqlodbc streams through a server cursor 500 rows at a time and reports
 // booleans as SQL_BIT.
-const Server kPostgres{"Postgres",
-                       test::PostgresServer,
-                       test::PostgresOdbcString,
-                       ";UseDeclareFetch=1;Fetch=500;BoolsAsChar=0",
-                       "",
-                       3,
-                       "text",
-                       "numeric(38,10)",
-                       "bigint",
-                       "double precision",
-                       false,
-                       PgBinary,
-                       "08001",
-                       "42P01"};
-const Server kMariaDb{"MariaDb",
-                      test::MariaDbServer,
-                      test::MariaDbOdbcString,
-                      "",
-                      ";OPTION=67108864",
-                      4,
-                      "longtext",
-                      "decimal(38,10)",
-                      "signed",
-                      "double",
-                      true,
-                      MyBinary,
-                      "HY000",
-                      "42S02"};
+const Server kPostgres{
+    "Postgres", test::PostgresServer, test::PostgresOdbcString, ";UseDeclareFetch=1;Fetch=500;BoolsAsChar=0",
+    false,      ";LFConversion=1"};
+const Server kMariaDb{"MariaDb", test::MariaDbServer, test::MariaDbOdbcString, "", true, ";CHARSET=latin1"};
 
 std::shared_ptr<EngineConnection> OpenOn(const Server& s, const std::string& extra = "") {
     return OpenOdbc(s.odbcString() + s.streamingOptions + extra);
 }
 
-// Cases for one server.
-template <const Server& S>
-class OdbcOn : public ::testing::Test {
+class OdbcPostgres : public ::testing::Test {
 protected:
-    void SetUp() override { QARN_REQUIRE_SERVER(S.facts()); }
-    static std::shared_ptr<EngineConnection> Open(const std::string& extra = "") { return OpenOn(S, extra); }
+    void SetUp() override { QARN_REQUIRE_SERVER(test::PostgresServer()); }
+    static std::shared_ptr<EngineConnection> Open() { return OpenOn(kPostgres); }
 };
-using OdbcPostgres = OdbcOn<kPostgres>;
-using OdbcMariaDb = OdbcOn<kMariaDb>;
 
 // Cases for each server.
 class OdbcServer : public ::testing::TestWithParam<Server> {
@@ -102,39 +61,7 @@ protected:
         }
         return out + "'";
     }
-    // A table of this test's own, so that parallel runs never meet.
-    std::string Table(const std::string& what) const { return "odbc_" + what + "_" + GetParam().name; }
 };
-
-TEST_P(OdbcServer, AwkwardTextBinaryAndExtremeNumbersArriveExactly) {
-    auto c = Open();
-    const Server& s = GetParam();
-    const std::vector<std::string> texts = {"",          "it's",     "back\\slash\\", "line1\nline2\r\n", "tab\there",
-                                            "Ünïcødé ✓", "😀 astral", "%_ pattern",    "\"quoted\""};
-    c->Execute("CREATE TEMPORARY TABLE awkward (id int, t " + s.textType + ")", -1);
-    c->Execute("INSERT INTO awkward VALUES (0, NULL)", -1);
-    for (size_t i = 0; i < texts.size(); ++i)
-        EXPECT_EQ(
-            c->Execute("INSERT INTO awkward VALUES (" + std::to_string(i + 1) + ", " + Literal(texts[i]) + ")", -1)
-                .rowsAffected,
-            1);
-    Rows rows = Query(*c, "SELECT t FROM awkward ORDER BY id");
-    ASSERT_EQ(rows.size(), texts.size() + 1);
-    EXPECT_TRUE(rows[0][0].IsNull());
-    for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(rows[i + 1][0], Variant::FromText(texts[i])) << i;
-
-    const std::string& dec = s.decimalType;
-    rows = Query(*c, "SELECT " + s.binaryLiteral("0000ff10") + ", " + s.binaryLiteral("") + ", NULL, CAST(" +
-                         "-9223372036854775808 AS " + s.bigintCast + "), CAST(9223372036854775807 AS " + s.bigintCast +
-                         "), CAST('-1234567890123456789012345678.0123456789' AS " + dec + "), CAST('0.0000000001' AS " +
-                         dec + "), CAST(1.7976931348623157e308 AS " + s.doubleCast + "), CAST(NULL AS " + dec + ")");
-    const Rows want = {{Variant::FromBinary(std::string("\0\0\xff\x10", 4)), Variant::FromBinary(""),
-                        Variant::MakeNull(), Variant::FromInt(INT64_MIN), Variant::FromInt(INT64_MAX),
-                        Variant::FromDecimal("-1234567890123456789012345678.0123456789"),
-                        Variant::FromDecimal("0.0000000001"), Variant::FromDouble(1.7976931348623157e308),
-                        Variant::MakeNull()}};
-    EXPECT_EQ(rows, want);
-}
 
 TEST_P(OdbcServer, LongValuesArriveWhole) {
     auto c = Open();
@@ -154,146 +81,17 @@ TEST_P(OdbcServer, LongValuesArriveWhole) {
     }
 }
 
-TEST_P(OdbcServer, FailuresCarryTheDriversRecords) {
-    auto c = Open();
-    AdoError e = ProviderFailure([&] { c->Execute("SELECT * FROM odbc_no_such_table", -1); });
-    ASSERT_FALSE(e.Records().empty());
-    EXPECT_EQ(e.Records()[0].SQLState, GetParam().missingTableState);
-    EXPECT_THAT(e.Records()[0].Description, HasSubstr("odbc_no_such_table"));
-    // The connection is still usable afterwards.
-    EXPECT_EQ(Scalar(*c, "SELECT 7"), Variant::FromInt(7));
-
-    // A refused connection fails fast.
-    test::ServerFacts f = GetParam().facts();
-    std::string cs = GetParam().odbcString();
-    cs.replace(cs.find("Port=" + f.port), 5 + f.port.size(), "Port=" + ClosedPort());
-    auto start = std::chrono::steady_clock::now();
-    e = ProviderFailure([&] { OpenOdbc(cs); });
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    ASSERT_FALSE(e.Records().empty());
-    EXPECT_EQ(e.Records()[0].SQLState, GetParam().closedPortState);
-}
-
-TEST_P(OdbcServer, BatchSumsCountsAndRaisesTheFailingStatement) {
-    auto c = Open(GetParam().batchOptions);
-    c->Execute("CREATE TEMPORARY TABLE batch (i int)", -1);
-    EXPECT_EQ(c->ExecuteBatch("INSERT INTO batch VALUES (1); INSERT INTO batch VALUES (2), (3); "
-                              "SELECT * FROM batch; UPDATE batch SET i = i + 1",
-                              -1),
-              6);
-    AdoError e = ProviderFailure([&] {
-        c->ExecuteBatch(
-            "INSERT INTO batch VALUES (4); INSERT INTO odbc_no_such_table VALUES (5); "
-            "INSERT INTO batch VALUES (6)",
-            -1);
-    });
-    EXPECT_THAT(e.Description(), HasSubstr("odbc_no_such_table"));
-    // MariaDB ran the statement before the failure; both stop at the failure.
-    EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM batch").AsInt(), GetParam().rowsAfterFailedBatch);
-}
-
-TEST_P(OdbcServer, TransactionsCommitRollBackAndCloseRollsBack) {
-    const std::string table = Table("tx");
-    auto c = Open();
-    auto other = Open();
-    c->Execute("DROP TABLE IF EXISTS " + table, -1);
-    c->Execute("CREATE TABLE " + table + " (i int)", -1);
-    auto count = [&] { return Scalar(*other, "SELECT COUNT(*) FROM " + table).AsInt(); };
-
-    c->BeginTrans();
-    c->Execute("INSERT INTO " + table + " VALUES (1)", -1);
-    EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM " + table).AsInt(), 1);
-    c->RollbackTrans();
-    EXPECT_EQ(count(), 0);
-
-    c->BeginTrans();
-    EXPECT_EQ(c->Execute("INSERT INTO " + table + " VALUES (2), (3), (4)", -1).rowsAffected, 3);
-    EXPECT_EQ(count(), 0);  // not before the commit
-    c->CommitTrans();
-    EXPECT_EQ(count(), 3);
-    // Auto-commit is back on after the commit; counts of changes, none included.
-    EXPECT_EQ(c->Execute("UPDATE " + table + " SET i = i + 1 WHERE i > 2", -1).rowsAffected, 2);
-    ExecuteResult none = c->Execute("DELETE FROM " + table + " WHERE i > 100", -1);
-    EXPECT_EQ(none.rowsAffected, 0);
-    EXPECT_EQ(none.cursor, nullptr);
-    c->Execute("INSERT INTO " + table + " VALUES (5)", -1);
-    EXPECT_EQ(count(), 4);
-
-    EXPECT_THROW(c->CommitTrans(), AdoError);
-    c->BeginTrans();
-    EXPECT_THROW(c->BeginTrans(), AdoError);
-    c->Execute("INSERT INTO " + table + " VALUES (6)", -1);
-    c->Close();
-    EXPECT_EQ(count(), 4);
-    other->Execute("DROP TABLE " + table, -1);
-}
-
-TEST_P(OdbcServer, CursorOutlivesItsConnectionAndClosesEarly) {
-    std::unique_ptr<EngineCursor> cursor;
-    {
-        auto c = Open();
-        cursor = c->Execute("SELECT 1 UNION ALL SELECT 2", -1).cursor;
-    }
-    Rows rows = ReadAll(*cursor);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[1][0], Variant::FromInt(2));
-
-    auto c = Open();
-    auto early = c->Execute("SELECT 1 UNION ALL SELECT 2", -1).cursor;
-    std::vector<Variant> row;
-    ASSERT_TRUE(early->Fetch(row));
-    early->Close();
-    EXPECT_FALSE(early->Fetch(row));
-    EXPECT_EQ(Query(*c, "SELECT 3")[0][0], Variant::FromInt(3));
-
-    // Closing the connection ends its open cursors.
-    auto open = c->Execute("SELECT 1 UNION ALL SELECT 2", -1).cursor;
-    c->Close();
-    EXPECT_FALSE(open->Fetch(row));
-    EXPECT_THROW(c->Execute("SELECT 1", -1), AdoError);
+// psqlodbc may turn line feeds into CR LF, MariaDB's driver may read latin1:
+// the engine opens again without the option rather than alter the text.
+TEST_P(OdbcServer, DriverOptionsThatWouldAlterTextAreUndone) {
+    const std::string text = "a\n\xC3\x9C\xF0\x9F\x98\x80";
+    EXPECT_EQ(Scalar(*Open(GetParam().alteringOption), "SELECT " + Literal(text)), Variant::FromText(text));
 }
 
 INSTANTIATE_TEST_SUITE_P(Odbc, OdbcServer, ::testing::Values(kPostgres, kMariaDb),
                          [](const auto& info) { return info.param.name; });
 
 // ------------------------------------------------------------------ PostgreSQL
-
-// psqlodbc writes dates and times its own way, rounds a real through a
-// double, reads money as a double and xid as a signed number, and may be
-// set to turn line feeds into CR LF: each value must still arrive as the
-// server holds it, and each column name its type.
-TEST_F(OdbcPostgres, ValuesArriveAsTheServerHoldsThem) {
-    auto c = Open(";LFConversion=1");
-    c->Execute("SET TimeZone = 'America/New_York'", -1);
-    ExecuteResult r = c->Execute(
-        "SELECT timestamptz '2024-11-03 01:30:00-05', date '5874897-12-31', time '24:00:00', real '7.038531e-26', "
-        "money '-92233720368547758.08', xid '4294967295', E'a\\nb', uuid 'a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11', "
-        "ev_action FROM pg_rewrite LIMIT 1;",
-        -1);
-    ASSERT_NE(r.cursor, nullptr);
-    const auto& cols = r.cursor->Columns();
-    const std::vector<std::string> types = {"timestamptz", "date", "time", "float4",      "money",
-                                            "xid",         "text", "uuid", "pg_node_tree"};
-    ASSERT_EQ(cols.size(), types.size());
-    for (size_t i = 0; i < cols.size(); ++i) {
-        EXPECT_EQ(cols[i].typeName, types[i]);
-        EXPECT_EQ(cols[i].textInput, i + 1 < cols.size()) << types[i];
-    }
-    EXPECT_EQ(cols[4].type, adCurrency);
-    Rows rows = ReadAll(*r.cursor);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][0], Variant::FromText("2024-11-03 01:30:00-05"));
-    EXPECT_EQ(rows[0][1], Variant::FromText("5874897-12-31"));
-    EXPECT_EQ(rows[0][2], Variant::FromText("24:00:00"));
-    EXPECT_EQ(rows[0][3], Variant::FromDouble(static_cast<double>(7.038531e-26f)));
-    Variant money;
-    money.SetCurrency("-92233720368547758.08");
-    EXPECT_EQ(rows[0][4], money);
-    EXPECT_EQ(rows[0][5], Variant::FromText("4294967295"));
-    EXPECT_EQ(rows[0][6], Variant::FromText("a\nb"));
-    EXPECT_EQ(rows[0][7].Kind(), VarKind::Guid);
-    EXPECT_EQ(text::ToLower(rows[0][7].AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
-}
 
 TEST_F(OdbcPostgres, QueryTimeoutCancelsTheStatement) {
     // MariaDB's driver (3.1.15) ignores SQL_ATTR_QUERY_TIMEOUT; psqlodbc cancels.
@@ -302,19 +100,6 @@ TEST_F(OdbcPostgres, QueryTimeoutCancelsTheStatement) {
     AdoError e = ProviderFailure([&] { c->Execute("SELECT pg_sleep(10)", 1); });
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(e.Records()[0].SQLState, "57014");
-}
-
-// ------------------------------------------------------------------ MariaDB
-
-TEST_F(OdbcMariaDb, TextArrivesAsUtf8AndZeroDatesAsThemselves) {
-    auto c = Open(";CHARSET=latin1");
-    c->Execute("CREATE TEMPORARY TABLE zero (d date, t datetime(6))", -1);
-    c->Execute("INSERT INTO zero VALUES ('0000-00-00', '2024-02-29 12:34:56.789012')", -1);
-    Rows rows = Query(*c, "SELECT CONVERT(X'C39CF09F9880' USING utf8mb4), d, t FROM zero");
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][0], Variant::FromText("\xC3\x9C\xF0\x9F\x98\x80"));
-    EXPECT_EQ(rows[0][1], Variant::FromText("0000-00-00"));
-    EXPECT_EQ(rows[0][2], Variant::FromDate(Date(2024, 2, 29, 12, 34, 56, 789012000)));
 }
 
 // ------------------------------------------------------------------ Access, drivers, bad input

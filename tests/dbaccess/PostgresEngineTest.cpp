@@ -1,9 +1,7 @@
-// The PostgreSQL engine on libpq: connection strings, values of every kind
-// as the server sends them, streaming and its failures, procedures, the
-// pipelined replay and replicated servers; procedures through ODBC too.
-
-#include <cmath>
-#include <limits>
+// The PostgreSQL engine on libpq: connection strings, failures, streaming
+// and its failures, procedures and the pipelined replay; columns and
+// procedures through ODBC too.  Values themselves are proven by
+// the round trips (tests/control/RoundTripTest.cpp).
 
 #include "EngineTesting.h"
 #include "ado/ConnectionString.h"
@@ -90,83 +88,6 @@ protected:
     }
 };
 
-TEST_F(PgEngine, ValuesOfEveryKindArriveExactly) {
-    auto c = Open();
-    c->Execute("SET TimeZone = 'UTC'", -1);
-    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
-    struct Case {
-        std::string expr;
-        int32_t type;
-        Variant value;
-        std::string typeName;
-    } cases[] = {
-        {"int2 '-32768'", adSmallInt, Variant::FromInt(-32768), "int2"},
-        {"int8 '-9223372036854775808'", adBigInt, Variant::FromInt(INT64_MIN), "int8"},
-        {"oid '4294967295'", adVarWChar, Variant::FromText("4294967295"), "oid"},
-        {"float8 'NaN'", adDouble, Variant::FromDouble(nan), "float8"},
-        {"float8 '-Infinity'", adDouble, Variant::FromDouble(-inf), "float8"},
-        {"float8 '5e-324'", adDouble, Variant::FromDouble(5e-324), "float8"},
-        {"float8 '0.1' + float8 '0.2'", adDouble, Variant::FromDouble(0.1 + 0.2), "float8"},
-        {"float4 '1.1'", adSingle, Variant::FromDouble(static_cast<double>(1.1f)), "float4"},
-        {"numeric '-123.4500'", adNumeric, Variant::FromDecimal("-123.4500"), "numeric"},
-        {"numeric '1e40'", adNumeric, Variant::FromDecimal("1" + std::string(40, '0')), "numeric"},
-        {"numeric 'NaN'", adNumeric, Variant::FromText("NaN"), "numeric"},
-        {"money '-12.34'", adCurrency, Variant::FromText("-$12.34"), "money"},
-        {"true", adBoolean, Variant::FromBool(true), "bool"},
-        {"bytea '\\x00ff0a'", adLongVarBinary, Variant::FromBinary(std::string("\0\xff\n", 3)), "bytea"},
-        {"bytea ''", adLongVarBinary, Variant::FromBinary(""), "bytea"},
-        {"text 'Zoë ✓ ''q'''", adLongVarWChar, Variant::FromText("Zoë ✓ 'q'"), "text"},
-        {"char(3) 'a'", adWChar, Variant::FromText("a  "), "bpchar"},
-        {"NULL::varchar(9)", adVarWChar, Variant::MakeNull(), "varchar"},
-        {"date '2024-02-29'", adDBDate, Variant::FromDate(Date(2024, 2, 29)), "date"},
-        {"date '0044-03-15 BC'", adDBDate, Variant::FromText("0044-03-15 BC"), "date"},
-        {"date '10000-01-01'", adDBDate, Variant::FromText("10000-01-01"), "date"},
-        {"time '23:59:59.999999'", adDBTime, Variant::FromDate(Date(1899, 12, 30, 23, 59, 59, 999999000)), "time"},
-        {"time '24:00:00'", adDBTime, Variant::FromText("24:00:00"), "time"},
-        {"timestamp '2024-02-29 12:34:56.789012'", adDBTimeStamp,
-         Variant::FromDate(Date(2024, 2, 29, 12, 34, 56, 789012000)), "timestamp"},
-        {"timestamp '-infinity'", adDBTimeStamp, Variant::FromText("-infinity"), "timestamp"},
-        {"timestamptz '2024-01-02 03:04:05.5+02'", adDBTimeStamp, Variant::FromText("2024-01-02 01:04:05.5+00"),
-         "timestamptz"},
-        {"timetz '10:00+02'", adDBTime, Variant::FromText("10:00:00+02"), "timetz"},
-        {"interval '1 day 02:00'", adVarWChar, Variant::FromText("1 day 02:00:00"), "interval"},
-        {"uuid 'A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11'", adGUID,
-         [] {
-             Variant v;
-             v.SetGuid("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
-             return v;
-         }(),
-         "uuid"},
-        {"jsonb '{\"b\": 1, \"a\": [true]}'", adLongVarWChar, Variant::FromText("{\"a\": [true], \"b\": 1}"), "jsonb"},
-        {"ARRAY[1, NULL]", adLongVarWChar, Variant::FromText("{1,NULL}"), "_int4"},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.expr);
-        ExecuteResult r = c->Execute("SELECT " + k.expr, -1);
-        ASSERT_NE(r.cursor, nullptr);
-        const ColumnInfo& col = r.cursor->Columns().at(0);
-        EXPECT_EQ(col.type, k.type);
-        EXPECT_EQ(col.typeName, k.typeName);
-        EXPECT_TRUE(col.textInput);
-        Rows rows = ReadAll(*r.cursor);
-        ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(rows[0][0], k.value);
-        if (k.value.Kind() == VarKind::Double) {
-            EXPECT_EQ(std::signbit(rows[0][0].AsDouble()), std::signbit(k.value.AsDouble()));
-        }
-    }
-    // -0 keeps its sign.
-    EXPECT_TRUE(std::signbit(Query(*c, "SELECT float8 '-0'")[0][0].AsDouble()));
-
-    // What no text can recreate says so.
-    ExecuteResult r =
-        c->Execute("SELECT ROW(1, 'a'), NULL::pg_node_tree, most_common_vals, 1 FROM pg_stats LIMIT 0", -1);
-    ASSERT_NE(r.cursor, nullptr);
-    std::vector<bool> readable;
-    for (const ColumnInfo& col : r.cursor->Columns()) readable.push_back(col.textInput);
-    EXPECT_EQ(readable, (std::vector<bool>{false, false, false, true}));
-}
-
 TEST_F(PgEngine, FailuresCarryTheServersMessageDetailHintAndState) {
     auto c = Open();
     c->Execute("CREATE TEMPORARY TABLE uniq (k int PRIMARY KEY)", -1);
@@ -194,11 +115,6 @@ TEST_F(PgEngine, FailuresCarryTheServersMessageDetailHintAndState) {
     ErrorRecord timeout = Failure([&] { c->Execute("SELECT pg_sleep(30)", 1); });
     EXPECT_EQ(timeout.SQLState, "57014");
     EXPECT_THAT(timeout.Description, HasSubstr("command timeout of 1 seconds expired"));
-
-    ErrorRecord refused =
-        Failure([&] { OpenPostgres("Provider=PostgreSQL;Data Source=127.0.0.1;Port=" + ClosedPort() + ";User ID=x"); });
-    EXPECT_EQ(refused.SQLState, "08001");
-    EXPECT_THAT(refused.Description, HasSubstr("Connection refused"));
 }
 
 TEST_F(PgEngine, RowsStreamAndAFailureOnALateRowFailsThatFetch) {
@@ -215,97 +131,15 @@ TEST_F(PgEngine, RowsStreamAndAFailureOnALateRowFailsThatFetch) {
     EXPECT_THROW(r.cursor->Fetch(row), AdoError);  // and again, never a silent end
 }
 
-TEST_F(PgEngine, ACommandWhileACursorStreamsLeavesTheCursorWhole) {
+TEST_F(PgEngine, TheCommitOfAFailedTransactionSaysSo) {
     auto c = Open();
-    ExecuteResult first = c->Execute("SELECT i FROM generate_series(1, 30000) AS i", -1);
-    std::vector<Variant> row;
-    ASSERT_TRUE(first.cursor->Fetch(row));
-    // Another statement, a script and a transaction run in between.
-    EXPECT_EQ(Query(*c, "SELECT 'other'")[0][0], Variant::FromText("other"));
+    c->Execute("CREATE TEMPORARY TABLE failed (i int)", -1);
     c->BeginTrans();
-    EXPECT_EQ(c->ExecuteBatch("CREATE TEMPORARY TABLE mid (i int); INSERT INTO mid VALUES (1), (2)", -1), 2);
-    c->RollbackTrans();
-    int64_t next = 2, count = 1;
-    while (first.cursor->Fetch(row)) {
-        ASSERT_EQ(row[0].AsInt(), next++);
-        ++count;
-    }
-    EXPECT_EQ(count, 30000);
-}
-
-TEST_F(PgEngine, AServerThatGoesAwayMidReadFailsTheFetch) {
-    auto c = Open();
-    auto killer = Open();
-    const std::string pid = Query(*c, "SELECT pg_backend_pid()::text")[0][0].AsText();
-    ExecuteResult r = c->Execute("SELECT generate_series(1, 100000000), repeat('x', 200)", -1);
-    std::vector<Variant> row;
-    ASSERT_TRUE(r.cursor->Fetch(row));
-    EXPECT_EQ(Query(*killer, "SELECT pg_terminate_backend(" + pid + ")")[0][0], Variant::FromBool(true));
-    ErrorRecord e = Failure([&] {
-        while (r.cursor->Fetch(row)) {
-        }
-    });
-    EXPECT_THAT((std::vector<std::string>{"57P01", "08006"}), ::testing::Contains(e.SQLState)) << e.Description;
-    EXPECT_THROW(r.cursor->Fetch(row), AdoError);
-    Failure([&] { c->Execute("SELECT 1", -1); });
-}
-
-TEST_F(PgEngine, ReadOnlyQueriesEndTheirTransactionHoweverTheyEnd) {
-    auto c = Open();
-    // Closed early: the statement is cancelled, the transaction rolled back.
-    ExecuteResult r = c->ExecuteReadOnly("SELECT generate_series(1, 100000000)", -1);
-    std::vector<Variant> row;
-    ASSERT_TRUE(r.cursor->Fetch(row));
-    EXPECT_TRUE(c->TransactionOpen());
-    r.cursor->Close();
-    EXPECT_FALSE(c->TransactionOpen());
-    // Writing fails and leaves nothing open.
-    Failure([&] { c->ExecuteReadOnly("CREATE TEMPORARY TABLE ro (i int)", -1); });
-    EXPECT_FALSE(c->TransactionOpen());
-    // Inside an open transaction the query is the transaction's own.
-    c->BeginTrans();
-    EXPECT_EQ(ReadAll(*c->ExecuteReadOnly("SELECT 5", -1).cursor)[0][0], Variant::FromInt(5));
-    EXPECT_TRUE(c->TransactionOpen());
-    EXPECT_THROW(c->BeginTrans(), AdoError);
-    c->RollbackTrans();
-    EXPECT_THROW(c->RollbackTrans(), AdoError);
-}
-
-TEST_F(PgEngine, TransactionsAndScripts) {
-    auto c = Open();
-    auto other = Open();
-    c->ExecuteBatch("DROP TABLE IF EXISTS pg_engine_tx; CREATE TABLE pg_engine_tx (i int)", -1);
-    auto count = [&] { return Query(*other, "SELECT count(*) FROM pg_engine_tx")[0][0].AsInt(); };
-    // A script's row counts add up; a SELECT in it is read and dropped.
-    EXPECT_EQ(c->ExecuteBatch("INSERT INTO pg_engine_tx VALUES (1); INSERT INTO pg_engine_tx VALUES (2), (3); "
-                              "SELECT * FROM pg_engine_tx; UPDATE pg_engine_tx SET i = i + 1",
-                              -1),
-              6);
-    // A script is one transaction: its failure undoes what it did.
-    ErrorRecord e =
-        Failure([&] { c->ExecuteBatch("INSERT INTO pg_engine_tx VALUES (4); SELECT 1 / 0; SELECT 1", -1); });
-    EXPECT_EQ(e.SQLState, "22012");
-    EXPECT_EQ(count(), 3);
-
-    c->BeginTrans();
-    c->Execute("INSERT INTO pg_engine_tx VALUES (5)", -1);
-    EXPECT_EQ(count(), 3);
-    c->CommitTrans();
-    EXPECT_EQ(count(), 4);
-    // A transaction that failed is not committed, and the commit says so.
-    c->BeginTrans();
-    c->Execute("INSERT INTO pg_engine_tx VALUES (6)", -1);
+    c->Execute("INSERT INTO failed VALUES (6)", -1);
     Failure([&] { c->Execute("SELECT 1 / 0", -1); });
     EXPECT_EQ(Failure([&] { c->CommitTrans(); }).SQLState, "25P02");
     EXPECT_FALSE(c->TransactionOpen());
-    EXPECT_EQ(count(), 4);
-    // Closing rolls back what is open.
-    c->BeginTrans();
-    c->Execute("INSERT INTO pg_engine_tx VALUES (7)", -1);
-    c->Close();
-    EXPECT_EQ(count(), 4);
-    EXPECT_THROW(c->Execute("SELECT 1", -1), AdoError);
-    other->Execute("DROP TABLE pg_engine_tx", -1);
+    EXPECT_EQ(Scalar(*c, "SELECT count(*) FROM failed").AsInt(), 0);
 }
 
 TEST_F(PgEngine, ReplayInATransactionPipelinesAndNamesTheFailingStatement) {
@@ -419,6 +253,12 @@ TEST_P(PgPaths, ColumnsKnowTheirTypeIdentityNullabilityAndSizes) {
     Rows rows = ReadAll(*r.cursor);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][8], Variant::FromBool(true));  // a real boolean, not "1"
+
+    // Pseudo-types (a record, anyarray) cannot be read back from any text.
+    r = c->Execute("SELECT ROW(1, 'a'), most_common_vals, 1 FROM pg_stats LIMIT 0", -1);
+    std::vector<bool> readable;
+    for (const ColumnInfo& col : r.cursor->Columns()) readable.push_back(col.textInput);
+    EXPECT_EQ(readable, (std::vector<bool>{false, false, true}));
 }
 
 TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
@@ -427,8 +267,9 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
                       kinds = Name("kinds");
     c->ExecuteBatch(
         "CREATE OR REPLACE FUNCTION " + out +
-            "(a integer, b text, OUT doubled integer, OUT label text) AS "
-            "$$ BEGIN doubled := a * 2; label := b || repeat('!', 100000); END $$ LANGUAGE plpgsql;"
+            "(a integer, b text, OUT doubled integer, OUT label text, OUT bytes bytea) AS $$ BEGIN doubled := a * 2; "
+            "label := b || repeat(U&'\\00FC\\+01F600a\\000A', 25000); bytes := decode(repeat('00ff', 50000), 'hex'); "
+            "END $$ LANGUAGE plpgsql;"
             "CREATE OR REPLACE PROCEDURE " +
             inout +
             "(IN a integer, OUT twice integer, INOUT total numeric) AS "
@@ -448,75 +289,52 @@ TEST_P(PgPaths, ParametersOfEveryKindTravelBothWays) {
             "$$ BEGIN d2 := d + interval '1 day'; t2 := t + interval '1 hour'; nflag := NOT flag; "
             "b2 := b || '\\x00'::bytea; g2 := g; n2 := n * 10; END $$ LANGUAGE plpgsql",
         -1);
-    using Shape = std::vector<std::tuple<std::string, int32_t, int32_t>>;
-    auto shape = [](const std::vector<BoundParameter>& p) {
-        Shape s;
-        for (const auto& x : p) s.emplace_back(x.name, x.type, x.direction);
-        return s;
-    };
+    const Variant none, bytes = Variant::FromBinary(std::string("\0\xff", 2));
+    Variant guid;  // psqlodbc writes it in capitals
+    guid.SetGuid(GetParam().name == "odbc" ? "A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11"
+                                           : "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
+    CallAndCheck(*c, out,
+                 {{"a", adInteger, adParamInput, Variant::FromInt(21)},
+                  {"b", adLongVarWChar, adParamInput, Variant::FromText("Ünï 'q'")},
+                  {"doubled", adInteger, adParamOutput, none, Variant::FromInt(42)},
+                  {"label", adLongVarWChar, adParamOutput, none,
+                   Variant::FromText("Ünï 'q'" + Repeated(kLongPiece, kLongTimes))},
+                  {"bytes", adLongVarBinary, adParamOutput, none,
+                   Variant::FromBinary(Repeated(std::string("\0\xff", 2), 2 * kLongTimes))}});
+    CallAndCheck(*c, "public." + inout,
+                 {{"a", adInteger, adParamInput, Variant::FromInt(21)},
+                  {"twice", adInteger, adParamOutput, none, Variant::FromInt(42)},
+                  {"total", adNumeric, adParamInputOutput, Variant::FromDecimal("1.5"), Variant::FromDecimal("22.5")}});
 
-    auto o = c->ProcedureParameters(out);
-    EXPECT_EQ(shape(o), (Shape{{"a", adInteger, adParamInput},
-                               {"b", adLongVarWChar, adParamInput},
-                               {"doubled", adInteger, adParamOutput},
-                               {"label", adLongVarWChar, adParamOutput}}));
-    o[0].value = Variant::FromInt(21);
-    o[1].value = Variant::FromText("Ünï 'q'");
-    c->CallProcedure(out, o, -1);
-    EXPECT_EQ(o[2].value, Variant::FromInt(42));
-    EXPECT_EQ(o[3].value, Variant::FromText("Ünï 'q'" + std::string(100000, '!')));
-
-    auto io = c->ProcedureParameters("public." + inout);
-    EXPECT_EQ(shape(io), (Shape{{"a", adInteger, adParamInput},
-                                {"twice", adInteger, adParamOutput},
-                                {"total", adNumeric, adParamInputOutput}}));
-    io[0].value = Variant::FromInt(21);
-    io[2].value = Variant::FromDecimal("1.5");
-    c->CallProcedure(inout, io, -1);
-    EXPECT_EQ(io[1].value, Variant::FromInt(42));
-    EXPECT_EQ(io[2].value, Variant::FromDecimal("22.5"));
-
-    auto a = c->ProcedureParameters(ToUpper(add));  // unquoted names fold to lower case
-    EXPECT_EQ(shape(a), (Shape{{"RETURN_VALUE", adInteger, adParamReturnValue},
-                               {GetParam().unnamed, adInteger, adParamInput},
-                               {"b", adInteger, adParamInput}}));
-    a[1].value = Variant::FromInt(40);
-    a[2].value = Variant::FromText("2");  // converted to the declared integer
-    c->CallProcedure(add, a, -1);
-    EXPECT_EQ(a[0].value, Variant::FromInt(42));
-    a[1].value = Variant::MakeNull();
-    c->CallProcedure(add, a, -1);
-    EXPECT_TRUE(a[0].value.IsNull());
+    // Unquoted names fold to lower case; text converts to the declared integer.
+    std::vector<Param> sum = {{"RETURN_VALUE", adInteger, adParamReturnValue, none, Variant::FromInt(42)},
+                              {GetParam().unnamed, adInteger, adParamInput, Variant::FromInt(40)},
+                              {"b", adInteger, adParamInput, Variant::FromText("2")}};
+    CallAndCheck(*c, ToUpper(add), sum);
+    sum[0].out = sum[1].in = Variant::MakeNull();
+    CallAndCheck(*c, add, sum);
+    auto a = c->ProcedureParameters(add);
     a[1].value = Variant::FromText("forty");
     EXPECT_EQ(Raised([&] { c->CallProcedure(add, a, -1); }).Number(), err::BadArguments);
 
-    auto s = c->ProcedureParameters(series);
-    ASSERT_EQ(shape(s), (Shape{{"n", adInteger, adParamInput}}));
-    s[0].value = Variant::FromInt(3);
-    ExecuteResult rows = c->CallProcedure(series, s, -1);
+    ExecuteResult rows = CallAndCheck(*c, series, {{"n", adInteger, adParamInput, Variant::FromInt(3)}});
     ASSERT_NE(rows.cursor, nullptr);
     EXPECT_EQ(ReadAll(*rows.cursor).size(), 3u);
 
-    auto k = c->ProcedureParameters(kinds);
-    ASSERT_EQ(k.size(), 12u);
-    const Variant inputs[] = {Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000)),
-                              Variant::FromDate(Date(1899, 12, 30, 10, 20, 30, 500000000)),
-                              Variant::FromText("false"),
-                              Variant::FromBinary(std::string("\0\xff", 2)),
-                              Variant::FromText("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11"),
-                              Variant::FromDouble(1.25e-7)};
-    const int32_t types[] = {adDBTimeStamp, adDBTime, adBoolean, adLongVarBinary, adGUID, adNumeric};
-    for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(std::make_pair(k[i].direction, k[i].type), std::make_pair(int32_t{adParamInput}, types[i])) << i;
-        k[i].value = inputs[i];
-    }
-    c->CallProcedure(kinds, k, -1);
-    EXPECT_EQ(k[6].value, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 123456000)));
-    EXPECT_EQ(k[7].value, Variant::FromDate(Date(1899, 12, 30, 11, 20, 30, 500000000)));
-    EXPECT_EQ(k[8].value, Variant::FromBool(true));
-    EXPECT_EQ(k[9].value, Variant::FromBinary(std::string("\0\xff\0", 3)));
-    EXPECT_EQ(ToLower(k[10].value.AsText()), "a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11");
-    EXPECT_EQ(k[11].value, Variant::FromDecimal("0.000001250"));  // the double went in as plain digits
+    // The double goes in as plain digits.
+    CallAndCheck(*c, kinds,
+                 {{"d", adDBTimeStamp, adParamInput, Variant::FromDate(Date(2024, 2, 28, 23, 0, 0, 123456000))},
+                  {"t", adDBTime, adParamInput, Variant::FromDate(Date(1899, 12, 30, 10, 20, 30, 500000000))},
+                  {"flag", adBoolean, adParamInput, Variant::FromText("false")},
+                  {"b", adLongVarBinary, adParamInput, bytes},
+                  {"g", adGUID, adParamInput, Variant::FromText("a0eebc99-9c0b-4ef8-bb6d-6bb9bd380a11")},
+                  {"n", adNumeric, adParamInput, Variant::FromDouble(1.25e-7)},
+                  {"d2", adDBTimeStamp, adParamOutput, none, Variant::FromDate(Date(2024, 2, 29, 23, 0, 0, 123456000))},
+                  {"t2", adDBTime, adParamOutput, none, Variant::FromDate(Date(1899, 12, 30, 11, 20, 30, 500000000))},
+                  {"nflag", adBoolean, adParamOutput, none, Variant::FromBool(true)},
+                  {"b2", adLongVarBinary, adParamOutput, none, Variant::FromBinary(std::string("\0\xff\0", 3))},
+                  {"g2", adGUID, adParamOutput, none, guid},
+                  {"n2", adNumeric, adParamOutput, none, Variant::FromDecimal("0.000001250")}});
 
     EXPECT_TRUE(c->ProcedureParameters(Name("no_such_function")).empty());
 }
@@ -527,45 +345,6 @@ INSTANTIATE_TEST_SUITE_P(
         PgPath{"native", [] { return OpenPostgres(test::PostgresProviderString()); }, "$1"},
         PgPath{"odbc", [] { return OpenOdbc(test::PostgresOdbcString() + ";UseDeclareFetch=1;BoolsAsChar=0"); }, ""}),
     [](const auto& info) { return info.param.name; });
-
-// ------------------------------------------------------------------ replicated servers
-
-class PgReplicated : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QARN_REQUIRE_SERVER(test::PostgresServer());
-        const char* standby = std::getenv("QARN_PGSTANDBY_PORT");
-        if (!standby || !*standby) GTEST_FAIL() << "no standby server: run the tests through scripts/test";
-        standbyPort = standby;
-    }
-    static std::shared_ptr<EngineConnection> Open(const std::string& hosts, const std::string& extra = "") {
-        auto f = test::PostgresServer();
-        return OpenPostgres("Provider=PostgreSQL;Data Source=" + hosts + ";Initial Catalog=" + f.database +
-                            ";User ID=" + f.user + ";Password=" + f.password + extra);
-    }
-    static bool InRecovery(EngineConnection& c) { return Query(c, "SELECT pg_is_in_recovery()")[0][0].AsBool(); }
-    std::string Primary() const { return "127.0.0.1:" + test::PostgresServer().port; }
-    std::string Standby() const { return "127.0.0.1:" + standbyPort; }
-    std::string standbyPort;
-};
-
-TEST_F(PgReplicated, TargetSessionAttrsPickTheServer) {
-    auto preferStandby = Open(Primary() + "," + Standby(), ";Target Session Attrs=prefer-standby");
-    EXPECT_TRUE(InRecovery(*preferStandby));
-
-    auto readWrite = Open(Standby() + "," + Primary(), ";Target Session Attrs=read-write");
-    EXPECT_FALSE(InRecovery(*readWrite));
-    readWrite->Execute("CREATE TEMPORARY TABLE written (i int)", -1);
-    EXPECT_EQ(readWrite->Execute("INSERT INTO written VALUES (1)", -1).rowsAffected, 1);
-
-    auto standby = Open(Standby());
-    ErrorRecord e = Failure([&] { standby->Execute("CREATE TEMPORARY TABLE written (i int)", -1); });
-    EXPECT_EQ(e.SQLState, "25006");
-    EXPECT_THAT(e.Description, HasSubstr("read-only transaction"));
-
-    auto pastDeadHost = Open("127.0.0.1:" + ClosedPort() + "," + Primary());
-    EXPECT_FALSE(InRecovery(*pastDeadHost));
-}
 
 }  // namespace
 }  // namespace qarn::ado

@@ -73,6 +73,7 @@ TEST_F(ProceduresTest, NullsBecomeBlanksByType) {
     EXPECT_EQ(clsSQLADO::ConvertNullToBlank(Variant::MakeNull(), ado::adDBTimeStamp), Variant::FromText(""));
 }
 
+// The control ends its transactions on the connection itself: these are only tested here.
 TEST_F(ProceduresTest, TransactionsCommitAndRollBackOnSqlite) {
     clsSQLADO& sql = OpenSqlite("CREATE TABLE t(n INTEGER);");
     auto run = [&](const std::string& text) { return sql.SQLSetText(text) && sql.SQLRunProcNoRs(); };

@@ -1,5 +1,5 @@
 // The shared per-thread session: opening by connection string or data-link
-// file through every provider form, the server kind, and closing.
+// file, the server kind, and closing.
 #include <gtest/gtest.h>
 
 #include "ado/Command.h"
@@ -149,43 +149,5 @@ TEST_F(SessionTest, SessionKnowsTheDataLinkItWasOpenedFrom) {
     }
     ASSERT_TRUE(gblnOpenDB("", line));
     EXPECT_EQ(gstrSessionUDLFile(), "");
-    EXPECT_TRUE(ui.shown.empty());
-}
-
-TEST_F(SessionTest, ServersOpenThroughEachProviderFormAndAccessThroughJet) {
-    QARN_REQUIRE_SERVER(test::PostgresServer());
-    QARN_REQUIRE_SERVER(test::MariaDbServer());
-    const std::string pg = test::PostgresOdbcString(), my = test::MariaDbOdbcString();
-    std::string mysql = test::MariaDbProviderString();
-    mysql.replace(mysql.find("MariaDB"), 7, "MySQL");
-    const std::string mdb = test::AccessSampleFile();
-    ASSERT_FALSE(mdb.empty()) << "fp-units-db's Access file is not installed";
-    const std::string pgName = "PostgreSQL", any;
-    const struct {
-        std::string text;
-        int kind;
-        const std::string& dbms;  // empty: not checked
-    } cases[] = {
-        {test::PostgresProviderString(), 5, pgName},
-        {"Provider=MSDASQL.1;" + pg, 2, pgName},
-        {pg, 1, pgName},
-        {test::MariaDbProviderString(), 5, any},
-        {mysql, 5, any},
-        {"Provider=MSDASQL;" + my, 2, any},
-        {my, 1, any},
-    };
-    for (const auto& k : cases) {
-        SCOPED_TRACE(k.text);
-        ASSERT_TRUE(gblnOpenDB("", k.text));
-        EXPECT_EQ(glngServerKind, k.kind);
-        if (!k.dbms.empty()) {
-            EXPECT_EQ(gcnnDB->DbmsName(), k.dbms);
-        }
-        EXPECT_EQ(FirstValueText(gcnnDB, "SELECT 6 * 7"), "42");
-        EXPECT_TRUE(gblnCloseDB());
-    }
-    ASSERT_TRUE(gblnOpenDB("", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + mdb));
-    EXPECT_EQ(glngServerKind, 0);
-    EXPECT_EQ(FirstValueText(gcnnDB, "SELECT COUNT(*) FROM FPdev"), "8");
     EXPECT_TRUE(ui.shown.empty());
 }

@@ -1,4 +1,6 @@
 // The SQLite engine through OpenSqlite and the EngineConnection interface.
+// Values themselves are proven by the round trips
+// (tests/control/RoundTripTest.cpp).
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -14,7 +16,6 @@
 namespace qarn::ado {
 namespace {
 using namespace testing_engine;
-using namespace std::string_literals;
 
 // A new database file made with the library itself, holding `script`.
 std::string MakeDatabase(const std::string& name, const std::string& script) {
@@ -209,32 +210,13 @@ TEST(SqliteTypeMap, DeclaredTypeText) {
     EXPECT_EQ(sqlite::MapDeclaredType("memo").attributes & adFldLong, adFldLong);
 }
 
-TEST(SqliteValues, StorageClassDecidesTheKindAndValuesRoundTrip) {
-    auto c = OpenSqlite(":memory:");
-    c->ExecuteBatch(
-        "CREATE TABLE v(k INTEGER PRIMARY KEY, t TEXT, b BLOB, i INTEGER, r REAL, d DATE, u);"
-        "INSERT INTO v VALUES (1, NULL, NULL, NULL, NULL, NULL, NULL);"
-        "INSERT INTO v VALUES (2, '', X'', 9223372036854775807, 1e308, 'not a date', -0.0);"
-        "INSERT INTO v VALUES (3, 'a' || char(0) || 'b', X'0000FF00', -9223372036854775808, -1e-308, "
-        "'2024-02-30', 1.5);"
-        "INSERT INTO v VALUES (4, 'it''s \"q\"' || char(10) || 'line2' || char(13, 10) || 'éñ中😀', "
-        "X'00', 0, 0.1, 20240101, 'x');",
-        -1);
-    using V = Variant;
-    const V null = V::MakeNull();
-    const Rows want = {
-        {null, null, null, null, null, null},
-        {V::FromText(""), V::FromBinary(""), V::FromInt(INT64_MAX), V::FromDouble(1e308), V::FromText("not a date"),
-         V::FromDouble(-0.0)},
-        {V::FromText("a\0b"s), V::FromBinary("\0\0\xff\0"s), V::FromInt(INT64_MIN), V::FromDouble(-1e-308),
-         V::FromText("2024-02-30"), V::FromDouble(1.5)},
-        {V::FromText("it's \"q\"\nline2\r\néñ中😀"), V::FromBinary("\0"s), V::FromInt(0), V::FromDouble(0.1),
-         V::FromInt(20240101), V::FromText("x")},
-    };
-    Rows rows = Query(*c, "SELECT t, b, i, r, d, u FROM v ORDER BY k");
-    EXPECT_EQ(rows, want);
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_TRUE(std::signbit(rows[1][5].AsDouble()));
+// What the round trips cannot see: their REAL columns store -0 as 0, and
+// SQLite's quote() ends a text at its first NUL.
+TEST(SqliteValues, NegativeZeroAndTextPastANulArriveWhole) {
+    Rows rows = Query(*OpenSqlite(":memory:"), "SELECT -0.0, 'a' || char(0) || 'b'");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(std::signbit(rows[0][0].AsDouble()));
+    EXPECT_EQ(rows[0][1], Variant::FromText(std::string("a\0b", 3)));
 }
 
 TEST(SqliteValues, RowsStream) {
@@ -332,57 +314,15 @@ TEST(SqliteExecute, FailuresCarryCodeAndMessageAndRunNothing) {
     EXPECT_EQ(Scalar(*c, "SELECT count(*) FROM sqlite_master").AsInt(), 2);  // table and its index only
 }
 
-TEST(SqliteBatch, RunsEveryStatementSummingChangesAndStopsAtTheFirstFailure) {
+// Comments and blanks are no statements, a ';' in a literal ends none.
+TEST(SqliteBatch, CutsTheScriptWhereSqliteDoes) {
     auto c = OpenSqlite(":memory:");
     EXPECT_EQ(c->ExecuteBatch("-- a script\nCREATE TABLE t(x PRIMARY KEY);\nINSERT INTO t VALUES (1), (2);\n"
                               "SELECT * FROM t;\nINSERT INTO t VALUES ('a;b');\n/* end */\n",
                               -1),
               3);
     EXPECT_EQ(c->ExecuteBatch("  ", -1), 0);
-    AdoError e = ProviderFailure(
-        [&] { c->ExecuteBatch("INSERT INTO t VALUES (3); INSERT INTO t VALUES (3); INSERT INTO t VALUES (4);", -1); });
-    EXPECT_EQ(Code(e), SQLITE_CONSTRAINT_PRIMARYKEY);
-    AdoError syntax = ProviderFailure([&] { c->ExecuteBatch("INSERT INTO t VALUES (5); INSER 6;", -1); });
-    EXPECT_EQ(Code(syntax), SQLITE_ERROR);
-    EXPECT_THAT(syntax.Description(), HasSubstr("syntax error"));
-    EXPECT_EQ(Scalar(*c, "SELECT group_concat(x) FROM t").AsText(), "1,2,a;b,3,5");
-}
-
-TEST(SqliteTransactions, CommitKeepsAndRollbackUndoes) {
-    std::string path = MakeDatabase("trans.db", "CREATE TABLE t(x);");
-    auto c = OpenSqlite(path);
-    c->BeginTrans();
-    c->Execute("INSERT INTO t VALUES (1)", -1);
-    c->RollbackTrans();
-    EXPECT_EQ(Scalar(*c, "SELECT count(*) FROM t").AsInt(), 0);
-    c->BeginTrans();
-    c->Execute("INSERT INTO t VALUES (2)", -1);
-    c->CommitTrans();
-    c->Close();
-    EXPECT_EQ(Scalar(*OpenSqlite(path), "SELECT group_concat(x) FROM t").AsText(), "2");
-}
-
-TEST(SqliteLifetime, CursorsOutliveTheConnectionObjectAndCloseEndsThem) {
-    std::unique_ptr<EngineCursor> cursor;
-    {
-        auto c = OpenSqlite(":memory:");
-        c->ExecuteBatch("CREATE TABLE t(x); INSERT INTO t VALUES (1), (2);", -1);
-        cursor = c->Execute("SELECT x FROM t ORDER BY x", -1).cursor;
-    }
-    EXPECT_EQ(ReadAll(*cursor), (Rows{{Variant::FromInt(1)}, {Variant::FromInt(2)}}));
-
-    auto c = OpenSqlite(":memory:");
-    ExecuteResult r = c->Execute("SELECT 1 UNION ALL SELECT 2", -1);
-    ExecuteResult done = c->Execute("SELECT 1", -1);
-    std::vector<Variant> row;
-    ASSERT_TRUE(r.cursor->Fetch(row));
-    ASSERT_TRUE(done.cursor->Fetch(row));
-    ASSERT_FALSE(done.cursor->Fetch(row));
-    c->Close();
-    c->Close();  // twice is harmless
-    EXPECT_EQ(Raised([&] { r.cursor->Fetch(row); }).Number(), err::ObjectClosed);
-    EXPECT_FALSE(done.cursor->Fetch(row));  // it had ended before
-    EXPECT_EQ(Raised([&] { c->Execute("SELECT 1", -1); }).Number(), err::InvalidConnection);
+    EXPECT_EQ(Scalar(*c, "SELECT group_concat(x) FROM t").AsText(), "1,2,a;b");
 }
 
 }  // namespace
