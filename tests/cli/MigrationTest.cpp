@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <functional>
-#include <tuple>
 
 #include "ado/Command.h"
 #include "cli/CliSupport.h"
@@ -151,14 +150,21 @@ void MakeTable(const Database& d, const std::string& table, bool withRows) {
     }
 }
 
-using Migration = std::tuple<const char*, Database (*)(), Database (*)()>;  // name, from, to
+struct Migration {
+    const char* name;
+    Database (*from)();
+    Database (*to)();
+};
+void PrintTo(const Migration& m, std::ostream* out) {
+    *out << m.name;
+}
 
 class MigrationTest : public ::testing::TestWithParam<Migration> {};
 
 TEST_P(MigrationTest, TheReceivingClientReplaysEveryValue) {
     QARN_REQUIRE_SERVER(PostgresServer());
     QARN_REQUIRE_SERVER(MariaDbServer());
-    const Database from = std::get<1>(GetParam())(), to = std::get<2>(GetParam())();
+    const Database from = GetParam().from(), to = GetParam().to();
     const std::string table = "qarn_mig_" + from.name + "_" + to.name;
     MakeTable(from, table, true);
     const std::vector<std::string> original = Read(from.connection, table);
@@ -179,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(Clients, MigrationTest,
                                            Migration{"PostgresToSqlite", Postgres, Sqlite},
                                            Migration{"MariaDbToPostgres", MariaDb, Postgres},
                                            Migration{"PostgresToMariaDb", Postgres, MariaDb}),
-                         [](const ::testing::TestParamInfo<Migration>& info) { return std::get<0>(info.param); });
+                         [](const ::testing::TestParamInfo<Migration>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qarn::test::cli
