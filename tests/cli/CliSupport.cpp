@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "support/TestSupport.h"
@@ -97,42 +92,19 @@ CliRun MariaDbTool(const std::string& tool, std::vector<std::string> args, const
     return RunProgram(tool, args, {{}, input, {}, {}});
 }
 
+// util-linux's script gives the command a terminal and copies what it shows.
 CliRun RunCliInTerminal(const std::vector<std::string>& args) {
-    CliRun run;
-    int master = -1, slave = -1;
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-        ADD_FAILURE() << "no pseudo-terminal";
-        return run;
-    }
-    std::vector<std::string> argv = {QARN_CLI_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    QProcessEnvironment bare = BareEnvironment();
-    bare.insert("TMPDIR", QString::fromStdString(ChildTempDir()));
-    std::vector<std::string> environment;
-    for (const QString& entry : bare.toStringList()) environment.push_back(entry.toStdString());
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDIN_FILENO);
-        ::dup2(null, STDOUT_FILENO);
-        ::dup2(slave, STDERR_FILENO);
-        ::close(master);
-        ::chdir(ScratchDir().c_str());
-        std::vector<char*> raw, env;
-        for (std::string& a : argv) raw.push_back(a.data());
-        raw.push_back(nullptr);
-        for (std::string& e : environment) env.push_back(e.data());
-        env.push_back(nullptr);
-        ::execve(raw[0], raw.data(), env.data());
-        ::_exit(127);
-    }
-    ::close(slave);
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) run.err.append(buffer, static_cast<size_t>(n));
-    ::close(master);
-    int status = 0;
-    run.finished = ::waitpid(child, &status, 0) == child;
-    if (run.finished && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    auto quoted = [](const std::string& word) {
+        std::string q = "'";
+        for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    };
+    std::string command = "exec " + quoted(QARN_CLI_PATH);
+    for (const std::string& a : args) command += " " + quoted(a);
+    CliRun run =
+        RunProgram("script", {"-qec", command + " </dev/null >/dev/null", "/dev/null"}, {{}, {}, {}, {}, true});
+    run.err = std::move(run.out);
+    run.out.clear();
     return run;
 }
 

@@ -37,8 +37,8 @@ CliRun RunCli(const std::vector<std::string>& args, const std::string& workDir =
               const std::function<void(QProcess&)>& whileRunning = {});
 // The same with `input` as its standard input.
 CliRun RunCliWithInput(const std::vector<std::string>& args, const std::string& input);
-// The same with its standard error on a pseudo-terminal (standard output
-// and input on /dev/null); `err` holds what the terminal showed.
+// The same with its standard error on a terminal (standard output and input
+// on /dev/null); `err` holds what the terminal showed.
 CliRun RunCliInTerminal(const std::vector<std::string>& args);
 
 // The servers' own tools (psql, pg_dump; mariadb, mysqldump), logged in as

@@ -46,9 +46,9 @@ const Peer kPostgres{
     PostgresServer,
     [](const std::string& db) {
         Check(Psql(PostgresServer().database, {"-c", "CREATE DATABASE " + db}), "create");
-        const ServerFacts f = PostgresServer();
-        return "Provider=PostgreSQL;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + db +
-               ";User ID=" + f.user + ";Password=" + f.password;
+        ServerFacts f = PostgresServer();
+        f.database = db;
+        return ProviderString("PostgreSQL", f);
     },
     [](const std::string& db) {
         Psql(PostgresServer().database, {"-c", "DROP DATABASE IF EXISTS " + db + " WITH (FORCE)"});
@@ -74,9 +74,9 @@ const Peer kMariaDb{
     MariaDbServer,
     [](const std::string& db) {
         Check(MariaDbTool("mariadb", {"-e", "CREATE DATABASE " + db}), "create");
-        const ServerFacts f = MariaDbServer();
-        return "Provider=MariaDB;Data Source=" + f.host + ";Port=" + f.port + ";Initial Catalog=" + db +
-               ";User ID=" + f.user + ";Password=" + f.password;
+        ServerFacts f = MariaDbServer();
+        f.database = db;
+        return ProviderString("MariaDB", f);
     },
     [](const std::string& db) {
         MariaDbTool("mariadb", {"-e", "DROP DATABASE IF EXISTS " + db});

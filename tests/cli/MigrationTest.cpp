@@ -1,8 +1,8 @@
 // Scripts that other tools run and other databases receive: a table of the
-// common types, generated with --terminate in its own dialect or another's,
+// common types, generated with --terminate in another database's dialect,
 // replayed by the receiving database's own client (sqlite3, psql, mariadb)
-// and by qarnSqlGenCli in statement mode into an empty table there, and
-// compared value by value.
+// into an empty table there, and compared value by value.  (Each database's
+// own dialect is proven by the control's round trips.)
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,15 +15,13 @@
 namespace qarn::test::cli {
 namespace {
 
-using sql::Dialect;
-
 enum Kind { kInt, kText, kReal, kBool, kDate, kStamp, kBytes };
 constexpr Kind kKinds[] = {kInt, kInt, kText, kReal, kBool, kDate, kStamp, kBytes};
 const char* const kNames[] = {"id", "big", "txt", "real_v", "ok", "born", "stamp", "data"};
 
 struct Database {
     std::string name;
-    Dialect dialect;
+    std::string dialect;                    // as --dialect names it
     std::vector<std::string> types;         // per column of kNames
     std::string textFromHex, bytesFromHex;  // {} = hex digits
     std::string connection;
@@ -43,7 +41,7 @@ std::string Hex(const std::string& bytes) {
 
 Database Sqlite() {
     Database d{"sqlite",
-               Dialect::Sqlite,
+               "sqlite",
                {"INTEGER PRIMARY KEY", "INTEGER", "TEXT", "REAL", "BOOLEAN", "DATE", "TIMESTAMP", "BLOB"},
                "CAST(X'{}' AS TEXT)",
                "X'{}'",
@@ -59,7 +57,7 @@ Database Postgres() {
     const ServerFacts f = PostgresServer();
     Database d{
         "postgres",
-        Dialect::PostgreSql,
+        "postgresql",
         {"integer PRIMARY KEY", "bigint", "text", "double precision", "boolean", "date", "timestamp(6)", "bytea"},
         "convert_from('\\x{}'::bytea, 'UTF8')",
         "'\\x{}'::bytea",
@@ -74,7 +72,7 @@ Database Postgres() {
 Database MariaDb() {
     const ServerFacts f = MariaDbServer();
     Database d{"mariadb",
-               Dialect::MySql,
+               "mysql",
                {"INT PRIMARY KEY", "BIGINT", "LONGTEXT", "DOUBLE", "BOOLEAN", "DATE", "DATETIME(6)", "LONGBLOB"},
                "CONVERT(X'{}' USING utf8mb4)",
                "X'{}'",
@@ -157,7 +155,6 @@ struct Migration {
     Database (*from)();
     Database (*to)();
 };
-
 void PrintTo(const Migration& m, std::ostream* out) {
     *out << m.name;
 }
@@ -175,29 +172,16 @@ TEST_P(MigrationTest, TheReceivingClientReplaysEveryValue) {
 
     const std::string script = ScratchPath(table + ".sql");
     CliRun g = RunCli({"generate", "-c", from.connection, "-s", "SELECT * FROM " + table, "-o", script,
-                       "--include-identity", "--terminate", "--dialect",
-                       to.dialect == Dialect::Sqlite  ? "sqlite"
-                       : to.dialect == Dialect::MySql ? "mysql"
-                                                      : "postgresql",
-                       "-q"});
+                       "--include-identity", "--terminate", "--dialect", to.dialect, "-q"});
     ASSERT_EQ(g.exitCode, 0) << g.err;
-    // Into an empty table: the source itself, emptied, when both are one database.
     MakeTable(to, table, false);
     CliRun r = to.replay(script);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(Read(to.connection, table), original);
-
-    MakeTable(to, table, false);
-    CliRun own = RunCli({"run", "-c", to.connection, "-f", script, "--mode", "statements", "-q"});
-    ASSERT_EQ(own.exitCode, 0) << own.err;
-    EXPECT_EQ(Read(to.connection, table), original);
 }
 
 INSTANTIATE_TEST_SUITE_P(Clients, MigrationTest,
-                         ::testing::Values(Migration{"SqliteToSqlite", Sqlite, Sqlite},
-                                           Migration{"PostgresToPostgres", Postgres, Postgres},
-                                           Migration{"MariaDbToMariaDb", MariaDb, MariaDb},
-                                           Migration{"SqliteToPostgres", Sqlite, Postgres},
+                         ::testing::Values(Migration{"SqliteToPostgres", Sqlite, Postgres},
                                            Migration{"PostgresToSqlite", Postgres, Sqlite},
                                            Migration{"MariaDbToPostgres", MariaDb, Postgres},
                                            Migration{"PostgresToMariaDb", Postgres, MariaDb}),

@@ -50,14 +50,9 @@ TEST(CliConnect, NoReportShowsThePassword) {
     ASSERT_TRUE(pwUser && pwPassword) << "scripts/lib/servers.sh names the PostgreSQL role that must give a password";
     const std::string wrong = "Zq7-never-shown", refused = "qarnSqlGenCli: Connection Failed";
     // Provider and ODBC forms of each server, on its port or on a closed one.
-    auto provider = [&](const char* name, const ServerFacts& f, const std::string& user, const std::string& port,
-                        const std::string& password) {
-        return std::string("Provider=") + name + ";Data Source=127.0.0.1;Port=" + port +
-               ";Initial Catalog=" + f.database + ";User ID=" + user + ";Password=" + password;
-    };
-    auto odbc = [&](const char* driver, const ServerFacts& f, const std::string& user, const std::string& port) {
-        return std::string("Driver={") + driver + "};Server=127.0.0.1;Port=" + port + ";Database=" + f.database +
-               ";UID=" + user + ";PWD=" + wrong;
+    auto as = [](ServerFacts f, const std::string& user, const std::string& port, const std::string& password) {
+        f.host = "127.0.0.1", f.user = user, f.port = port, f.password = password;
+        return f;
     };
     std::vector<std::pair<std::string, std::string>> cases = {
         // connection, expected report
@@ -66,14 +61,14 @@ TEST(CliConnect, NoReportShowsThePassword) {
         {"DSN=qarn-no-such-dsn;UID=ann;PWD=" + wrong, refused},
     };
     for (const std::string& port : {pg.port, std::string("1")}) {
-        cases.push_back({provider("PostgreSQL", pg, pwUser, port, wrong), refused});
-        cases.push_back({odbc("PostgreSQL Unicode", pg, pwUser, port), refused});
+        cases.push_back({ProviderString("PostgreSQL", as(pg, pwUser, port, wrong)), refused});
+        cases.push_back({OdbcString("PostgreSQL Unicode", as(pg, pwUser, port, wrong)), refused});
     }
     for (const std::string& port : {my.port, std::string("1")}) {
-        cases.push_back({provider("MariaDB", my, my.user, port, wrong), refused});
-        cases.push_back({odbc("MariaDB Unicode", my, my.user, port), refused});
+        cases.push_back({ProviderString("MariaDB", as(my, my.user, port, wrong)), refused});
+        cases.push_back({OdbcString("MariaDB Unicode", as(my, my.user, port, wrong)), refused});
     }
-    const std::string works = provider("PostgreSQL", pg, pwUser, pg.port, pwPassword);
+    const std::string works = ProviderString("PostgreSQL", as(pg, pwUser, pg.port, pwPassword));
     cases.push_back({works, "qarnSqlGenCli: Error in SQL statement"});
     const std::string udl = ScratchPath("secret.udl");
     for (const auto& [connection, expected] : cases) {

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include <deque>
 #include <functional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,7 +36,8 @@ using qarn::test::MakeSqliteDatabase;
 using qarn::test::ReadBytes;
 using qarn::test::WriteBytes;
 
-// Records every message box; answers OK.
+// Records every message box, and lets a test look at the windows while it
+// is up; answers OK.
 class RecordingUi : public UserInterface {
 public:
     struct Shown {
@@ -44,7 +47,13 @@ public:
     };
     MsgResult MessageBox(const std::string& text, MsgIcon icon, const std::string& title, MsgButtons) override {
         shown.push_back({text, icon, title});
+        if (onMessage) onMessage(shown.back());
         return MsgResult::Ok;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& s : shown) texts.push_back(s.text);
+        return texts;
     }
     void ShowErrorWindow(const std::string& report, const std::vector<std::string>&) override {
         shown.push_back({"error window: " + report, MsgIcon::Critical, {}});
@@ -53,6 +62,7 @@ public:
     void EnableActiveWindow() override { ++windowEnables; }
 
     std::vector<Shown> shown;
+    std::function<void(const Shown&)> onMessage;
     int pointerRestores = 0;
     int windowEnables = 0;
 };
@@ -97,6 +107,28 @@ protected:
         qputenv("PATH", path);
         EXPECT_TRUE(unexpectedModals.empty()) << "a modal window nobody answered: " << unexpectedModals.front();
         EXPECT_TRUE(modalAnswers.empty()) << "a modal window that was answered for never opened";
+    }
+
+    template <class W = QPushButton>
+    static W& Child(QWidget& parent, const char* name) {
+        auto* w = parent.findChild<W*>(name);
+        if (!w) throw std::runtime_error(parent.objectName().toStdString() + " has no " + name);
+        return *w;
+    }
+    // Programs of these names, alone on the PATH, that each write their
+    // path and arguments, a line each, to the file whose name is returned.
+    QString FakePrograms(const QStringList& names, bool executable = true) {
+        const QString dir = home.filePath("bin"), ran = home.filePath("ran");
+        QDir().mkpath(dir);
+        for (const QString& name : names) {
+            WriteBytes((dir + "/" + name).toStdString(), ("#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" + ran +
+                                                          ".tmp' && /bin/mv '" + ran + ".tmp' '" + ran + "'\n")
+                                                             .toStdString());
+            if (executable)
+                QFile::setPermissions(dir + "/" + name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        qputenv("PATH", dir.toLocal8Bit());
+        return ran;
     }
 
     // The next modal window that opens is handed to `answer`.

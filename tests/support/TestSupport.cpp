@@ -49,7 +49,6 @@ ServerFacts MariaDbServer() {
     return FactsFrom("QARN_MY");
 }
 
-namespace {
 std::string ProviderString(const char* provider, const ServerFacts& f) {
     return std::string("Provider=") + provider + ";Data Source=" + f.host + ";Port=" + f.port +
            ";Initial Catalog=" + f.database + ";User ID=" + f.user + ";Password=" + f.password;
@@ -58,7 +57,6 @@ std::string OdbcString(const char* driver, const ServerFacts& f) {
     return std::string("Driver={") + driver + "};Server=" + f.host + ";Port=" + f.port + ";Database=" + f.database +
            ";UID=" + f.user + ";PWD=" + f.password;
 }
-}  // namespace
 
 std::string PostgresProviderString() {
     return ProviderString("PostgreSQL", PostgresServer());
