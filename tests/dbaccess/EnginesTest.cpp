@@ -1,7 +1,6 @@
 // What every engine does alike: a failure carries the database's record;
 // commit, rollback, and closing rolls back; a script stops at its first
-// failure; a
-// transaction begun by SQL text is seen (RunScript relies on it); a
+// failure; a transaction begun by SQL text is seen (RunScript relies on it); a
 // read-only query (Generate's SELECT) cannot write, even through a function
 // with side effects, and ends the transaction it runs in however its cursor
 // ends; a cursor outlives its connection object and other commands run
