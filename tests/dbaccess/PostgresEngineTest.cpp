@@ -131,6 +131,34 @@ TEST_F(PgEngine, RowsStreamAndAFailureOnALateRowFailsThatFetch) {
     EXPECT_THROW(r.cursor->Fetch(row), AdoError);  // and again, never a silent end
 }
 
+// Closing a reading cursor early stops the server rather than reading every
+// row to the end; inside a transaction it reads them, since a cancel would
+// fail the transaction.  The rows are 10 kB each, so the server is still
+// sending (the socket full) when the cursor closes.
+TEST_F(PgEngine, AnEarlyCloseCancelsOnlyOutsideATransaction) {
+    auto c = Open();
+    c->Execute("CREATE TEMPORARY SEQUENCE drawn", -1);
+    const auto drawn = [&] { return Query(*c, "SELECT last_value FROM drawn")[0][0].AsInt(); };
+    constexpr int64_t kRows = 5000;
+    const auto closeAfterOneRow = [&] {
+        ExecuteResult r = c->Execute(
+            "SELECT nextval('drawn'), repeat('x', 10000) FROM generate_series(1, " + std::to_string(kRows) + ")", -1);
+        std::vector<Variant> row;
+        ASSERT_TRUE(r.cursor->Fetch(row));
+        r.cursor->Close();
+    };
+    closeAfterOneRow();
+    EXPECT_LT(drawn(), kRows);
+
+    c->BeginTrans();
+    c->Execute("CREATE TEMPORARY TABLE kept (n int)", -1);
+    const int64_t before = drawn();
+    closeAfterOneRow();
+    EXPECT_EQ(drawn(), before + kRows);
+    c->CommitTrans();
+    EXPECT_EQ(Query(*c, "SELECT count(*) FROM kept")[0][0].AsInt(), 0);
+}
+
 TEST_F(PgEngine, TheCommitOfAFailedTransactionSaysSo) {
     auto c = Open();
     c->Execute("CREATE TEMPORARY TABLE failed (i int)", -1);
