@@ -4,10 +4,10 @@
 
 namespace qarn::ado::mariadb {
 
-Cursor::Cursor(std::shared_ptr<Session> session, ResultHandle result)
-    : session_(std::move(session)), result_(std::move(result)) {
-    const unsigned int n = mysql_num_fields(result_.get());
-    const MYSQL_FIELD* fields = mysql_fetch_fields(result_.get());
+Cursor::Cursor(std::shared_ptr<Session> session, std::unique_ptr<RowSource> rows)
+    : session_(std::move(session)), rows_(std::move(rows)) {
+    const unsigned int n = rows_->FieldCount();
+    const MYSQL_FIELD* fields = rows_->Fields();
     columns_.reserve(n);
     forms_.reserve(n);
     for (unsigned int i = 0; i < n; ++i) {
@@ -22,39 +22,47 @@ Cursor::~Cursor() {
 }
 
 void Cursor::Release() noexcept {
-    if (result_) {
-        result_.reset();  // reads and drops the rows still on the wire
-        session_->StreamEnded(this);
-    }
+    DropRows();
     session_->Forget(this);
+}
+
+void Cursor::DropRows() noexcept {
+    if (!rows_) return;
+    rows_.reset();  // reads and drops the rows still on the wire
+    session_->StreamEnded(this);
+}
+
+void Cursor::Store(const std::vector<std::string_view>& values, std::vector<Variant>& row) const {
+    const size_t n = forms_.size();
+    if (row.size() != n) row.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (!values[i].data())
+            row[i].SetNull();
+        else
+            StoreValue(forms_[i], values[i], row[i]);
+    }
 }
 
 bool Cursor::Fetch(std::vector<Variant>& row) {
     if (failure_) std::rethrow_exception(failure_);
     if (buffered_) return FetchBuffered(row);
-    if (!result_) {
+    if (!rows_) {
         if (connectionClosed_) throw AdoError(err::ObjectClosed);
         return false;
     }
-    MYSQL_ROW values = mysql_fetch_row(result_.get());
-    if (!values) {
-        MYSQL* mysql = session_->Handle();
-        if (mysql_errno(mysql) != 0) {
-            ErrorRecord lost = LastError(mysql);
-            Fail(std::make_exception_ptr(ProviderError({lost})));
-        }
+    bool more = false;
+    try {
+        more = rows_->Next(values_);
+    } catch (...) {
+        // A lost connection (or no memory for a long value) ends the rows
+        // as a failure, never as their end.
+        Fail(std::current_exception());
+    }
+    if (!more) {
         EndOfRows();
         return false;
     }
-    const unsigned long* lengths = mysql_fetch_lengths(result_.get());
-    const size_t n = forms_.size();
-    if (row.size() != n) row.resize(n);
-    for (size_t i = 0; i < n; ++i) {
-        if (!values[i])
-            row[i].SetNull();
-        else
-            StoreValue(forms_[i], std::string_view(values[i], lengths[i]), row[i]);
-    }
+    Store(values_, row);
     return true;
 }
 
@@ -67,22 +75,22 @@ bool Cursor::FetchBuffered(std::vector<Variant>& row) {
         if (pendingFailure_) Fail(pendingFailure_);
         return false;
     }
-    if (row.size() != n) row.resize(n);
+    values_.resize(n);
     for (size_t i = 0; i < n; ++i) {
         int64_t length = bufferLengths_[nextValue_++];
         if (length < 0) {
-            row[i].SetNull();
+            values_[i] = std::string_view();
             continue;
         }
-        StoreValue(forms_[i], std::string_view(bufferBytes_).substr(nextByte_, static_cast<size_t>(length)), row[i]);
+        values_[i] = std::string_view(bufferBytes_).substr(nextByte_, static_cast<size_t>(length));
         nextByte_ += static_cast<size_t>(length);
     }
+    Store(values_, row);
     return true;
 }
 
 void Cursor::EndOfRows() {
-    result_.reset();
-    session_->StreamEnded(this);
+    DropRows();
     int64_t rows = 0;
     std::vector<ErrorRecord> failure = session_->ReadRemaining(rows);
     if (!failure.empty()) Fail(std::make_exception_ptr(ProviderError(std::move(failure))));
@@ -91,35 +99,29 @@ void Cursor::EndOfRows() {
 void Cursor::Fail(std::exception_ptr failure) {
     failure_ = failure;
     buffered_ = false;
-    if (result_) {
-        result_.reset();
-        session_->StreamEnded(this);
-    }
+    DropRows();
     std::rethrow_exception(failure);
 }
 
 void Cursor::BufferRest() noexcept {
-    if (!result_) return;
+    if (!rows_) return;
     try {
-        MYSQL_ROW values;
-        const size_t n = forms_.size();
-        while ((values = mysql_fetch_row(result_.get())) != nullptr) {
-            const unsigned long* lengths = mysql_fetch_lengths(result_.get());
-            for (size_t i = 0; i < n; ++i) {
-                bufferLengths_.push_back(values[i] ? static_cast<int64_t>(lengths[i]) : -1);
-                if (values[i]) bufferBytes_.append(values[i], lengths[i]);
+        try {
+            while (rows_->Next(values_)) {
+                for (std::string_view v : values_) {
+                    bufferLengths_.push_back(v.data() ? static_cast<int64_t>(v.size()) : -1);
+                    bufferBytes_.append(v);
+                }
             }
-        }
-        buffered_ = true;
-        MYSQL* mysql = session_->Handle();
-        if (mysql_errno(mysql) != 0) {
-            pendingFailure_ = std::make_exception_ptr(ProviderError({LastError(mysql)}));
-            result_.reset();
-            session_->StreamEnded(this);
+        } catch (const AdoError&) {
+            // The rows read so far are served; the failure follows them.
+            buffered_ = true;
+            pendingFailure_ = std::current_exception();
+            DropRows();
             return;
         }
-        result_.reset();
-        session_->StreamEnded(this);
+        buffered_ = true;
+        DropRows();
         int64_t rows = 0;
         std::vector<ErrorRecord> failure = session_->ReadRemaining(rows);
         if (!failure.empty()) pendingFailure_ = std::make_exception_ptr(ProviderError(std::move(failure)));
@@ -129,10 +131,7 @@ void Cursor::BufferRest() noexcept {
         buffered_ = false;
         bufferBytes_ = std::string();
         bufferLengths_ = std::vector<int64_t>();
-        if (result_) {
-            result_.reset();
-            session_->StreamEnded(this);
-        }
+        DropRows();
     }
 }
 
@@ -141,19 +140,13 @@ void Cursor::Close() {
     bufferBytes_ = std::string();
     bufferLengths_ = std::vector<int64_t>();
     pendingFailure_ = nullptr;
-    if (result_) {
-        result_.reset();
-        session_->StreamEnded(this);
-    }
+    DropRows();
 }
 
 void Cursor::Detach() noexcept {
-    if (result_ || buffered_) connectionClosed_ = true;
+    if (rows_ || buffered_) connectionClosed_ = true;
     buffered_ = false;
-    if (result_) {
-        result_.reset();
-        session_->StreamEnded(this);
-    }
+    DropRows();
 }
 
 }  // namespace qarn::ado::mariadb

@@ -1,6 +1,7 @@
 #pragma once
 // A result of a MariaDB command, read a row per Fetch straight from the
-// wire (mysql_use_result), so memory stays flat whatever the row count.
+// wire (mysql_use_result, or a prepared statement's rows: see
+// MariaDbRows.h), so memory stays flat whatever the row count.
 //
 // When another command must run before the rows are all read, the session
 // has the cursor read the rest into its own buffer (BufferRest), and Fetch
@@ -11,10 +12,11 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ado/Engine.h"
-#include "mariadb/MariaDbHandles.h"
+#include "mariadb/MariaDbRows.h"
 #include "mariadb/MariaDbTypeMap.h"
 
 namespace qarn::ado::mariadb {
@@ -23,7 +25,7 @@ class Session;
 
 class Cursor final : public EngineCursor {
 public:
-    Cursor(std::shared_ptr<Session> session, ResultHandle result);
+    Cursor(std::shared_ptr<Session> session, std::unique_ptr<RowSource> rows);
     ~Cursor() override;
 
     const std::vector<ColumnInfo>& Columns() const override { return columns_; }
@@ -43,9 +45,13 @@ private:
     void EndOfRows();
     [[noreturn]] void Fail(std::exception_ptr failure);
     void Release() noexcept;
+    // The rows are no longer read from the wire.
+    void DropRows() noexcept;
+    void Store(const std::vector<std::string_view>& values, std::vector<Variant>& row) const;
 
-    std::shared_ptr<Session> session_;  // declared first: outlives the result
-    ResultHandle result_;
+    std::shared_ptr<Session> session_;  // declared first: outlives the rows
+    std::unique_ptr<RowSource> rows_;
+    std::vector<std::string_view> values_;  // the row just read
     std::vector<ColumnInfo> columns_;
     std::vector<ValueForm> forms_;
 

@@ -4,12 +4,21 @@
 
 namespace qarn::ado::mariadb {
 
-ErrorRecord LastError(MYSQL* mysql) {
-    unsigned int number = mysql_errno(mysql);
-    const char* text = mysql_error(mysql);
-    const char* state = mysql_sqlstate(mysql);
+namespace {
+
+ErrorRecord Record(unsigned int number, const char* text, const char* state) {
     if (number == 0) return {CR_UNKNOWN_ERROR, "The MariaDB call failed without an error message", "HY000"};
     return {static_cast<int32_t>(number), text ? text : "", state ? state : ""};
+}
+
+}  // namespace
+
+ErrorRecord LastError(MYSQL* mysql) {
+    return Record(mysql_errno(mysql), mysql_error(mysql), mysql_sqlstate(mysql));
+}
+
+ErrorRecord LastError(MYSQL_STMT* stmt) {
+    return Record(mysql_stmt_errno(stmt), mysql_stmt_error(stmt), mysql_stmt_sqlstate(stmt));
 }
 
 void RaiseLast(MYSQL* mysql) {

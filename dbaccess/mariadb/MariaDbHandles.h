@@ -1,5 +1,5 @@
 #pragma once
-// Owners of the two MariaDB Connector/C handles, and the reader of a
+// Owners of the MariaDB Connector/C handles, and the reader of a
 // connection's last error.  Nothing outside dbaccess/mariadb sees these.
 //
 // A result freed while rows are still on the wire makes the library read
@@ -23,9 +23,17 @@ struct ResultFreer {
 };
 using ResultHandle = std::unique_ptr<MYSQL_RES, ResultFreer>;
 
+// A prepared statement closed while its rows are still on the wire has the
+// library read and drop them first, as a result does.
+struct StatementCloser {
+    void operator()(MYSQL_STMT* stmt) const noexcept { mysql_stmt_close(stmt); }
+};
+using StatementHandle = std::unique_ptr<MYSQL_STMT, StatementCloser>;
+
 // The connection's last error as the one record of a provider failure:
 // the server's (or the library's) error number, text and SQLSTATE.
 ErrorRecord LastError(MYSQL* mysql);
+ErrorRecord LastError(MYSQL_STMT* stmt);
 [[noreturn]] void RaiseLast(MYSQL* mysql);
 // A failure of our own, in the same form.
 [[noreturn]] void Raise(std::string description);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "mariadb/MariaDbCursor.h"
+#include "mariadb/MariaDbStatementRows.h"
 
 namespace qarn::ado::mariadb {
 
@@ -55,7 +56,19 @@ std::unique_ptr<Cursor> Session::TakeResult(int64_t& rowsAffected) {
     }
     ResultHandle result(mysql_use_result(mysql));
     if (!result) RaiseLast(mysql);
-    auto cursor = std::make_unique<Cursor>(shared_from_this(), std::move(result));
+    return Adopt(std::make_unique<TextRows>(mysql, std::move(result)));
+}
+
+std::unique_ptr<Cursor> Session::RunPrepared(std::string_view sql, int32_t timeoutSeconds) {
+    MakeReady();
+    ApplyTimeout(timeoutSeconds);
+    std::unique_ptr<StatementRows> rows = StatementRows::Run(Handle(), sql);
+    if (!rows) return nullptr;
+    return Adopt(std::move(rows));
+}
+
+std::unique_ptr<Cursor> Session::Adopt(std::unique_ptr<RowSource> rows) {
+    auto cursor = std::make_unique<Cursor>(shared_from_this(), std::move(rows));
     cursors_.push_back(cursor.get());
     streaming_ = cursor.get();
     return cursor;

@@ -24,6 +24,7 @@
 namespace qarn::ado::mariadb {
 
 class Cursor;
+class RowSource;
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
@@ -45,6 +46,10 @@ public:
     // The current result as a streaming cursor, or null when it has no rows
     // (its row count then goes to `rowsAffected`).
     std::unique_ptr<Cursor> TakeResult(int64_t& rowsAffected);
+    // Runs `sql` as a prepared statement whose rows a cursor streams in
+    // binary; null when the server cannot prepare it or it has no rows, so
+    // the caller sends it as text.  Raises the failure of running it.
+    std::unique_ptr<Cursor> RunPrepared(std::string_view sql, int32_t timeoutSeconds = -1);
     // Reads the results that remain of the command (rows dropped); the
     // first failure, or nothing.  Row counts of the results that are not
     // row sets add up in `rows`.
@@ -64,6 +69,7 @@ public:
 private:
     void MakeReady();
     void ApplyTimeout(int32_t timeoutSeconds);
+    std::unique_ptr<Cursor> Adopt(std::unique_ptr<RowSource> rows);
 
     ConnectionHandle mysql_;
     std::string dbms_;
