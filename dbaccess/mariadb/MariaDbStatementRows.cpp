@@ -12,11 +12,12 @@ constexpr size_t kFirstBuffer = 256;
 // Room for the shortest text of any double.
 constexpr size_t kNumberText = 32;
 
-[[noreturn]] void RaiseStatement(MYSQL_STMT* stmt) {
-    throw ProviderError({LastError(stmt)});
-}
-
 }  // namespace
+
+void StatementRows::RaiseLastError() const {
+    // A failure while rows stream is the connection's, not the statement's.
+    throw ProviderError({mysql_stmt_errno(stmt_.get()) != 0 ? LastError(stmt_.get()) : LastError(mysql_)});
+}
 
 std::unique_ptr<StatementRows> StatementRows::Run(MYSQL* mysql, std::string_view sql) {
     StatementHandle stmt(mysql_stmt_init(mysql));
@@ -25,11 +26,11 @@ std::unique_ptr<StatementRows> StatementRows::Run(MYSQL* mysql, std::string_view
     // Statements without rows at prepare time (CALL among them) and text
     // with markers go the text way.
     if (mysql_stmt_field_count(stmt.get()) == 0 || mysql_stmt_param_count(stmt.get()) != 0) return nullptr;
-    std::unique_ptr<StatementRows> rows(new StatementRows(std::move(stmt)));
+    std::unique_ptr<StatementRows> rows(new StatementRows(mysql, std::move(stmt)));
     MYSQL_STMT* s = rows->stmt_.get();
-    if (mysql_stmt_execute(s) != 0) RaiseStatement(s);
+    if (mysql_stmt_execute(s) != 0) rows->RaiseLastError();
     rows->metadata_.reset(mysql_stmt_result_metadata(s));
-    if (!rows->metadata_) RaiseStatement(s);
+    if (!rows->metadata_) rows->RaiseLastError();
     rows->Bind();
     return rows;
 }
@@ -69,7 +70,7 @@ void StatementRows::BindResults() {
             b.buffer_length = static_cast<unsigned long>(c.buffer.size());
         }
     }
-    if (mysql_stmt_bind_result(stmt_.get(), binds_.data()) != 0) RaiseStatement(stmt_.get());
+    if (mysql_stmt_bind_result(stmt_.get(), binds_.data()) != 0) RaiseLastError();
 }
 
 void StatementRows::ReadTruncated() {
@@ -83,7 +84,7 @@ void StatementRows::ReadTruncated() {
         MYSQL_BIND& b = binds_[i];
         b.buffer = c.buffer.data();
         b.buffer_length = static_cast<unsigned long>(c.buffer.size());
-        if (mysql_stmt_fetch_column(stmt_.get(), &b, i, 0) != 0) RaiseStatement(stmt_.get());
+        if (mysql_stmt_fetch_column(stmt_.get(), &b, i, 0) != 0) RaiseLastError();
         if (c.truncated) Raise("A MariaDB value did not arrive whole");
         grown = true;
     }
@@ -97,7 +98,7 @@ bool StatementRows::Next(std::vector<std::string_view>& values) {
     if (rc == MYSQL_DATA_TRUNCATED)
         ReadTruncated();
     else if (rc != 0)
-        RaiseStatement(stmt_.get());
+        RaiseLastError();
     values.resize(columns_.size());
     for (size_t i = 0; i < columns_.size(); ++i) {
         Column& c = columns_[i];

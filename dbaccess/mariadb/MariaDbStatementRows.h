@@ -42,12 +42,14 @@ private:
         float single = 0;
     };
 
-    explicit StatementRows(StatementHandle stmt) : stmt_(std::move(stmt)) {}
+    StatementRows(MYSQL* mysql, StatementHandle stmt) : mysql_(mysql), stmt_(std::move(stmt)) {}
+    [[noreturn]] void RaiseLastError() const;
     void Bind();
     void BindResults();
     // Reads again, whole, each value that did not fit its buffer.
     void ReadTruncated();
 
+    MYSQL* mysql_;  // the session's, open as long as this source
     StatementHandle stmt_;
     ResultHandle metadata_;
     std::vector<Column> columns_;

@@ -3,6 +3,9 @@
 // parameters, and the connection-string entries it reads.  Values themselves
 // are proven by the round trips (tests/control/RoundTripTest.cpp).
 
+#include <charconv>
+#include <tuple>
+
 #include "EngineTesting.h"
 #include "ado/ConnectionString.h"
 #include "mariadb/MariaDbEngine.h"
@@ -160,22 +163,25 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(MariaDbEngine, ALostConnectionFailsTheFetchInsteadOfEndingTheRows) {
-    auto c = Open();
     auto killer = Open();
-    const int64_t id = Count(*c, "SELECT CONNECTION_ID()");
-    constexpr int64_t kRows = 5000000;
-    ExecuteResult r = c->Execute("SELECT seq FROM seq_1_to_" + std::to_string(kRows), -1);
-    std::vector<Variant> row;
-    ASSERT_TRUE(r.cursor->Fetch(row));
-    killer->ExecuteBatch("KILL CONNECTION " + std::to_string(id), -1);
-    int64_t fetched = 1;
-    AdoError e = Failure([&] {
-        while (r.cursor->Fetch(row)) ++fetched;
-    });
-    EXPECT_LT(fetched, kRows);
-    ASSERT_EQ(e.Records().size(), 1u);
-    EXPECT_THAT(e.Records()[0].Number, AnyOf(2013, 2006, 1927));  // lost, gone, killed
-    EXPECT_THROW(r.cursor->Fetch(row), AdoError);                 // and stays failed
+    for (bool readOnly : {false, true}) {  // text rows, binary rows
+        auto c = Open();
+        const int64_t id = Count(*c, "SELECT CONNECTION_ID()");
+        constexpr int64_t kRows = 5000000;
+        const std::string sql = "SELECT seq FROM seq_1_to_" + std::to_string(kRows);
+        ExecuteResult r = readOnly ? c->ExecuteReadOnly(sql, -1) : c->Execute(sql, -1);
+        std::vector<Variant> row;
+        ASSERT_TRUE(r.cursor->Fetch(row));
+        killer->ExecuteBatch("KILL CONNECTION " + std::to_string(id), -1);
+        int64_t fetched = 1;
+        AdoError e = Failure([&] {
+            while (r.cursor->Fetch(row)) ++fetched;
+        });
+        EXPECT_LT(fetched, kRows);
+        ASSERT_EQ(e.Records().size(), 1u);
+        EXPECT_THAT(e.Records()[0].Number, AnyOf(2013, 2006, 1927)) << readOnly;  // lost, gone, killed
+        EXPECT_THROW(r.cursor->Fetch(row), AdoError);                             // and stays failed
+    }
 }
 
 TEST_F(MariaDbEngine, ALaterStatementsFailureSurfacesAtTheEndOfTheRows) {
@@ -248,6 +254,129 @@ TEST_F(MariaDbEngine, ACommandTimeoutStopsTheStatementOnTheServer) {
     EXPECT_EQ(Count(*c, "SELECT COUNT(*) FROM seq_1_to_10"), 10);
     c->ExecuteBatch("DO 1", 0);
     EXPECT_EQ(Query(*c, "SELECT @@max_statement_time").at(0).at(0), Variant::FromDouble(0));
+}
+
+// A read-only query streams a prepared statement's binary rows; every value
+// must be the Variant the text protocol gives, and every column described alike.
+TEST_F(MariaDbEngine, ReadOnlyRowsInBinaryMatchTheTextProtocol) {
+    auto c = Open();
+    c->ExecuteBatch("SET SESSION sql_mode = '', time_zone = '+00:00'; DROP TABLE IF EXISTS native_types;"
+                    "CREATE TABLE native_types (id INT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT,"
+                    " sz SMALLINT(5) UNSIGNED ZEROFILL, mi MEDIUMINT, mu MEDIUMINT UNSIGNED, i INT, iu INT UNSIGNED,"
+                    " iz INT(8) ZEROFILL, bi BIGINT, bu BIGINT UNSIGNED, y YEAR, de DECIMAL(65,30),"
+                    " du DECIMAL(10,2) UNSIGNED, b1 BIT(1), b64 BIT(64), da DATE, dt DATETIME, dt3 DATETIME(3),"
+                    " dt6 DATETIME(6), ts TIMESTAMP(6) NULL, tm TIME, tm1 TIME(1), tm6 TIME(6), ch CHAR(5),"
+                    " vc VARCHAR(300), bn BINARY(3), vb VARBINARY(300), tx TEXT, lt LONGTEXT, lb LONGBLOB, js JSON,"
+                    " en ENUM('a','bé'), st SET('x','y'), u UUID, ip INET6, g POINT, f FLOAT, d DOUBLE,"
+                    " fd FLOAT(7,3))",
+                    -1);
+    const std::vector<std::string> rows = {
+        "(1" + Repeated(", NULL", 40) + ")",
+        "(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, 0, -9223372036854775808, 0, 1901,"
+        " -99999999999999999999999999999999999.999999999999999999999999999999, 0, b'0', 0, '1000-01-01',"
+        " '1000-01-01 00:00:00', '1000-01-01 00:00:00.001', '1000-01-01 00:00:00.000001', '2000-01-01 00:00:00',"
+        " '-838:59:59', '-838:59:59.9', '-838:59:59.999999', '', '', x'', x'', '', '', x'', '[]', 'a', '',"
+        " '00000000-0000-0000-0000-000000000000', '::', POINT(0, 0), -3.40282e38, -1.7976931348623157e308, -9999.999)",
+        "(3, 127, 255, 32767, 65535, 8388607, 16777215, 2147483647, 4294967295, 99999999, 9223372036854775807,"
+        " 18446744073709551615, 2155, 99999999999999999999999999999999999.999999999999999999999999999999,"
+        " 99999999.99, b'1', b'1111111111111111111111111111111111111111111111111111111111111111', '9999-12-31',"
+        " '9999-12-31 23:59:59', '9999-12-31 23:59:59.999', '9999-12-31 23:59:59.999999',"
+        " '2038-01-19 03:14:07.999999', '838:59:59', '838:59:59.9', '838:59:59.999999', 'ééééé',"
+        " REPEAT('ü', 300), x'000102', REPEAT(x'00ff', 150), REPEAT('t€', 20000), REPEAT('abc€\\0', 600000),"
+        " REPEAT(x'00ff7f80', 700000), '{\"a\": [1, 2.5, \"x\"]}', 'bé', 'x,y',"
+        " 'ffffffff-ffff-ffff-ffff-ffffffffffff', 'ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff', POINT(1.5, -2.25),"
+        " 3.40282e38, 1.7976931348623157e308, 9999.999)",
+        "(4, 0, 1, 0, 7, 0, 1, 0, 1, 42, 0, 1, 0, 0.000000000000000000000000000001, 0.01, b'0', b'101', '0000-00-00',"
+        " '0000-00-00 00:00:00', '0000-00-00 00:00:00.000', '2024-02-00 12:00:00.050000', '0000-00-00 00:00:00',"
+        " '-25:00:00', '-00:00:01.5', '100:00:00.000001', 'a', 'x', x'00', x'00', 'x', 'x', x'00', 'null', 'bé',"
+        " 'y', '12345678-9abc-def0-1234-56789abcdef0', '::ffff:1.2.3.4', POINT(-1e300, 1e-300), 0.1, 0.5, 1.5)",
+        "(5, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 2024, 1.5, 2.25, b'1', b'1', '2024-02-29', '2024-02-29 12:34:56',"
+        " '2024-02-29 12:34:56.5', '2024-02-29 12:34:56.05', '2024-02-29 12:34:56.000001', '00:00:00',"
+        " '12:34:56.7', '23:59:59.999999', 'ab ', 'tab\\tcr\\r', x'ff', x'ffff', 'é\\0x', 'q', x'ff', '1.5', 'a',"
+        " 'x', '00000000-0000-0000-0000-000000000001', '1::', POINT(2, 3), -0.25, 1e-300, -0.5)",
+    };
+    for (const std::string& row : rows) c->ExecuteBatch("INSERT INTO native_types VALUES " + row, -1);
+
+    const std::string select =
+        "SELECT *, -id, id * 1.5, CONCAT('a', id), NULL, dt6 + INTERVAL 1 DAY, CAST(bu AS CHAR), tm6 - INTERVAL 1 "
+        "SECOND, f * 2, d / 3 FROM native_types ORDER BY id";
+    ExecuteResult binary = c->ExecuteReadOnly(select, -1);
+    ExecuteResult text = c->Execute(select, -1);  // reads the binary rows ahead first
+    const std::vector<ColumnInfo>& want = text.cursor->Columns();
+    const std::vector<ColumnInfo>& got = binary.cursor->Columns();
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(got[i].name, want[i].name);
+        EXPECT_EQ(got[i].typeName, want[i].typeName) << want[i].name;
+        EXPECT_EQ(std::tie(got[i].type, got[i].attributes, got[i].definedSize, got[i].precision, got[i].scale),
+                  std::tie(want[i].type, want[i].attributes, want[i].definedSize, want[i].precision, want[i].scale))
+            << want[i].name;
+    }
+    const Rows fromText = ReadAll(*text.cursor);
+    const Rows fromBinary = ReadAll(*binary.cursor);
+    ASSERT_EQ(fromBinary.size(), rows.size());
+    ASSERT_EQ(fromText.size(), rows.size());
+    for (size_t r = 0; r < rows.size(); ++r)
+        for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(fromBinary[r][i], fromText[r][i]) << r << " " << want[i].name;
+    c->ExecuteBatch("DROP TABLE native_types", -1);
+}
+
+// FLOAT and DOUBLE columns come as text rounded to 6 and 15 digits; the
+// binary rows carry the value the column holds.
+TEST_F(MariaDbEngine, ReadOnlyRowsCarryFloatsAndDoublesExactly) {
+    auto c = Open();
+    const std::vector<double> doubles = {0.1 + 0.2, 5e-324, 2.2250738585072014e-308, 1.7976931348623157e308,
+                                         9007199254740993.0, 123456789.12345678, -1.0 / 3};
+    const std::vector<float> floats = {16777217.0f, 1.17549435e-38f, 3.40282347e38f, 0.1f, 123456789.0f, -1.0f / 3};
+    // FLT_MAX written shortest reads as a double just above it.
+    c->ExecuteBatch("SET SESSION sql_mode = ''; DROP TABLE IF EXISTS native_floats; CREATE TABLE native_floats (id INT, f FLOAT, d DOUBLE)", -1);
+    auto written = [](auto x) {
+        char text[32];
+        return std::string(text, std::to_chars(text, text + sizeof text, x).ptr);
+    };
+    for (size_t i = 0; i < doubles.size(); ++i)
+        c->ExecuteBatch("INSERT INTO native_floats VALUES (" + std::to_string(i) + ", " +
+                            written(floats[i % floats.size()]) + ", " + written(doubles[i]) + ")",
+                        -1);
+    const Rows got = ReadAll(*c->ExecuteReadOnly("SELECT f, d FROM native_floats ORDER BY id", -1).cursor);
+    ASSERT_EQ(got.size(), doubles.size());
+    for (size_t i = 0; i < doubles.size(); ++i) {
+        EXPECT_EQ(got[i][0].AsDouble(), static_cast<double>(floats[i % floats.size()])) << i;
+        EXPECT_EQ(got[i][1].AsDouble(), doubles[i]) << i;
+    }
+    c->ExecuteBatch("DROP TABLE native_floats", -1);
+}
+
+// A query run in binary fails as it would as text: the same record, whether
+// the server could not prepare it or failed it while running.
+TEST_F(MariaDbEngine, ReadOnlyFailuresCarryTheTextPathsRecord) {
+    auto c = Open();
+    struct Case {
+        std::string sql;
+        int32_t timeout;
+    };
+    const std::vector<Case> cases = {
+        {"SELECT * FROM native_no_such_table", -1},
+        {"SELECT 1 +", -1},
+        {"SELECT (SELECT 1 UNION SELECT 2)", -1},
+        {"SELECT COUNT(*) FROM seq_1_to_100000 a, seq_1_to_100000 b WHERE a.seq + b.seq = 3", 1},
+    };
+    for (const Case& k : cases) {
+        auto run = [&](bool readOnly) {
+            return Failure([&] {
+                ExecuteResult r = readOnly ? c->ExecuteReadOnly(k.sql, k.timeout) : c->Execute(k.sql, k.timeout);
+                if (r.cursor) ReadAll(*r.cursor);
+            });
+        };
+        AdoError want = run(false), got = run(true);
+        ASSERT_EQ(got.Records().size(), 1u) << k.sql;
+        ASSERT_EQ(want.Records().size(), 1u) << k.sql;
+        EXPECT_EQ(std::tie(got.Records()[0].Number, got.Records()[0].SQLState, got.Records()[0].Description),
+                  std::tie(want.Records()[0].Number, want.Records()[0].SQLState, want.Records()[0].Description));
+        EXPECT_FALSE(c->TransactionOpen()) << k.sql;
+    }
+    // What the server cannot prepare runs as text: several statements, a CALL.
+    EXPECT_EQ(ReadAll(*c->ExecuteReadOnly("SELECT 1; SELECT 2", -1).cursor), (Rows{{Variant::FromInt(1)}}));
 }
 
 TEST_F(MariaDbEngine, ConnectionFailuresCarryTheServersRecord) {
