@@ -260,16 +260,17 @@ TEST_F(MariaDbEngine, ACommandTimeoutStopsTheStatementOnTheServer) {
 // must be the Variant the text protocol gives, and every column described alike.
 TEST_F(MariaDbEngine, ReadOnlyRowsInBinaryMatchTheTextProtocol) {
     auto c = Open();
-    c->ExecuteBatch("SET SESSION sql_mode = '', time_zone = '+00:00'; DROP TABLE IF EXISTS native_types;"
-                    "CREATE TABLE native_types (id INT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT,"
-                    " sz SMALLINT(5) UNSIGNED ZEROFILL, mi MEDIUMINT, mu MEDIUMINT UNSIGNED, i INT, iu INT UNSIGNED,"
-                    " iz INT(8) ZEROFILL, bi BIGINT, bu BIGINT UNSIGNED, y YEAR, de DECIMAL(65,30),"
-                    " du DECIMAL(10,2) UNSIGNED, b1 BIT(1), b64 BIT(64), da DATE, dt DATETIME, dt3 DATETIME(3),"
-                    " dt6 DATETIME(6), ts TIMESTAMP(6) NULL, tm TIME, tm1 TIME(1), tm6 TIME(6), ch CHAR(5),"
-                    " vc VARCHAR(300), bn BINARY(3), vb VARBINARY(300), tx TEXT, lt LONGTEXT, lb LONGBLOB, js JSON,"
-                    " en ENUM('a','bé'), st SET('x','y'), u UUID, ip INET6, g POINT, f FLOAT, d DOUBLE,"
-                    " fd FLOAT(7,3))",
-                    -1);
+    c->ExecuteBatch(
+        "SET SESSION sql_mode = '', time_zone = '+00:00'; DROP TABLE IF EXISTS native_types;"
+        "CREATE TABLE native_types (id INT PRIMARY KEY, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT,"
+        " sz SMALLINT(5) UNSIGNED ZEROFILL, mi MEDIUMINT, mu MEDIUMINT UNSIGNED, i INT, iu INT UNSIGNED,"
+        " iz INT(8) ZEROFILL, bi BIGINT, bu BIGINT UNSIGNED, y YEAR, de DECIMAL(65,30),"
+        " du DECIMAL(10,2) UNSIGNED, b1 BIT(1), b64 BIT(64), da DATE, dt DATETIME, dt3 DATETIME(3),"
+        " dt6 DATETIME(6), ts TIMESTAMP(6) NULL, tm TIME, tm1 TIME(1), tm6 TIME(6), ch CHAR(5),"
+        " vc VARCHAR(300), bn BINARY(3), vb VARBINARY(300), tx TEXT, lt LONGTEXT, lb LONGBLOB, js JSON,"
+        " en ENUM('a','bé'), st SET('x','y'), u UUID, ip INET6, g POINT, f FLOAT, d DOUBLE,"
+        " fd FLOAT(7,3))",
+        -1);
     const std::vector<std::string> rows = {
         "(1" + Repeated(", NULL", 40) + ")",
         "(2, -128, 0, -32768, 0, -8388608, 0, -2147483648, 0, 0, -9223372036854775808, 0, 1901,"
@@ -317,7 +318,8 @@ TEST_F(MariaDbEngine, ReadOnlyRowsInBinaryMatchTheTextProtocol) {
     ASSERT_EQ(fromBinary.size(), rows.size());
     ASSERT_EQ(fromText.size(), rows.size());
     for (size_t r = 0; r < rows.size(); ++r)
-        for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(fromBinary[r][i], fromText[r][i]) << r << " " << want[i].name;
+        for (size_t i = 0; i < want.size(); ++i)
+            EXPECT_EQ(fromBinary[r][i], fromText[r][i]) << r << " " << want[i].name;
     c->ExecuteBatch("DROP TABLE native_types", -1);
 }
 
@@ -325,11 +327,15 @@ TEST_F(MariaDbEngine, ReadOnlyRowsInBinaryMatchTheTextProtocol) {
 // binary rows carry the value the column holds.
 TEST_F(MariaDbEngine, ReadOnlyRowsCarryFloatsAndDoublesExactly) {
     auto c = Open();
-    const std::vector<double> doubles = {0.1 + 0.2, 5e-324, 2.2250738585072014e-308, 1.7976931348623157e308,
-                                         9007199254740993.0, 123456789.12345678, -1.0 / 3};
+    const std::vector<double> doubles = {
+        0.1 + 0.2,          5e-324,  2.2250738585072014e-308, 1.7976931348623157e308, 9007199254740993.0,
+        123456789.12345678, -1.0 / 3};
     const std::vector<float> floats = {16777217.0f, 1.17549435e-38f, 3.40282347e38f, 0.1f, 123456789.0f, -1.0f / 3};
     // FLT_MAX written shortest reads as a double just above it.
-    c->ExecuteBatch("SET SESSION sql_mode = ''; DROP TABLE IF EXISTS native_floats; CREATE TABLE native_floats (id INT, f FLOAT, d DOUBLE)", -1);
+    c->ExecuteBatch(
+        "SET SESSION sql_mode = ''; DROP TABLE IF EXISTS native_floats; CREATE TABLE native_floats (id INT, f FLOAT, d "
+        "DOUBLE)",
+        -1);
     auto written = [](auto x) {
         char text[32];
         return std::string(text, std::to_chars(text, text + sizeof text, x).ptr);
