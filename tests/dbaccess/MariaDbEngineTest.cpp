@@ -1,7 +1,8 @@
 // The native MariaDB engine against the test server: column types on both
 // paths, rows that stream and fail loudly, batched replays, output
 // parameters, and the connection-string entries it reads.  Values themselves
-// are proven by the round trips (tests/control/RoundTripTest.cpp).
+// are proven by the round trips (tests/control/RoundTripTest.cpp) and, for
+// read-only queries' binary rows, against the text protocol's here.
 
 #include <charconv>
 #include <tuple>
