@@ -1,8 +1,8 @@
 #pragma once
 // Where a cursor's rows come from: a result read over the text protocol
 // (TextRows here), or a prepared statement's binary rows (StatementRows).
-// Either way a row is handed over as the text the text protocol would have
-// carried, so one decoder (StoreValue) makes every value.
+// Either way a row is handed over as text (FLOAT and DOUBLE of the binary
+// rows written exactly), so one decoder (StoreValue) makes every value.
 
 #include <mysql.h>
 

@@ -3,12 +3,14 @@
 // values in binary, which saves it formatting each one as text, and they
 // stream (no mysql_stmt_store_result), so memory stays flat.
 //
-// Each value becomes the text the text protocol would have carried:
-// DOUBLE and FLOAT arrive as numbers and are written in the shortest form
-// that reads back to the same double or float; every other column is
-// converted to text by the library (integers, years, temporals) or arrives
-// as its bytes (decimals, strings, binaries, BIT, JSON, ENUM, SET).  A value
-// longer than its buffer is read again whole into a grown one.
+// Each value becomes the text the text protocol would have carried, for the
+// one decoder (StoreValue): every column but DOUBLE and FLOAT is converted
+// to text by the library (integers, years, temporals) or arrives as its
+// bytes (decimals, strings, binaries, BIT, JSON, ENUM, SET).  DOUBLE and
+// FLOAT arrive as numbers and are written in the shortest form that reads
+// back to the same double or float: the value the column holds, where the
+// server's text rounds it to 15 or 6 digits.  A value longer than its
+// buffer is read again whole into a grown one.
 
 #include <memory>
 #include <string>
