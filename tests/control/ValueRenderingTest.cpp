@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cfloat>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -201,6 +202,8 @@ TEST(NumberValue, NumberLiterals) {
         {adSingle, Variant::FromDouble(single), Dialect::SqlServer, "0.1"},
         {adDouble, Variant::FromDouble(single), Dialect::SqlServer, "0.10000000149011612"},
         {adSingle, Variant::FromDouble(1e300), Dialect::SqlServer, "1e+300"},
+        // The largest float's short form, 3.4028235e+38, reads as a double past it.
+        {adSingle, Variant::FromDouble(-FLT_MAX), Dialect::MySql, "-3.4028234663852886e+38"},
         {adSingle, Variant::FromDouble(single), Dialect::Sqlite, "0.10000000149011612"},
         // SQLite: the kind decides, not the column.
         {adInteger, Variant::FromDouble(3.0), Dialect::Sqlite, "3.0"},
