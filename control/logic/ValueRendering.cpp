@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <exception>
 #include <vector>
@@ -222,17 +221,12 @@ void AppendBoolean(std::string& out, bool value, Dialect dialect) {
 }
 
 // The float form is shorter, but only a value that is exactly a float reads
-// back the same from it, and only where that form, read as a double (as
-// MariaDB does before it checks a FLOAT's range), is not past the largest
-// float: 3.4028235e+38 is, and a strict server refuses it.
+// back the same from it.  The largest float is left out: its short form,
+// 3.4028235e+38, read as a double (as MariaDB does before it checks a
+// FLOAT's range) is past it, and a strict server refuses it.  Every smaller
+// float's short form lies below the midpoint to its neighbour, so below it.
 bool IsExactSingle(double value, int32_t type) {
-    if (type != adSingle || !(std::fabs(value) <= FLT_MAX) || static_cast<double>(static_cast<float>(value)) != value)
-        return false;
-    char text[32];
-    const char* end = std::to_chars(text, text + sizeof text, static_cast<float>(value)).ptr;
-    double read = 0;
-    std::from_chars(text, end, read);
-    return std::fabs(read) <= FLT_MAX;
+    return type == adSingle && std::fabs(value) < FLT_MAX && static_cast<double>(static_cast<float>(value)) == value;
 }
 
 [[noreturn]] void RaiseNoLiteral(Dialect dialect, std::string_view what) {
